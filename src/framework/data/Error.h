@@ -1,0 +1,22 @@
+// Error: the one exception type of the framework and the module. Its text is what the
+// cashier (or the host's maintainer) reads, so it is written in Portuguese and names the
+// thing that went wrong (the field, the file, the offset).
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+namespace fw {
+
+class Error : public std::runtime_error {
+ public:
+  explicit Error(const QString& message)
+      : std::runtime_error(message.toStdString()), message_(message) {}
+  const QString& message() const { return message_; }
+
+ private:
+  QString message_;
+};
+
+}  // namespace fw

@@ -1,0 +1,29 @@
+// DBGrid: the data grid bound to a local table (through a LocalTableModel). Shows the
+// visible records in table order, marks the table's current record and follows its cursor;
+// a touch on a row makes that record the table's current record. No editing.
+#pragma once
+
+#include "framework/ui/LocalTableModel.h"
+
+#include <QTableView>
+
+namespace fw {
+
+class DBGrid : public QTableView {
+  Q_OBJECT
+ public:
+  DBGrid(LocalTable* table, std::vector<GridColumn> columns, QWidget* parent = nullptr);
+
+  LocalTableModel* tableModel() const { return model_; }
+  LocalTable* table() const;
+
+  // Title row colours and font, the look of the host's grids.
+  void setTitleColors(const QColor& background, const QColor& text);
+  // Applies the grid's default colours (white cells, the given fixed-area colour).
+  void applyDefaultColors(const QColor& fixedArea);
+
+ private:
+  LocalTableModel* model_;
+};
+
+}  // namespace fw

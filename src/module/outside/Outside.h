@@ -1,0 +1,105 @@
+// What the module requires of the host's packages, with the exact argument lists the
+// screen's handlers pass. The printer bridge and the operator dialogs publish their
+// operations as procedure variables: the module calls whatever function the variable
+// holds at the moment of the call, so a host installs the real packages and a test
+// installs fakes. Message dialog, connection string, de-scrambling and the session hand-over
+// are procedure variables too (the runtime library installs its real ones with
+// runtime::install()), so tests can see every message the screen shows.
+// Texts are QString (UTF-16 in memory); the host's 8-bit texts are converted at the files.
+#pragma once
+
+#include "framework/data/LocalTable.h"
+#include "framework/data/Variant.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace outside {
+
+using fw::LocalTable;
+using fw::Variant;
+using fw::VariantList;
+
+// ---- Fiscal printer bridge ---------------------------------------------------------------
+
+// A parameter bag: the variant built by a Params_ function for one printer operation.
+// Layout (ours): an array [0] operation name (text), [1] the arguments in order (array),
+// [2] the named results, an array of [name, value] pairs filled by the operation.
+Variant Params_AbreCupom_Kerrit(const QString& idEsquema, int& openingInteger,
+                                QString& customer0, QString& customer1, QString& customer2,
+                                QString& cupomVen, QString& contCupom,
+                                const QString& e8, const QString& e9, const QString& e10,
+                                const QString& e11, const QString& e12, const QString& e13,
+                                const QString& e14, bool flag15);
+
+Variant Params_VendaItem_Kerrit(const QString& idEsquema, const QString& a2, const QString& a3,
+                                const QString& itemCode, const QString& description,
+                                const QString& cdAliquota, const QString& idAliquota,
+                                const QString& unit, const QString& a9, const QString& vrAliquota,
+                                const QString& a11, int openingInteger, double quantity,
+                                double unitPrice, double a15, double a16, bool a17);
+
+// Reads the named result an operation left in a bag (null when absent).
+Variant RecebeParams(const Variant& bag, const QString& name);
+// For bridges: stores a named result in the bag.
+void GravaParams(Variant& bag, const QString& name, const Variant& value);
+// For bridges and tests: the arguments a bag was built with, and its operation name.
+const VariantList& bagArguments(const Variant& bag);
+QString bagOperation(const Variant& bag);
+
+extern std::function<bool(Variant& bag)> AbreCupom;
+extern std::function<bool(Variant& bag)> VendaItem;
+// 13 arguments: esquema, item number, 0, 0, "m" (wide), "0", "0", "0" (wide), five zeros.
+extern std::function<bool(const QString& idEsquema, const QString& nrSeq, int a3, int a4,
+                          const QString& w5, const QString& w6, const QString& w7, const QString& w8,
+                          int a9, int a10, int a11, int a12, int a13)>
+    Cancela_ItGenerico;
+// The 59 closing values (index 0..58), 0, the ten-value answer.
+extern std::function<bool(const VariantList& values, int a2, Variant& answer)> FechaCupom;
+// The 8 values (index 0..7), the ten-value answer.
+extern std::function<bool(const VariantList& values, Variant& answer)> Cancela_Cupom_Imp;
+
+// ---- Operator dialogs ----------------------------------------------------------------------
+
+// The search dialog over a local table; true when a row was picked (then current).
+extern std::function<bool(LocalTable& table, int a2, int a3, int a4, int a5, int a6, int a7, int a8)>
+    Pesquisa;
+// The numeric keypad; true when confirmed, the entry in `text`.
+// (text, title, prompt, empty-entry text, 20, 0|1, 0|1, 0, 0, 0)
+extern std::function<bool(QString& text, const QString& title, const QString& prompt,
+                          const QString& emptyText, int maxLength, int a6, int a7, int a8, int a9,
+                          int a10)>
+    TecladoNumerico;
+// The customer-data dialog: 8 values in; `answer` (ten elements) gets elements 0, 1, 2.
+extern std::function<void(const VariantList& values, Variant& answer)> CriaInfAdicional;
+// The approximate taxes of the item list: `answer` (three elements) gets number texts.
+extern std::function<double(LocalTable& items, Variant& answer, double a3)> CalculoIcmsDFederal;
+
+// ---- Shared runtime library ----------------------------------------------------------------
+
+// TTipoMsg values used by the screen.
+enum TTipoMsg { tmConfirmacao = 0, tmErro = 1, tmAviso = 2, tmInformacao = 3 };
+
+// The message dialog: (text, "", "N", "N"|"S", kind, "", esquema, 0, table-or-null).
+// True when the operator confirmed (confirmation shape).
+extern std::function<bool(const QString& text, const QString& a2, const QString& a3,
+                          const QString& confirm, int kind, const QString& a6,
+                          const QString& idEsquema, int a8, LocalTable* table)>
+    Mensagem;
+extern std::function<QString(const QString& stored, int key)> Uncripto;
+extern std::function<QString(const QString& empty)> _GetStringConexOrv;
+// Hands the probe's open connection (an ODBC connection handle, SQLHDBC) to the library;
+// called with nullptr when the form releases the connection.
+extern std::function<void(void* connection)> SetADODBSession;
+
+// Plain functions.
+double Trunc2(double value);                            // cut (not rounded) to two decimals
+QString Ajusta(const QString& text, int width);         // leading zeros up to `width`
+bool EmptyString(const QString& text);
+Variant iif(bool condition, const Variant& whenTrue, const Variant& whenFalse);
+
+// Puts every procedure variable back to "not installed" (an empty std::function).
+void resetAll();
+
+}  // namespace outside

@@ -1,0 +1,142 @@
+// TfrmVendaArquivo: the sales screen "Registro de Vendas", the module's one form.
+// The declaration lives here; the handlers are defined in the folder of their subsystem:
+//   shell/       constructor (controls, tables, message table), InicializaForm, spdSairClick
+//   items/       bldCodigoClick, ValidaProd, bldQuantClick (ProductSelection.cpp),
+//                bldAddProdClick (ItemAdding.cpp), bldCancelClick, bldAcimaClick,
+//                bldAbaixoClick, cdsAddProdutoIDPRODIMPFISGetText (ItemList.cpp)
+//   payments/    bldCodReceClick, bldValorReceClick (PaymentEntry.cpp), bldAddReceClick,
+//                bldCancelaReceClick, bldRolarCimaClick, bldRolarBaixoClick (PaymentList.cpp)
+//   completion/  bldGravarClick, LimpaRegistro, TestaConexao (SaleCompletion.cpp),
+//                GeraArquivo (SaleFiles.cpp), bldCancelaClick (CouponCancellation.cpp),
+//                adcTesteConexaoBeforeConnect/AfterConnect (ConnectionProbe.cpp)
+#pragma once
+
+#include "framework/data/LocalTable.h"
+#include "framework/ui/DBGrid.h"
+#include "framework/ui/TBlendedBitBtn.h"
+#include "framework/ui/TBlendedButton.h"
+#include "runtime/TADOConnection.h"
+#include "runtime/TMessages.h"
+
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+
+class TfrmVendaArquivo : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmVendaArquivo(QWidget* parent = nullptr);
+  ~TfrmVendaArquivo() override;
+
+  // ---- Start-up (shell/Startup.cpp) -------------------------------------------------------
+  void InicializaForm();
+
+  // ---- Handlers -----------------------------------------------------------------------------
+  void spdSairClick(QObject* sender);
+  void bldCodigoClick(QObject* sender);
+  void ValidaProd(const QString& code);
+  void bldQuantClick(QObject* sender);
+  void bldAddProdClick(QObject* sender);
+  void bldCancelClick(QObject* sender);
+  void bldAcimaClick(QObject* sender);
+  void bldAbaixoClick(QObject* sender);
+  QString cdsAddProdutoIDPRODIMPFISGetText(const QString& stored, bool displayText);
+  void bldCodReceClick(QObject* sender);
+  void bldValorReceClick(QObject* sender);
+  void bldAddReceClick(QObject* sender);
+  void bldCancelaReceClick(QObject* sender);
+  void bldRolarCimaClick(QObject* sender);
+  void bldRolarBaixoClick(QObject* sender);
+  void bldGravarClick(QObject* sender);
+  void bldCancelaClick(QObject* sender);
+  bool GeraArquivo(const QString& mode);
+  void LimpaRegistro();
+  void TestaConexao();  // the database probe
+  void adcTesteConexaoBeforeConnect(runtime::TADOConnection& connection);
+  void adcTesteConexaoAfterConnect(runtime::TADOConnection& connection);
+
+  // ---- Shared steps of the item and payment handlers ---------------------------------------
+  void clearProductEntry();        // code, product label, price, quantity
+  double saleTotal() const;        // the amount lblTotal shows (0 when empty)
+  void showSaleTotal(double total);
+  void applyFinishRule();          // "Gerar Cupom" and the change after a total changed
+  void showMessage(const QString& text);  // Mensagem, information shape
+  bool confirm(const QString& text);      // Mensagem, confirmation shape
+
+  // ---- Controls (owned by the form) ----------------------------------------------------------
+  QFrame* Shape1 = nullptr;
+  QLabel* lblMenu = nullptr;
+  QLabel* lblConexao = nullptr;
+  QLabel* lblInfo = nullptr;
+  fw::TBlendedBitBtn* spdSair = nullptr;
+  QLabel* lblProdVnd = nullptr;
+  QLabel* lblCodProd = nullptr;
+  fw::TBlendedButton* bldCodigo = nullptr;
+  QLabel* lblProd = nullptr;
+  QLabel* lblPrecoUn = nullptr;
+  fw::TBlendedButton* bldPrecoUn = nullptr;
+  QLabel* lblQuant = nullptr;
+  fw::TBlendedButton* bldQuant = nullptr;
+  fw::TBlendedButton* bldAddProd = nullptr;
+  fw::TBlendedBitBtn* bldAcima = nullptr;
+  fw::TBlendedBitBtn* bldCancel = nullptr;
+  fw::TBlendedBitBtn* bldAbaixo = nullptr;
+  QFrame* panProd = nullptr;
+  fw::DBGrid* dbgProd = nullptr;
+  QLabel* lblTot = nullptr;
+  QLabel* lblTotal = nullptr;
+  fw::TBlendedButton* bldAddRece = nullptr;
+  QLabel* lblDadosReceb = nullptr;
+  fw::TBlendedBitBtn* bldRolarCima = nullptr;
+  QLabel* lblCodRece = nullptr;
+  fw::TBlendedButton* bldCodRece = nullptr;
+  QFrame* panRece = nullptr;
+  fw::DBGrid* dbgRece = nullptr;
+  fw::TBlendedBitBtn* bldCancelaRece = nullptr;
+  fw::TBlendedButton* bldValorRece = nullptr;
+  QLabel* lblValorRece = nullptr;
+  fw::TBlendedBitBtn* bldRolarBaixo = nullptr;
+  QLabel* lblTotRec = nullptr;
+  QLabel* lblTotRecebido = nullptr;
+  fw::TBlendedBitBtn* bldGravar = nullptr;
+  fw::TBlendedBitBtn* bldCancela = nullptr;
+  QLabel* lblTroco = nullptr;
+  QLabel* lblValTroco = nullptr;
+
+  // ---- Local tables (owned by the form) ------------------------------------------------------
+  fw::LocalTable cdsProdutos{QStringLiteral("cdsProdutos")};
+  fw::LocalTable cdsParametrosOrv{QStringLiteral("cdsParametrosOrv")};
+  fw::LocalTable cdsControleAcess{QStringLiteral("cdsControleAcess")};
+  fw::LocalTable cdsAliquota{QStringLiteral("cdsAliquota")};
+  fw::LocalTable cdsAliqImpFis{QStringLiteral("cdsAliqImpFis")};
+  fw::LocalTable cdsDataMovimento{QStringLiteral("cdsDataMovimento")};
+  fw::LocalTable cdsRecebAux{QStringLiteral("cdsRecebAux")};
+  fw::LocalTable cdsIdentPaf{QStringLiteral("cdsIdentPaf")};
+  fw::LocalTable cdsVazio{QStringLiteral("cdsVazio")};
+  fw::LocalTable cdsAddProduto{QStringLiteral("cdsAddProduto")};
+  fw::LocalTable cdsReceb{QStringLiteral("cdsReceb")};
+  fw::LocalTable cdsVendaArq{QStringLiteral("cdsVendaArq")};
+  fw::LocalTable cdsMovCaixaArq{QStringLiteral("cdsMovCaixaArq")};
+  // Grid bindings: the table each grid shows.
+  fw::LocalTable* dtsAddProd = &cdsAddProduto;
+  fw::LocalTable* dtsReceb = &cdsReceb;
+
+  runtime::TMessages msgPadrao;
+  runtime::TADOConnection adcTesteConexao;
+
+  // The sale on screen had its coupon closed on the printer but its files were not
+  // written yet: the next "Gerar Cupom" only writes the files (it must not ask the
+  // printer to close a coupon it no longer has open).
+  bool boCupomFechado = false;
+
+  // The field layouts of the screen's own tables.
+  static std::vector<fw::FieldDef> itemListFields();      // cdsAddProduto, 69 fields
+  static std::vector<fw::FieldDef> paymentListFields();   // cdsReceb, 20 fields
+  static std::vector<fw::FieldDef> saleFileFields();      // cdsVendaArq, 35 fields
+  static std::vector<fw::FieldDef> cashMovementFields();  // cdsMovCaixaArq, 13 fields
+
+ private:
+  void buildControls();
+  void declareTables();
+  void connectHandlers();
+};
