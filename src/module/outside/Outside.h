@@ -93,6 +93,12 @@ extern std::function<QString(const QString& empty)> _GetStringConexOrv;
 // called with nullptr when the form releases the connection.
 extern std::function<void(void* connection)> SetADODBSession;
 
+// The host's general error report: an error that escapes a touch handler ends only that
+// handler and is shown here while the screen stays open. The host installs it (message
+// dialog); the form's handler connections call it. When nothing is installed the form
+// shows the error with Mensagem.
+extern std::function<void(const QString& message)> ApplicationHandleException;
+
 // Plain functions.
 double Trunc2(double value);                            // cut (not rounded) to two decimals
 QString Ajusta(const QString& text, int width);         // leading zeros up to `width`
