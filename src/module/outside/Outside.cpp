@@ -1,0 +1,176 @@
+// The procedure variables the packages fill, the parameter bags of the printer bridge and
+// the small shared functions. Nothing here knows the packages behind the variables.
+#include "module/outside/Outside.h"
+
+#include "framework/data/Error.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace outside {
+
+decltype(AbreCupom) AbreCupom;
+decltype(VendaItem) VendaItem;
+decltype(Cancela_ItGenerico) Cancela_ItGenerico;
+decltype(FechaCupom) FechaCupom;
+decltype(Cancela_Cupom_Imp) Cancela_Cupom_Imp;
+decltype(Pesquisa) Pesquisa;
+decltype(TecladoNumerico) TecladoNumerico;
+decltype(CriaInfAdicional) CriaInfAdicional;
+decltype(CalculoIcmsDFederal) CalculoIcmsDFederal;
+decltype(Mensagem) Mensagem;
+decltype(Uncripto) Uncripto;
+decltype(_GetStringConexOrv) _GetStringConexOrv;
+decltype(SetADODBSession) SetADODBSession;
+decltype(ApplicationHandleException) ApplicationHandleException;
+
+void resetAll() {
+  AbreCupom = nullptr;
+  VendaItem = nullptr;
+  Cancela_ItGenerico = nullptr;
+  FechaCupom = nullptr;
+  Cancela_Cupom_Imp = nullptr;
+  Pesquisa = nullptr;
+  TecladoNumerico = nullptr;
+  CriaInfAdicional = nullptr;
+  CalculoIcmsDFederal = nullptr;
+  Mensagem = nullptr;
+  Uncripto = nullptr;
+  _GetStringConexOrv = nullptr;
+  SetADODBSession = nullptr;
+  ApplicationHandleException = nullptr;
+}
+
+// ---- Parameter bags -------------------------------------------------------------------------
+
+namespace {
+
+constexpr int kOperation = 0;
+constexpr int kArguments = 1;
+constexpr int kResults = 2;
+
+Variant makeBag(const QString& operation, VariantList arguments) {
+  return Variant::array({Variant(operation), Variant::array(std::move(arguments)),
+                         Variant::array({})});
+}
+
+bool isBag(const Variant& bag) {
+  return bag.isArray() && bag.size() == 3 && bag.at(kArguments).isArray() &&
+         bag.at(kResults).isArray();
+}
+
+void requireBag(const Variant& bag) {
+  if (!isBag(bag)) {
+    throw fw::Error(QStringLiteral("Parâmetros da impressora fiscal inválidos: %1")
+                        .arg(bag.debugText()));
+  }
+}
+
+// A result is a [name, value] pair; names are matched without regard to case, as the
+// bridge's own names are.
+bool isResultNamed(const Variant& pair, const QString& name) {
+  return pair.isArray() && pair.size() == 2 &&
+         pair.at(0).toText().compare(name, Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+Variant Params_AbreCupom_Kerrit(const QString& idEsquema, int& openingInteger,
+                                QString& customer0, QString& customer1, QString& customer2,
+                                QString& cupomVen, QString& contCupom, const QString& e8,
+                                const QString& e9, const QString& e10, const QString& e11,
+                                const QString& e12, const QString& e13, const QString& e14,
+                                bool flag15) {
+  return makeBag(QStringLiteral("AbreCupom"),
+                 {Variant(idEsquema), Variant(openingInteger), Variant(customer0),
+                  Variant(customer1), Variant(customer2), Variant(cupomVen), Variant(contCupom),
+                  Variant(e8), Variant(e9), Variant(e10), Variant(e11), Variant(e12),
+                  Variant(e13), Variant(e14), Variant(flag15)});
+}
+
+Variant Params_VendaItem_Kerrit(const QString& idEsquema, const QString& a2, const QString& a3,
+                                const QString& itemCode, const QString& description,
+                                const QString& cdAliquota, const QString& idAliquota,
+                                const QString& unit, const QString& a9, const QString& vrAliquota,
+                                const QString& a11, int openingInteger, double quantity,
+                                double unitPrice, double a15, double a16, bool a17) {
+  return makeBag(QStringLiteral("VendaItem"),
+                 {Variant(idEsquema), Variant(a2), Variant(a3), Variant(itemCode),
+                  Variant(description), Variant(cdAliquota), Variant(idAliquota), Variant(unit),
+                  Variant(a9), Variant(vrAliquota), Variant(a11), Variant(openingInteger),
+                  Variant(quantity), Variant(unitPrice), Variant(a15), Variant(a16),
+                  Variant(a17)});
+}
+
+Variant RecebeParams(const Variant& bag, const QString& name) {
+  if (!isBag(bag)) return {};
+  for (const Variant& pair : bag.at(kResults).items()) {
+    if (isResultNamed(pair, name)) return pair.at(1);
+  }
+  return {};
+}
+
+void GravaParams(Variant& bag, const QString& name, const Variant& value) {
+  requireBag(bag);
+  VariantList results = bag.at(kResults).items();
+  bool replaced = false;
+  for (Variant& pair : results) {
+    if (isResultNamed(pair, name)) {
+      pair[1] = value;
+      replaced = true;
+      break;
+    }
+  }
+  if (!replaced) results.push_back(Variant::array({Variant(name), value}));
+  bag[kResults] = Variant::array(std::move(results));
+}
+
+const VariantList& bagArguments(const Variant& bag) {
+  requireBag(bag);
+  return bag.at(kArguments).items();
+}
+
+QString bagOperation(const Variant& bag) {
+  requireBag(bag);
+  return bag.at(kOperation).toText();
+}
+
+// ---- Small functions ------------------------------------------------------------------------
+
+double Trunc2(double value) {
+  if (!std::isfinite(value) || value == 0.0) return value;
+  // The value as the nearest 15-significant-digit decimal (what the amount was meant to be:
+  // 0.29 is stored as 0.28999…), then its digits past the second decimal dropped.
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
+  const std::string text(buffer);
+  const std::size_t ePos = text.find('e');
+  std::string digits;
+  for (std::size_t i = 0; i < ePos; ++i) {
+    if (text[i] != '.') digits.push_back(text[i]);
+  }
+  const int exponent = std::atoi(text.c_str() + ePos + 1);
+  // digits[i] weighs 10^(exponent - i); keep down to weight 10^-2.
+  const int keep = exponent + 3;
+  if (keep <= 0) return 0.0;
+  if (keep < static_cast<int>(digits.size())) digits.resize(static_cast<std::size_t>(keep));
+  const int lastWeight = exponent - static_cast<int>(digits.size()) + 1;
+  const std::string cut = (value < 0 ? "-" : "") + digits + "e" + std::to_string(lastWeight);
+  const double result = std::strtod(cut.c_str(), nullptr);
+  return result == 0.0 ? 0.0 : result;
+}
+
+QString Ajusta(const QString& text, int width) {
+  if (text.size() >= width) return text;
+  return QString(width - text.size(), QLatin1Char('0')) + text;
+}
+
+bool EmptyString(const QString& text) { return text.isEmpty(); }
+
+Variant iif(bool condition, const Variant& whenTrue, const Variant& whenFalse) {
+  return condition ? whenTrue : whenFalse;
+}
+
+}  // namespace outside
