@@ -22,6 +22,9 @@
 #include <QFrame>
 #include <QLabel>
 
+#include <functional>
+#include <vector>
+
 class TfrmVendaArquivo : public QDialog {
   Q_OBJECT
  public:
@@ -134,6 +137,15 @@ class TfrmVendaArquivo : public QDialog {
   static std::vector<fw::FieldDef> paymentListFields();   // cdsReceb, 20 fields
   static std::vector<fw::FieldDef> saleFileFields();      // cdsVendaArq, 35 fields
   static std::vector<fw::FieldDef> cashMovementFields();  // cdsMovCaixaArq, 13 fields
+
+  // Shown centred on the screen (shell/Screen.h), also when it is smaller than the form.
+  void setVisible(bool visible) override;
+  // The screen is left only through spdSair: Escape and the window manager's close do not
+  // end a sale in progress.
+  void reject() override;
+  // Runs one touch handler the way the host's event loop would: an error that escapes it is
+  // handed to the host's general error report and the screen stays open.
+  void runHandler(const std::function<void()>& handler);
 
  private:
   void buildControls();

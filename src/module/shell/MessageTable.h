@@ -1,0 +1,10 @@
+// The lines of the screen's message table msgPadrao, "KEY|text", in the screen's order.
+#pragma once
+
+#include <QStringList>
+
+namespace shell {
+
+QStringList messageTableLines();
+
+}  // namespace shell
