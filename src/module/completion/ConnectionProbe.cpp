@@ -1,0 +1,12 @@
+// The hooks of the central-database probe: the connection string comes from the shared
+// runtime library, and the open connection is handed back to it.
+#include "module/outside/Outside.h"
+#include "module/shell/TfrmVendaArquivo.h"
+
+void TfrmVendaArquivo::adcTesteConexaoBeforeConnect(runtime::TADOConnection& connection) {
+  connection.connectionString = outside::_GetStringConexOrv(QString());
+}
+
+void TfrmVendaArquivo::adcTesteConexaoAfterConnect(runtime::TADOConnection& connection) {
+  outside::SetADODBSession(connection.handle());
+}

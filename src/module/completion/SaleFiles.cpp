@@ -1,0 +1,284 @@
+// The sale file and the cash-movement file of one coupon: GeraArquivo and the layouts of
+// the two output tables. The host application picks the files up from the output folder
+// later, so their field order, types and widths are fixed.
+#include "module/shell/Paths.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+
+#include "framework/data/Error.h"
+#include "framework/text/NumberText.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+#include <exception>
+
+using fw::FieldDef;
+using fw::FieldType;
+using fw::LocalTable;
+
+std::vector<FieldDef> TfrmVendaArquivo::saleFileFields() {
+  return {
+      FieldDef::text(QStringLiteral("CDPRODUTO"), 10),
+      FieldDef::text(QStringLiteral("NMPRODUTO"), 50),
+      FieldDef::number(QStringLiteral("QTPRODVEND")),
+      FieldDef::text(QStringLiteral("QTPRODCOMVEN"), 10),
+      FieldDef::number(QStringLiteral("VRPRECCOMVEN")),
+      FieldDef::number(QStringLiteral("VRUNITVEND")),
+      FieldDef::number(QStringLiteral("VRPEALIMPFIS")),
+      FieldDef::number(QStringLiteral("VRTOTVEND")),
+      FieldDef::text(QStringLiteral("CDFILIAL"), 4),
+      FieldDef::text(QStringLiteral("CDCAIXA"), 3),
+      FieldDef::text(QStringLiteral("CDCLIENTE"), 20),
+      FieldDef::text(QStringLiteral("CDEMPRESA"), 2),
+      FieldDef::dateTime(QStringLiteral("DTVENDA")),
+      FieldDef::dateTime(QStringLiteral("DTENTRVENDA")),
+      FieldDef::dateTime(QStringLiteral("DTFECHAVENDA")),
+      FieldDef::text(QStringLiteral("IDSITUVENDA"), 1),
+      FieldDef::number(QStringLiteral("VRDESCVENDA")),
+      FieldDef::text(QStringLiteral("CDFILIALTUR"), 4),
+      FieldDef::text(QStringLiteral("CDCAIXATUR"), 3),
+      FieldDef::dateTime(QStringLiteral("DTABERTUR")),
+      FieldDef::text(QStringLiteral("NRCUPOMFIS"), 10),
+      FieldDef::text(QStringLiteral("NRCONTCUPOMFISC"), 9),
+      FieldDef::text(QStringLiteral("CDOPERADOR"), 12),
+      FieldDef::text(QStringLiteral("CDLOJA"), 10),
+      FieldDef::text(QStringLiteral("IDTIPOVENDA"), 1),
+      FieldDef::text(QStringLiteral("TXOBSVENDA"), 2000),
+      FieldDef::text(QStringLiteral("IDVENDEBCONS"), 1),
+      FieldDef::text(QStringLiteral("IDCANCMANUAL"), 1),
+      FieldDef::text(QStringLiteral("NRSEQUITVENDA"), 10),
+      FieldDef::text(QStringLiteral("NRSEQ"), 3),
+      FieldDef::number(QStringLiteral("VRUNITVENDCL")),
+      FieldDef::text(QStringLiteral("CDPRODPROMOCAO"), 10),
+      FieldDef::number(QStringLiteral("VRREPIQUEVENDA")),
+      FieldDef::text(QStringLiteral("IDPRODIMPFIS"), 1),
+      FieldDef::text(QStringLiteral("CDORDALIQIMPR"), 5),
+  };
+}
+
+std::vector<FieldDef> TfrmVendaArquivo::cashMovementFields() {
+  return {
+      FieldDef::text(QStringLiteral("CDFILIAL"), 4),
+      FieldDef::text(QStringLiteral("CDTIPORECE"), 3),
+      FieldDef::text(QStringLiteral("NMTIPORECE"), 40),
+      FieldDef::text(QStringLiteral("IDTIPORECE"), 1),
+      FieldDef::text(QStringLiteral("CDTIPOTROCO"), 3),
+      FieldDef::text(QStringLiteral("NRORDTROCO"), 3),
+      FieldDef::text(QStringLiteral("DSIMPFISCAL"), 50),
+      FieldDef::number(QStringLiteral("VRMOVIVEND")),
+      FieldDef::text(QStringLiteral("IDTIPOMOVIVE"), 1),
+      FieldDef::dateTime(QStringLiteral("DTHRINCMOV")),
+      FieldDef::text(QStringLiteral("CDCLIENTE"), 21),
+      FieldDef::text(QStringLiteral("CDCCUSCLIE"), 10),
+      FieldDef::dateTime(QStringLiteral("DTMOVIMCAIXA")),
+  };
+}
+
+namespace {
+
+enum class Copy { Text, Number, DateTime };
+
+struct SaleColumn {
+  const char* field;
+  Copy kind;
+  bool onlyCompleted;  // written for a completed sale, left empty for a cancelled one
+};
+
+// The sale file's columns, each filled from the item list's field of the same name.
+constexpr SaleColumn kSaleColumns[] = {
+    {"CDPRODUTO", Copy::Text, false},       {"NMPRODUTO", Copy::Text, false},
+    {"QTPRODVEND", Copy::Text, false},      {"QTPRODCOMVEN", Copy::Text, false},
+    {"VRPRECCOMVEN", Copy::Number, false},  {"VRUNITVEND", Copy::Number, false},
+    {"VRPEALIMPFIS", Copy::Text, false},    {"VRTOTVEND", Copy::Number, false},
+    {"CDFILIAL", Copy::Text, false},        {"CDCAIXA", Copy::Text, false},
+    {"CDCLIENTE", Copy::Text, false},       {"CDEMPRESA", Copy::Text, false},
+    {"DTVENDA", Copy::DateTime, false},     {"DTENTRVENDA", Copy::DateTime, false},
+    {"DTFECHAVENDA", Copy::DateTime, false}, {"IDSITUVENDA", Copy::Text, false},
+    {"VRDESCVENDA", Copy::Number, false},   {"CDFILIALTUR", Copy::Text, false},
+    {"CDCAIXATUR", Copy::Text, false},      {"DTABERTUR", Copy::DateTime, false},
+    {"NRCUPOMFIS", Copy::Text, false},      {"NRCONTCUPOMFISC", Copy::Text, true},
+    {"CDOPERADOR", Copy::Text, false},      {"CDLOJA", Copy::Text, false},
+    {"IDTIPOVENDA", Copy::Text, false},     {"TXOBSVENDA", Copy::Text, false},
+    {"IDVENDEBCONS", Copy::Text, false},    {"IDCANCMANUAL", Copy::Text, false},
+    {"NRSEQUITVENDA", Copy::Text, false},   {"NRSEQ", Copy::Text, false},
+    {"VRUNITVENDCL", Copy::Number, false},  {"CDPRODPROMOCAO", Copy::Text, false},
+    {"VRREPIQUEVENDA", Copy::Number, false}, {"IDPRODIMPFIS", Copy::Text, false},
+    {"CDORDALIQIMPR", Copy::Text, true},
+};
+
+// The payment columns copied as they are; IDTIPOMOVIVE and the sale-context columns are
+// written separately.
+constexpr const char* kPaymentTextColumns[] = {"CDFILIAL",    "CDTIPORECE", "NMTIPORECE",
+                                               "IDTIPORECE",  "CDTIPOTROCO", "NRORDTROCO",
+                                               "DSIMPFISCAL"};
+
+void setTextOrNull(LocalTable& target, const QString& field, const QString& text) {
+  if (text.isEmpty()) {
+    target.setNull(field);
+  } else {
+    target.setText(field, text);
+  }
+}
+
+// A number travels through its general text form, as the host's files expect: at most 15
+// significant digits, the decimal comma, no grouping.
+QString textForm(const LocalTable& source, const QString& field) {
+  if (source.isNull(field)) return {};
+  switch (source.fieldByName(field).type) {
+    case FieldType::Number:
+    case FieldType::Bcd:
+      return fw::formatGeneral(source.asNumber(field));
+    default:
+      return source.asText(field);
+  }
+}
+
+void copyField(const LocalTable& source, LocalTable& target, const QString& field, Copy kind) {
+  switch (kind) {
+    case Copy::Text: {
+      const QString text = textForm(source, field);
+      const FieldDef& def = target.fieldByName(field);
+      if (text.isEmpty()) {
+        target.setNull(field);
+      } else if (def.type == FieldType::Number) {
+        target.setNumber(field, fw::parseNumber(text));
+      } else {
+        target.setText(field, def.width > 0 ? text.left(def.width) : text);
+      }
+      break;
+    }
+    case Copy::Number:
+      target.setNumber(field, source.asNumber(field));
+      break;
+    case Copy::DateTime:
+      target.setDateTime(field, source.asDateTime(field));
+      break;
+  }
+}
+
+// Branch, register and coupon number come from files and from the printer: none of them
+// may take the file out of the output folder.
+bool safeNamePart(const QString& part) {
+  return !part.contains(QLatin1Char('/')) && !part.contains(QLatin1Char('\\')) &&
+         !part.contains(QStringLiteral("..")) && !part.contains(QChar(u'\0'));
+}
+
+QString outputFile(const QString& prefix) {
+  if (!safeNamePart(stFilialLogin) || !safeNamePart(stCaixaAber) || !safeNamePart(stCupomVen)) {
+    throw fw::Error(
+        QStringLiteral("Não foi possível gravar o arquivo da venda: a filial \"%1\", o caixa "
+                       "\"%2\" ou o número do cupom \"%3\" contém \"/\", \"\\\" ou \"..\".")
+            .arg(stFilialLogin, stCaixaAber, stCupomVen));
+  }
+  return shell::outputDirectory() + QLatin1Char('/') + prefix + stFilialLogin +
+         QLatin1Char('_') + stCaixaAber + QLatin1Char('_') + stCupomVen +
+         QStringLiteral(".cds");
+}
+
+void resetTable(LocalTable& table, const std::vector<FieldDef>& fields) {
+  table.close();
+  if (!table.hasDeclaredFields()) table.declareFields(fields);
+  table.createDataSet();
+}
+
+}  // namespace
+
+bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
+  try {
+    resetTable(cdsVendaArq, saleFileFields());
+    resetTable(cdsMovCaixaArq, cashMovementFields());
+
+    bool result = false;
+    const bool completed = mode == QLatin1String("O");
+    if (completed || mode == QLatin1String("C")) {
+      const QString saleFile = outputFile(QStringLiteral("Venda"));
+      const QString cashFile = completed ? outputFile(QStringLiteral("MovCaixa")) : QString();
+
+      // An item list that was never created (the printer refused the first item) holds
+      // no rows.
+      if (cdsAddProduto.active()) {
+        cdsAddProduto.first();
+        while (!cdsAddProduto.eof()) {
+          cdsVendaArq.insert();
+          for (const SaleColumn& column : kSaleColumns) {
+            if (column.onlyCompleted && !completed) continue;
+            copyField(cdsAddProduto, cdsVendaArq, QLatin1String(column.field), column.kind);
+          }
+          cdsVendaArq.post();
+          cdsAddProduto.next();
+        }
+      }
+      cdsVendaArq.saveToFile(saleFile);
+
+      if (completed) {
+        const QString cdCliente = stCdCliente.left(21);
+        const QString centroCusto = stCentroCusto.left(10);
+        const auto writeSaleContext = [&] {
+          setTextOrNull(cdsMovCaixaArq, QStringLiteral("CDCLIENTE"), cdCliente);
+          setTextOrNull(cdsMovCaixaArq, QStringLiteral("CDCCUSCLIE"), centroCusto);
+          cdsMovCaixaArq.setDateTime(QStringLiteral("DTMOVIMCAIXA"), dtDataMovimento);
+        };
+
+        if (cdsReceb.active()) {
+          cdsReceb.first();
+          while (!cdsReceb.eof()) {
+            cdsMovCaixaArq.insert();
+            for (const char* field : kPaymentTextColumns) {
+              copyField(cdsReceb, cdsMovCaixaArq, QLatin1String(field), Copy::Text);
+            }
+            copyField(cdsReceb, cdsMovCaixaArq, QStringLiteral("VRMOVIVEND"), Copy::Number);
+            cdsMovCaixaArq.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("E"));
+            copyField(cdsReceb, cdsMovCaixaArq, QStringLiteral("DTHRINCMOV"), Copy::DateTime);
+            writeSaleContext();
+            cdsMovCaixaArq.post();
+            cdsReceb.next();
+          }
+        }
+
+        const double total = saleTotal();
+        if (total < doTotal) {
+          // The copy above ended on the payment list's last row.
+          cdsMovCaixaArq.insert();
+          copyField(cdsReceb, cdsMovCaixaArq, QStringLiteral("CDFILIAL"), Copy::Text);
+          cdsMovCaixaArq.setText(QStringLiteral("CDTIPORECE"), QStringLiteral("001"));
+          cdsMovCaixaArq.setText(QStringLiteral("NMTIPORECE"), QStringLiteral("Dinheiro"));
+          cdsMovCaixaArq.setText(QStringLiteral("IDTIPORECE"), QStringLiteral("4"));
+          cdsMovCaixaArq.setText(QStringLiteral("CDTIPOTROCO"), QStringLiteral("001"));
+          copyField(cdsReceb, cdsMovCaixaArq, QStringLiteral("NRORDTROCO"), Copy::Text);
+          cdsMovCaixaArq.setNull(QStringLiteral("DSIMPFISCAL"));
+          cdsMovCaixaArq.setNumber(QStringLiteral("VRMOVIVEND"), std::abs(doTotal - total));
+          cdsMovCaixaArq.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("S"));
+          copyField(cdsReceb, cdsMovCaixaArq, QStringLiteral("DTHRINCMOV"), Copy::DateTime);
+          writeSaleContext();
+          cdsMovCaixaArq.post();
+        }
+        cdsMovCaixaArq.saveToFile(cashFile);
+      }
+      result = true;
+    } else if (mode == QLatin1String("P")) {
+      const QString saleFile = outputFile(QStringLiteral("Venda"));
+      if (QFileInfo::exists(saleFile)) {
+        cdsVendaArq.loadFromFile(saleFile);
+        cdsVendaArq.first();
+        while (!cdsVendaArq.eof()) {
+          cdsVendaArq.edit();
+          cdsVendaArq.setText(QStringLiteral("IDSITUVENDA"), QStringLiteral("C"));
+          cdsVendaArq.post();
+          cdsVendaArq.next();
+        }
+        cdsVendaArq.saveToFile(saleFile);
+        result = true;
+      }
+    }
+
+    boCupomAberto = false;
+    if (result) boCupomFechado = false;
+    return result;
+  } catch (const fw::Error& error) {
+    showMessage(error.message());
+  } catch (const std::exception& error) {
+    showMessage(QString::fromLocal8Bit(error.what()));
+  }
+  return false;
+}
