@@ -1,0 +1,202 @@
+// Adding an item: opens the coupon with the first item (asking for the customer's data when
+// the parameters want it), registers the item on the printer and, only when the printer
+// took it, puts its row in the item list and adds it to the sale total.
+#include "module/items/ItemMessages.h"
+#include "module/outside/Outside.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+
+#include "framework/text/NumberText.h"
+
+#include <algorithm>
+
+namespace {
+
+// The highest item number in the list (0 for none). Numbers come from the rows, not from
+// the current row: after the cashier moved up the list the current row is an older item,
+// and a repeated number would make the printer cancel the wrong item.
+int highestItemNumber(const fw::LocalTable& list) {
+  const int column = list.fieldIndex(QStringLiteral("NRSEQUITVENDA"));
+  const int rows = list.recordCount();
+  int highest = 0;
+  for (int row = 0; row < rows; ++row) {
+    bool ok = false;
+    const int number = list.textAt(row, column).trimmed().toInt(&ok);
+    if (ok) highest = std::max(highest, number);
+  }
+  return highest;
+}
+
+// CEST#NCM#name; a missing code leaves out its part and its mark.
+QString itemDescription(const fw::LocalTable& products) {
+  QString description;
+  const QString cest = products.asText(QStringLiteral("CDCEST"));
+  if (!cest.isEmpty()) description += cest + QLatin1Char('#');
+  const QString ncm = products.asText(QStringLiteral("CDNCM"));
+  if (!ncm.isEmpty()) description += ncm + QLatin1Char('#');
+  return description + products.asText(QStringLiteral("NMPRODUTO"));
+}
+
+}  // namespace
+
+std::vector<fw::FieldDef> TfrmVendaArquivo::itemListFields() {
+  using fw::FieldDef;
+  const auto money = [](const char* name) {
+    return FieldDef::number(QString::fromLatin1(name), {}, true, true);
+  };
+  const auto text = [](const char* name, int width) {
+    return FieldDef::text(QString::fromLatin1(name), width);
+  };
+  const auto number = [](const char* name) { return FieldDef::number(QString::fromLatin1(name)); };
+  const auto dateTime = [](const char* name) { return FieldDef::dateTime(QString::fromLatin1(name)); };
+  return {
+      text("NMCONSVEND", 50),       text("NMPRODUTO", 50),      text("CDCAIXA", 3),
+      text("CDFILIAL", 4),          text("NRSEQVENDA", 10),     text("NRSEQUITVENDA", 10),
+      text("CDCLIENTE", 20),        text("CDEMPRESA", 2),       dateTime("DTVENDA"),
+      dateTime("DTENTRVENDA"),      text("IDSITUVENDA", 1),     number("VRDESCVENDA"),
+      text("CDFILIALTUR", 4),       text("CDCAIXATUR", 3),      dateTime("DTABERTUR"),
+      text("IDTIPOIMPV", 1),        dateTime("DTFECHAVENDA"),   text("NRCUPOMFIS", 10),
+      text("CDOPERADOR", 12),       text("CDLOJA", 10),         text("IDTIPOVENDA", 1),
+      text("TXOBSVENDA", 2000),     text("IDVENDEBCONS", 1),    text("NRMESA", 4),
+      text("CDSALA", 5),            text("IDCANCMANUAL", 1),    number("QTPRODVEND"),
+      money("VRTOTVEND"),           money("VRUNITVEND"),        number("VRDESITVEND"),
+      text("CDPRODUTO", 10),        number("VRUNITVENDCL"),     text("CDGRUPPROD", 10),
+      text("CDSUBGRPROD", 10),      text("CDFISUBGRVND", 4),    number("VRACRITVEND"),
+      text("DSOBSITEMVENDA", 2000), text("CDPRODPROMOCAO", 10), text("NMIMPOSTO", 30),
+      number("VRPEALIMPFIS"),       text("SGIMPOSTO", 10),      text("CDVENDEDOR", 4),
+      text("NRINSCRCONS", 20),      text("NRVENDAREST", 10),    text("CDSERVFILI", 5),
+      number("VRTXSERVICO"),        number("VRACRCOMANDA"),     number("QTPRODCOMVEN"),
+      number("VRPRECCOMVEN"),       number("VRDESCCOMVEN"),     text("CDLOJAIT", 10),
+      text("CDFAMILISALD", 3),      number("VRDESCOMANDA"),     text("NRCONTCUPOMFISC", 10),
+      text("CDORDALIQIMPR", 5),     number("VRALIQIMPR"),       text("DSENDEVENDA", 60),
+      text("NRSUBSERIEVND", 50),    text("NRORDEMVND", 50),     text("NRSERIEVND", 50),
+      text("NRCOMANDA", 10),        text("CDVENDEDORITEM", 4),  number("VRREPIQUEVENDA"),
+      text("NRSEQ", 3),             dateTime("DTHRABERMESA"),   number("VRACRCOMVEN"),
+      text("CDPRODIMPFIS", 4),      text("IDPRODIMPFIS", 1),    dateTime("DTABERCAIX"),
+  };
+}
+
+void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
+  if (outside::EmptyString(bldCodigo->text())) {
+    showMessage(msgPadrao.Msg(QStringLiteral("Falta_Prod")));
+    return;
+  }
+
+  // Both live only for the addition that opens the coupon.
+  int openingInteger = 0;
+  QString couponCounter;
+  if (!boCupomAberto) {
+    QString customer0;
+    QString customer1;
+    QString customer2;
+    if (stSolicitaCPF == QLatin1String("S")) {
+      fw::Variant answer = fw::Variant::emptyArray(10);
+      const fw::VariantList values{QString(), QString(), QString(), QString(), QString(),
+                                   QString(), stIdEsquema, stInfNomeEnd};
+      outside::CriaInfAdicional(values, answer);
+      customer0 = answer.at(0).toText();
+      customer1 = answer.at(1).toText();
+      customer2 = answer.at(2).toText();
+    }
+    fw::Variant bag = outside::Params_AbreCupom_Kerrit(
+        stIdEsquema, openingInteger, customer0, customer1, customer2, stCupomVen, couponCounter,
+        QString(), QString(), QString(), QString(), QString(), QString(), QString(), false);
+    if (!outside::AbreCupom(bag)) return;
+    stCupomVen = outside::RecebeParams(bag, QStringLiteral("CUPNR")).toText();
+    couponCounter = outside::RecebeParams(bag, QStringLiteral("CONTCUPOM")).toText();
+    boCupomAberto = true;
+  }
+
+  const QString barcode = cdsProdutos.asText(QStringLiteral("CDBARPRODUTO"));
+  const QString itemCode =
+      barcode.isEmpty() ? cdsProdutos.asText(QStringLiteral("CDARVPROD")) : barcode;
+  const double unitPrice = cdsProdutos.asNumber(QStringLiteral("VRPRECITEM"));
+  fw::Variant itemBag = outside::Params_VendaItem_Kerrit(
+      stIdEsquema, QString(), QStringLiteral("D"), itemCode, itemDescription(cdsProdutos),
+      stCdAliquota, cdsAliqImpFis.asText(QStringLiteral("IDALIQIMPFIS")),
+      cdsProdutos.asText(QStringLiteral("SGUNIDADE")), QString(), stVrAliquota, QString(),
+      openingInteger, fw::parseNumber(stQuant), unitPrice, 0.0, 0.0, false);
+  if (!outside::VendaItem(itemBag)) {
+    showMessage(msgPadrao.Msg(QStringLiteral("CancItem")));
+    bldAddProd->setEnabled(false);
+    clearProductEntry();
+    return;
+  }
+
+  bool created = false;
+  int lastNumber = 0;
+  if (!cdsAddProduto.active()) {
+    if (!cdsAddProduto.hasDeclaredFields()) cdsAddProduto.declareFields(itemListFields());
+    cdsAddProduto.createDataSet();
+    created = true;
+  } else if (cdsAddProduto.isEmpty()) {
+    lblTotal->setText(QStringLiteral("0"));
+  } else {
+    lastNumber = highestItemNumber(cdsAddProduto);
+  }
+  const QString itemNumber = outside::Ajusta(QString::number(lastNumber + 1), 3);
+
+  const QString code = bldCodigo->text();
+  const double quantity = fw::parseNumber(bldQuant->text());
+  // The product's tax percentage goes through its text form, as the sale file expects;
+  // a product without one leaves the field empty.
+  const QString taxText = cdsProdutos.isNull(QStringLiteral("VRPEALIMPFIS"))
+                              ? QString()
+                              : fw::formatGeneral(cdsProdutos.asNumber(QStringLiteral("VRPEALIMPFIS")));
+
+  fw::LocalTable& list = cdsAddProduto;
+  list.insert();
+  list.setText(QStringLiteral("NMPRODUTO"), cdsProdutos.asText(QStringLiteral("NMPRODUTO")));
+  list.setText(QStringLiteral("CDCAIXA"), stCaixaAber);
+  list.setText(QStringLiteral("CDFILIAL"), stFilialLogin);
+  list.setText(QStringLiteral("NRSEQVENDA"), QString());
+  list.setText(QStringLiteral("NRSEQUITVENDA"), itemNumber);
+  list.setText(QStringLiteral("CDCLIENTE"), stCdCliente);
+  list.setText(QStringLiteral("CDEMPRESA"), stCdEmpresa);
+  list.setDateTime(QStringLiteral("DTVENDA"), fw::nowDateTime());
+  list.setDateTime(QStringLiteral("DTENTRVENDA"), dtDataMovimento);
+  list.setText(QStringLiteral("IDSITUVENDA"), QStringLiteral("O"));
+  list.setNumber(QStringLiteral("VRDESCVENDA"), 0.0);
+  list.setText(QStringLiteral("CDFILIALTUR"), stFilialLogin);
+  list.setText(QStringLiteral("CDCAIXATUR"), stCaixaAber);
+  list.setDateTime(QStringLiteral("DTABERTUR"), dtAberCaixa);
+  list.setDateTime(QStringLiteral("DTFECHAVENDA"), fw::nowDateTime());
+  list.setText(QStringLiteral("NRCUPOMFIS"), stCupomVen);
+  list.setText(QStringLiteral("CDOPERADOR"), stOperadorLogin);
+  list.setText(QStringLiteral("CDLOJA"), stLojaAber);
+  list.setText(QStringLiteral("IDTIPOVENDA"), QStringLiteral("D"));
+  list.setText(QStringLiteral("TXOBSVENDA"), items::saleNoteText(msgPadrao));
+  list.setText(QStringLiteral("IDVENDEBCONS"), QStringLiteral("N"));
+  list.setText(QStringLiteral("IDCANCMANUAL"), QStringLiteral("N"));
+  list.setNumber(QStringLiteral("QTPRODVEND"), quantity);
+  list.setNumber(QStringLiteral("VRTOTVEND"), unitPrice * quantity);
+  list.setNumber(QStringLiteral("VRUNITVEND"), unitPrice);
+  list.setText(QStringLiteral("CDPRODUTO"), code);
+  list.setNumber(QStringLiteral("VRUNITVENDCL"), 0.0);
+  list.setText(QStringLiteral("CDGRUPPROD"), QString());
+  list.setText(QStringLiteral("CDSUBGRPROD"), QString());
+  list.setText(QStringLiteral("CDFISUBGRVND"), QString());
+  list.setText(QStringLiteral("CDPRODPROMOCAO"), code);
+  if (taxText.isEmpty()) {
+    list.setNull(QStringLiteral("VRPEALIMPFIS"));
+  } else {
+    list.setNumber(QStringLiteral("VRPEALIMPFIS"), fw::parseNumber(taxText));
+  }
+  list.setNumber(QStringLiteral("QTPRODCOMVEN"), quantity);
+  list.setNumber(QStringLiteral("VRPRECCOMVEN"), unitPrice);
+  list.setText(QStringLiteral("NRCONTCUPOMFISC"), couponCounter);
+  list.setText(QStringLiteral("CDORDALIQIMPR"), stCdAliquota);
+  list.setText(QStringLiteral("NRCOMANDA"), QString());
+  list.setNumber(QStringLiteral("VRREPIQUEVENDA"), 0.0);
+  list.setText(QStringLiteral("NRSEQ"), itemNumber);
+  list.setText(QStringLiteral("IDPRODIMPFIS"), QStringLiteral("S"));
+  list.post();
+
+  lblTot->setVisible(true);
+  lblTotal->setVisible(true);
+
+  const double itemTotal = unitPrice * quantity;
+  showSaleTotal(created ? itemTotal : saleTotal() + itemTotal);
+  applyFinishRule();
+  clearProductEntry();
+}

@@ -1,0 +1,35 @@
+// The item list beside the grid: cancelling the selected item on the printer (its row
+// stays, marked), the item state as a word, and moving up and down the list.
+#include "module/outside/Outside.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+
+void TfrmVendaArquivo::bldCancelClick(QObject* /*sender*/) {
+  if (cdsAddProduto.asText(QStringLiteral("IDPRODIMPFIS")) != QLatin1String("S")) return;
+  if (!confirm(msgPadrao.Msg(QStringLiteral("PROD_CANC")))) return;
+
+  const bool cancelled = outside::Cancela_ItGenerico(
+      stIdEsquema, cdsAddProduto.asText(QStringLiteral("NRSEQ")), 0, 0, QStringLiteral("m"),
+      QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), 0, 0, 0, 0, 0);
+  if (cancelled) {
+    showSaleTotal(saleTotal() - cdsAddProduto.asNumber(QStringLiteral("VRTOTVEND")));
+  }
+  // Also after a refusal: the buttons are brought in line with what the screen shows.
+  applyFinishRule();
+  if (cancelled) {
+    cdsAddProduto.edit();
+    cdsAddProduto.setText(QStringLiteral("IDPRODIMPFIS"), QStringLiteral("C"));
+    cdsAddProduto.post();
+  }
+}
+
+QString TfrmVendaArquivo::cdsAddProdutoIDPRODIMPFISGetText(const QString& stored,
+                                                           bool /*displayText*/) {
+  if (stored == QLatin1String("S")) return QStringLiteral("Impresso");
+  if (stored == QLatin1String("C")) return QStringLiteral("Cancelado");
+  return QString();
+}
+
+void TfrmVendaArquivo::bldAcimaClick(QObject* /*sender*/) { cdsAddProduto.prior(); }
+
+void TfrmVendaArquivo::bldAbaixoClick(QObject* /*sender*/) { cdsAddProduto.next(); }

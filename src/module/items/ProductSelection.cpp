@@ -1,0 +1,152 @@
+// Choosing the product and its quantity: the search over the catalog, the product's checks
+// (lookup order, price, its one tax row, the printer's rate code) and the quantity keypad.
+// The prepared product is the catalog's current row plus the texts on the entry buttons.
+#include "module/items/ItemMessages.h"
+#include "module/outside/Outside.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+
+#include "framework/data/Error.h"
+#include "framework/text/NumberText.h"
+
+#include <QCoreApplication>
+
+#include <exception>
+
+namespace {
+
+// A filter literal: the code between quotes, a quote inside written twice, so a code can
+// never end the literal early and select another product's rows.
+QString quotedLiteral(const QString& text) {
+  QString doubled = text;
+  doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
+  return QLatin1Char('\'') + doubled + QLatin1Char('\'');
+}
+
+void clearTaxFilter(fw::LocalTable& taxes) {
+  taxes.setFilter(QString());
+  taxes.setFiltered(false);
+}
+
+// Printers of these types keep their own rates; a register of kind "C" prints no coupon
+// with rates either.
+bool printerRateApplies() {
+  if (!boUtilizaImpFis) return false;
+  switch (Rev_IdTipoImpFis) {
+    case 16:
+    case 21:
+    case 26:
+    case 30:
+      return false;
+    default:
+      break;
+  }
+  return stIdTipoCaixa != QLatin1String("C");
+}
+
+}  // namespace
+
+void TfrmVendaArquivo::bldCodigoClick(QObject* /*sender*/) {
+  cdsProdutos.setFilter(QString());
+  cdsProdutos.setFiltered(false);
+  if (!outside::Pesquisa(cdsProdutos, 0, 0, 0, 0, 0, 0, 0) || cdsProdutos.isEmpty()) return;
+  QCoreApplication::processEvents();
+  stCodProduto = cdsProdutos.asText(QStringLiteral("CDPRODUTO"));
+  ValidaProd(stCodProduto);
+}
+
+void TfrmVendaArquivo::ValidaProd(const QString& code) {
+  try {
+    const fw::Variant key(code);
+    const bool found =
+        cdsProdutos.locate(QStringLiteral("CDPRODUTO"), key) ||
+        cdsProdutos.locate(QStringLiteral("CDARVPROD"), key) ||
+        (!outside::EmptyString(code) && cdsProdutos.locate(QStringLiteral("CDBARPRODUTO"), key)) ||
+        (!outside::EmptyString(code) && cdsProdutos.locate(QStringLiteral("CDPRODINTE"), key));
+    if (!found) {
+      showMessage(msgPadrao.Msg(QStringLiteral("COD_PROD_INV")));
+      clearProductEntry();
+      return;
+    }
+
+    if (cdsProdutos.asNumber(QStringLiteral("VRPRECITEM")) == 0.0) {
+      showMessage(msgPadrao.Msg(QStringLiteral("PREC_ZERO")));
+      clearProductEntry();
+      return;
+    }
+
+    // The refusals below clear the entry too: the catalog's current row is already the
+    // refused product, and an earlier product still on screen would be added with its
+    // name and price.
+    const auto refuse = [this](const char* key) {
+      clearTaxFilter(cdsAliquota);
+      showMessage(items::refusalText(msgPadrao, QString::fromLatin1(key)));
+      clearProductEntry();
+    };
+
+    cdsAliquota.setFilter(QString());
+    cdsAliquota.setFiltered(false);
+    cdsAliquota.setFilter(QStringLiteral("CDPRODUTO = ") + quotedLiteral(code));
+    cdsAliquota.setFiltered(true);
+    const int taxRows = cdsAliquota.recordCount();
+    if (taxRows >= 2) {
+      refuse("IMPOSTO_ERR");
+      return;
+    }
+    if (taxRows == 0) {
+      refuse("IMPOS_NCAD");
+      return;
+    }
+
+    if (printerRateApplies()) {
+      const fw::Variant rate = cdsAliquota.asVariant(QStringLiteral("VRPEALIMPFIS"));
+      const fw::Variant kind = cdsAliquota.asVariant(QStringLiteral("IDTPIMPOSFIS"));
+      if (!cdsAliqImpFis.locate(QStringLiteral("VRALIQIMPFIS;IDALIQIMPFIS"),
+                                fw::Variant::array({rate, kind}),
+                                fw::LocalTable::CaseInsensitive)) {
+        refuse("ALIQ_NCAD");
+        return;
+      }
+      clearTaxFilter(cdsAliquota);
+      stCdAliquota = cdsAliqImpFis.asText(QStringLiteral("CDALIQIMPFIS"));
+      stVrAliquota = cdsAliqImpFis.isNull(QStringLiteral("VRALIQIMPFIS"))
+                         ? QString()
+                         : fw::formatGeneral(cdsAliqImpFis.asNumber(QStringLiteral("VRALIQIMPFIS")));
+    } else {
+      clearTaxFilter(cdsAliquota);
+      stCdAliquota.clear();
+      stVrAliquota.clear();
+    }
+
+    bldCodigo->setText(cdsProdutos.asText(QStringLiteral("CDARVPROD")));
+    lblProd->setText(cdsProdutos.asText(QStringLiteral("NMPRODUTO")) + QStringLiteral(" - ") +
+                     cdsProdutos.asText(QStringLiteral("SGUNIDADE")));
+    bldPrecoUn->setText(fw::formatCurrency(cdsProdutos.asNumber(QStringLiteral("VRPRECITEM"))));
+    if (bldQuant->text().isEmpty()) bldQuant->setText(QStringLiteral("1"));
+    stQuant = bldQuant->text();
+    bldAddProd->setEnabled(true);
+  } catch (const fw::Error& e) {
+    showMessage(e.message());
+  } catch (const std::exception& e) {
+    showMessage(QString::fromLocal8Bit(e.what()));
+  }
+}
+
+void TfrmVendaArquivo::bldQuantClick(QObject* /*sender*/) {
+  try {
+    const QString mustEnter = msgPadrao.Msg(QStringLiteral("Qtde_Deve"));
+    const QString prompt = msgPadrao.Msg(QStringLiteral("Inf_Quant"));
+    const QString title = msgPadrao.Msg(QStringLiteral("VENDA"));
+    QString entered;
+    if (outside::TecladoNumerico(entered, title, prompt, mustEnter, 20, 0, 0, 0, 0, 0)) {
+      bldQuant->setText(entered);
+    } else {
+      bldQuant->setText(QStringLiteral("1"));
+    }
+    stQuant = bldQuant->text();
+  } catch (const fw::Error& e) {
+    showMessage(e.message());
+  } catch (const std::exception& e) {
+    showMessage(QString::fromLocal8Bit(e.what()));
+  }
+}

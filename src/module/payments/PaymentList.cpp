@@ -1,0 +1,148 @@
+// The payment list: adding the prepared payment, removing the selected one, moving through
+// the list, and keeping the total received (doTotal), the change and "Gerar Cupom" in step.
+#include "module/outside/Outside.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+
+#include "framework/data/Error.h"
+#include "framework/text/NumberText.h"
+
+#include <cmath>
+#include <exception>
+
+namespace {
+
+// "Gerar Cupom" only while the payments, to the cent, cover a positive sale total.
+void applyCompletionRule(fw::TBlendedBitBtn* button, double saleTotal, double received) {
+  if (outside::Trunc2(saleTotal) > outside::Trunc2(received)) {
+    button->setEnabled(false);
+  } else {
+    button->setEnabled(saleTotal > 0);
+  }
+}
+
+}  // namespace
+
+std::vector<fw::FieldDef> TfrmVendaArquivo::paymentListFields() {
+  using fw::FieldDef;
+  const auto shown = [](const char* name, int width) {
+    return FieldDef::text(QString::fromLatin1(name), width);
+  };
+  const auto hidden = [](const char* name, int width, const QString& label = {}) {
+    return FieldDef::text(QString::fromLatin1(name), width, label, false);
+  };
+  return {
+      hidden("CDFILIAL", 4, QStringLiteral("Cód. Filial")),
+      hidden("CDTIPORECE", 3, QStringLiteral("Código")),
+      FieldDef::text(QStringLiteral("NMTIPORECE"), 40, QStringLiteral("Nome")),
+      hidden("IDTIPORECE", 1, QStringLiteral("ID Recebimento")),
+      hidden("NRORDTROCO", 3),
+      hidden("CDTIPOTROCO", 3),
+      hidden("DSIMPFISCAL", 50),
+      FieldDef::dateTime(QStringLiteral("DTHRINCMOV")),
+      shown("IDTIPOMOVIVE", 1),
+      FieldDef::number(QStringLiteral("VRMOVIVEND")),
+      FieldDef::number(QStringLiteral("VRMOVIVEOUT")),
+      FieldDef::number(QStringLiteral("VRCOTINDOUT")),
+      shown("CDCLIENTE", 21),
+      shown("CDCONSUMIDOR", 21),
+      FieldDef::dateTime(QStringLiteral("DTMOVIMCAIXA")),
+      shown("CDFPIMPFIS", 10),
+      shown("NRCARTBANCO", 10),
+      shown("CDNSUHOSTTEF", 30),
+      shown("CDBANCARTCR", 10),
+      shown("CDTIPORECEORIG", 10),
+  };
+}
+
+void TfrmVendaArquivo::bldAddReceClick(QObject* /*sender*/) {
+  if (cdsAddProduto.isEmpty()) {
+    showMessage(msgPadrao.Msg(QStringLiteral("SEM_PROD")));
+    bldCodRece->setText(QString());
+    bldValorRece->setText(QString());
+    return;
+  }
+  if (outside::EmptyString(bldCodRece->text())) {
+    showMessage(msgPadrao.Msg(QStringLiteral("RECE_DEV_INF")));
+    return;
+  }
+  if (outside::EmptyString(bldValorRece->text())) {
+    showMessage(msgPadrao.Msg(QStringLiteral("VAL_DEV_INF")));
+    return;
+  }
+  // Every item cancelled: the total reads zero in the screen's own form.
+  if (lblTotal->text() == fw::formatAmount(0.0)) {
+    showMessage(msgPadrao.Msg(QStringLiteral("SEM_PROD")));
+    return;
+  }
+
+  fw::LocalTable& list = cdsReceb;
+  if (!list.active()) {
+    if (!list.hasDeclaredFields()) list.declareFields(paymentListFields());
+    list.createDataSet();
+  } else {
+    list.next();
+  }
+  list.insert();
+  list.setText(QStringLiteral("CDFILIAL"), stFilialLogin);
+  list.setText(QStringLiteral("CDTIPORECE"), cdsRecebAux.asText(QStringLiteral("CDTIPORECE")));
+  list.setText(QStringLiteral("NMTIPORECE"), cdsRecebAux.asText(QStringLiteral("NMTIPORECE")));
+  list.setText(QStringLiteral("IDTIPORECE"), cdsRecebAux.asText(QStringLiteral("IDTIPORECE")));
+  list.setText(QStringLiteral("NRORDTROCO"), cdsRecebAux.asText(QStringLiteral("NRORDTROCO")));
+  list.setText(QStringLiteral("CDTIPOTROCO"), cdsRecebAux.asText(QStringLiteral("CDTIPOTROCO")));
+  list.setText(QStringLiteral("DSIMPFISCAL"), cdsRecebAux.asText(QStringLiteral("DSIMPFISCAL")));
+  list.setDateTime(QStringLiteral("DTHRINCMOV"), fw::nowDateTime());
+  list.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("E"));
+  list.setNumber(QStringLiteral("VRMOVIVEND"), doValorRece);
+  list.setNumber(QStringLiteral("VRMOVIVEOUT"), 0.0);
+  list.setNumber(QStringLiteral("VRCOTINDOUT"), 0.0);
+  list.setText(QStringLiteral("CDCLIENTE"), stCdCliente);
+  list.setText(QStringLiteral("CDCONSUMIDOR"), QString());
+  list.setDateTime(QStringLiteral("DTMOVIMCAIXA"), fw::todayDateTime());
+  list.setText(QStringLiteral("CDFPIMPFIS"), QString());
+  list.setText(QStringLiteral("NRCARTBANCO"), QString());
+  list.setText(QStringLiteral("CDNSUHOSTTEF"), QString());
+  list.setText(QStringLiteral("CDBANCARTCR"), QString());
+  list.setText(QStringLiteral("CDTIPORECEORIG"), QString());
+  list.post();
+
+  doTotal += doValorRece;
+  lblTotRecebido->setText(fw::formatAmount(doTotal));
+
+  const double total = saleTotal();
+  if (outside::Trunc2(total) < outside::Trunc2(doTotal)) {
+    lblValTroco->setText(fw::formatAmount(std::fabs(doTotal - total)));
+  }
+  applyCompletionRule(bldGravar, total, doTotal);
+
+  bldCodRece->setText(QString());
+  bldValorRece->setText(QString());
+}
+
+void TfrmVendaArquivo::bldCancelaReceClick(QObject* /*sender*/) {
+  try {
+    fw::LocalTable& list = cdsReceb;
+    if (list.isEmpty()) return;
+    if (list.asText(QStringLiteral("CDTIPORECE")).isEmpty()) return;
+    if (!confirm(msgPadrao.Msg(QStringLiteral("CONFIRMAR_RECE")))) return;
+
+    doTotal -= list.asNumber(QStringLiteral("VRMOVIVEND"));
+    list.remove();
+    if (list.isEmpty()) list.close();
+    lblTotRecebido->setText(fw::formatAmount(doTotal));
+
+    const double total = saleTotal();
+    if (total < doTotal) lblValTroco->setText(fw::formatAmount(std::fabs(doTotal - total)));
+    if (total >= doTotal) lblValTroco->setText(fw::formatAmount(0.0));
+    // As after an addition: a sale must not stay ready to close with less received than due.
+    applyCompletionRule(bldGravar, total, doTotal);
+  } catch (const fw::Error& e) {
+    showMessage(e.message());
+  } catch (const std::exception& e) {
+    showMessage(QString::fromLocal8Bit(e.what()));
+  }
+}
+
+void TfrmVendaArquivo::bldRolarCimaClick(QObject* /*sender*/) { cdsReceb.prior(); }
+
+void TfrmVendaArquivo::bldRolarBaixoClick(QObject* /*sender*/) { cdsReceb.next(); }
