@@ -1,0 +1,33 @@
+// MessageDialog: the touch message dialog behind Mensagem. White face inside an orange-brown
+// frame, a title band, the word-wrapped text and big touch buttons: "OK" (information) or
+// "Sim" / "Não" (confirmation). Enter answers "OK"/"Sim", Escape answers "Não" (or closes).
+// At most 800 x 600; a text too long for that scrolls.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+
+namespace runtime {
+
+class MessageDialog : public QDialog {
+  Q_OBJECT
+ public:
+  enum class Shape { Information, Confirmation };
+
+  MessageDialog(const QString& title, const QString& text, Shape shape,
+                QWidget* parent = nullptr);
+
+  Shape shape() const { return shape_; }
+  // The title for a message kind (0 confirmation, 1 error, 2 warning, 3 information).
+  static QString titleFor(int kind);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  Shape shape_;
+};
+
+}  // namespace runtime

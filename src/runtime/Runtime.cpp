@@ -1,0 +1,81 @@
+// The runtime library's small services and install(), which wires them into the module's
+// procedure variables.
+#include "runtime/Runtime.h"
+
+#include "module/outside/Outside.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace runtime {
+
+namespace {
+
+bool g_interactive = true;
+void* g_session = nullptr;
+
+QString withoutTrailingSeparator(const QString& path) {
+  // cleanPath keeps "/" for the root and drops any other trailing separator.
+  return QDir::cleanPath(QDir(path).absolutePath());
+}
+
+// The file named `name` in `directory`, its name matched without regard to case, as the
+// host's files are named on a case-insensitive disk.
+QString findFile(const QString& directory, const QString& name) {
+  const QString exact = directory + QLatin1Char('/') + name;
+  if (QFileInfo::exists(exact)) return exact;
+  const QStringList entries = QDir(directory).entryList(QDir::Files | QDir::Hidden);
+  for (const QString& entry : entries) {
+    if (entry.compare(name, Qt::CaseInsensitive) == 0) return directory + QLatin1Char('/') + entry;
+  }
+  return {};
+}
+
+}  // namespace
+
+void install() {
+  outside::Mensagem = &runtime::Mensagem;
+  outside::Uncripto = &runtime::Uncripto;
+  outside::_GetStringConexOrv = &runtime::_GetStringConexOrv;
+  outside::SetADODBSession = &runtime::SetADODBSession;
+}
+
+QString dataDirectory() {
+  const QString fromEnvironment = qEnvironmentVariable("REGVENDA_DATA_DIR");
+  if (!fromEnvironment.isEmpty()) return withoutTrailingSeparator(fromEnvironment);
+  if (QCoreApplication::instance()) {
+    return withoutTrailingSeparator(QCoreApplication::applicationDirPath());
+  }
+  // Tools without an application object still live somewhere.
+  return withoutTrailingSeparator(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath());
+}
+
+void setInteractive(bool on) { g_interactive = on; }
+bool interactive() { return g_interactive; }
+
+QString connectionString() {
+  if (qEnvironmentVariableIsSet("REGVENDA_CONNECTION")) {
+    return qEnvironmentVariable("REGVENDA_CONNECTION").trimmed();
+  }
+  const QString path = findFile(dataDirectory(), QStringLiteral("ConexaoOrv.txt"));
+  if (path.isEmpty()) return {};
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QString content = QString::fromUtf8(file.readAll());
+  if (content.startsWith(QChar(0xFEFF))) content.remove(0, 1);
+  const QStringList lines = content.split(QLatin1Char('\n'));
+  for (const QString& line : lines) {
+    const QString trimmed = line.trimmed();
+    if (!trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char('#'))) return trimmed;
+  }
+  return {};
+}
+
+QString _GetStringConexOrv(const QString& /*ignored*/) { return connectionString(); }
+
+void SetADODBSession(void* connection) { g_session = connection; }
+void* adoSession() { return g_session; }
+
+}  // namespace runtime
