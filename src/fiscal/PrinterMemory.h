@@ -1,0 +1,72 @@
+// PrinterMemory: what the virtual fiscal printer keeps in its fiscal memory — the coupon
+// counters, the coupon open on it with its items, the last coupon it ended and the grand
+// total — and how that memory is stored in the data directory (a small JSON document,
+// replaced atomically). Amounts that the printer totals are kept in cents so that a
+// thousand coupons add up to exactly what their tapes show.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace fiscal {
+
+struct PrinterItem {
+  QString number;       // "001", "002", ... as printed
+  QString code;
+  QString description;  // as received: [CEST#][NCM#]name
+  double quantity = 0;
+  double unitPrice = 0;
+  QString taxCode;      // the printer's rate code; empty when the screen sent none
+  QString taxType;      // the item's tax type letter, printed when there is no code
+  QString unit;
+  bool cancelled = false;
+  qint64 totalCents = 0;  // quantity × unit price, rounded once when the item was sold
+};
+
+struct OpenCoupon {
+  QString coo;  // six digits
+  QString ccf;  // six digits
+  QDateTime openedAt;
+  QString schema;
+  QString customerDocument;
+  QString customerName;
+  QString customerAddress;
+  std::vector<PrinterItem> items;
+
+  qint64 liveTotalCents() const;  // items not cancelled
+  int liveItemCount() const;
+};
+
+struct LastCoupon {
+  QString coo;
+  qint64 totalCents = 0;
+  bool cancelled = false;
+};
+
+struct PrinterMemory {
+  int coo = 0;  // last document number used (0 on a new printer)
+  int ccf = 0;  // last fiscal coupon opened
+  qint64 grandTotalCents = 0;      // GT: every closed coupon; never decreases
+  qint64 cancelledTotalCents = 0;  // every cancelled coupon
+  std::optional<OpenCoupon> open;
+  std::optional<LastCoupon> last;
+
+  // Counters run from 000001 to 999999 and start over, as on the printer's display.
+  static int nextCounter(int counter);
+  static QString counterText(int counter);
+
+  QByteArray toJson() const;
+  // Throws fw::Error naming what is wrong when the bytes are not a printer memory.
+  static PrinterMemory fromJson(const QByteArray& bytes);
+
+  // A missing file is a new printer. An unreadable one throws fw::Error: the file is left
+  // as it is for the technician.
+  static PrinterMemory load(const QString& path);
+  // Atomic: a temporary file beside the target, flushed, renamed over it. Throws fw::Error.
+  void save(const QString& path) const;
+};
+
+}  // namespace fiscal

@@ -1,0 +1,436 @@
+#include "fiscal/VirtualPrinter.h"
+
+#include "fiscal/ItemDescription.h"
+#include "framework/data/Error.h"
+#include "framework/text/NumberText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace fiscal {
+
+namespace {
+
+const fw::FormatSettings& tapeFormat() {
+  // The printer prints in Brazilian form whatever the till's locale.
+  static const fw::FormatSettings settings = fw::FormatSettings::brazilian();
+  return settings;
+}
+
+QString quantityText(double quantity) {
+  return fw::formatGeneral(std::round(quantity * 1000.0) / 1000.0, tapeFormat());
+}
+
+QString numberText(double value) { return fw::formatGeneral(value, tapeFormat()); }
+
+QString itemNumberText(int number) {
+  return QStringLiteral("%1").arg(number, 3, 10, QLatin1Char('0'));
+}
+
+QString maskedDocument(const QString& document) {
+  static const QRegularExpression digitsOnly(QStringLiteral("^\\d+$"));
+  if (!digitsOnly.match(document).hasMatch()) return document;
+  if (document.size() == 11) {
+    return QStringLiteral("%1.%2.%3-%4")
+        .arg(document.mid(0, 3), document.mid(3, 3), document.mid(6, 3), document.mid(9, 2));
+  }
+  if (document.size() == 14) {
+    return QStringLiteral("%1.%2.%3/%4-%5")
+        .arg(document.mid(0, 2), document.mid(2, 3), document.mid(5, 3), document.mid(8, 4),
+             document.mid(12, 2));
+  }
+  return document;
+}
+
+// "002" and "2" name the same item.
+bool sameItemNumber(const QString& stored, const QString& given) {
+  const QString a = stored.trimmed();
+  const QString b = given.trimmed();
+  if (a == b) return true;
+  bool okA = false;
+  bool okB = false;
+  const int na = a.toInt(&okA);
+  const int nb = b.toInt(&okB);
+  return okA && okB && na == nb;
+}
+
+QStringList joinedPieces(std::initializer_list<std::pair<const char*, QString>> pieces) {
+  QStringList out;
+  for (const auto& [label, value] : pieces) {
+    if (!value.isEmpty()) out << QString::fromUtf8(label) + QLatin1Char(' ') + value;
+  }
+  return out;
+}
+
+QString firstNonEmpty(const QString& a, const QString& b) { return a.isEmpty() ? b : a; }
+
+PrinterAnswer refused(const QString& reason) {
+  PrinterAnswer a;
+  a.reason = reason;
+  return a;
+}
+
+}  // namespace
+
+VirtualPrinter::VirtualPrinter(const QString& dataDirectory, Clock clock)
+    : dataDirectory_(dataDirectory),
+      clock_(std::move(clock)),
+      programming_(PrinterProgramming::load(dataDirectory)) {}
+
+QString VirtualPrinter::memoryPath() const {
+  return QDir(dataDirectory_).filePath(QStringLiteral("ImpressoraFiscal.json"));
+}
+
+QString VirtualPrinter::tapePath() const {
+  return QDir(dataDirectory_).filePath(QStringLiteral("Bobina.txt"));
+}
+
+PrinterMemory VirtualPrinter::memory() const { return PrinterMemory::load(memoryPath()); }
+
+bool VirtualPrinter::toCents(double amount, qint64* cents) {
+  if (!std::isfinite(amount) || std::fabs(amount) > 1e13) return false;
+  // Through the printed text, so that what the printer adds up is what the tape shows.
+  const double shown = fw::parseAmount(fw::formatAmount(amount, tapeFormat()), tapeFormat());
+  *cents = std::llround(shown * 100.0);
+  return true;
+}
+
+QString VirtualPrinter::formatCents(qint64 cents) {
+  return fw::formatAmount(static_cast<double>(cents) / 100.0, tapeFormat());
+}
+
+QString VirtualPrinter::stamp() const {
+  const QDateTime now = clock_ ? clock_() : QDateTime::currentDateTime();
+  return now.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+}
+
+void VirtualPrinter::printHeader(TapeText& tape, const QString& schema, const QString& branch,
+                                 const QString& cashRegister,
+                                 const QString& serialNumber) const {
+  const ShopHeader& h = programming_.header;
+  tape.rule(QLatin1Char('='));
+  const QStringList lines[] = {
+      joinedPieces({{"LOJA", h.store},
+                    {"FILIAL", firstNonEmpty(branch, h.branch)},
+                    {"CAIXA", firstNonEmpty(cashRegister, h.cashRegister)},
+                    {"EMPRESA", h.company}}),
+      joinedPieces({{"UF", h.state}, {"IE", h.stateRegistration}}),
+      joinedPieces({{"ECF", h.ecf}, {"N. SÉRIE", firstNonEmpty(serialNumber, h.serialNumber)}}),
+      joinedPieces({{"ESQUEMA", schema}}),
+  };
+  for (const QStringList& pieces : lines) {
+    if (!pieces.isEmpty()) tape.line(pieces.join(QStringLiteral("  ")));
+  }
+  tape.rule();
+}
+
+PrinterAnswer VirtualPrinter::printRefusal(const QString& reason) {
+  TapeText tape;
+  tape.centered(QStringLiteral("*** COMANDO RECUSADO ***"));
+  tape.line(reason);
+  QFile file(tapePath());
+  // Best effort: a refusal must reach the cashier even when the tape cannot be written.
+  if (file.open(QIODevice::WriteOnly | QIODevice::Append)) file.write(tape.text().toUtf8());
+  return refused(reason);
+}
+
+PrinterAnswer VirtualPrinter::refuse(const QString& reason) { return printRefusal(reason); }
+
+PrinterAnswer VirtualPrinter::run(const Command& command) {
+  PrinterMemory memory;
+  try {
+    memory = PrinterMemory::load(memoryPath());
+  } catch (const fw::Error& e) {
+    return printRefusal(
+        QStringLiteral("Impressora fiscal bloqueada, %1. Chame o técnico.").arg(e.message()));
+  }
+  TapeText tape;
+  const PrinterAnswer answer = command(memory, tape);
+  if (!answer.accepted) return printRefusal(answer.reason);
+
+  // Out of paper is found before the memory moves on, as a real printer checks its sensor.
+  QFile tapeFile(tapePath());
+  if (!tapeFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    return refused(QStringLiteral("Sem papel: não foi possível gravar a bobina %1 (%2).")
+                       .arg(tapePath(), tapeFile.errorString()));
+  }
+  try {
+    memory.save(memoryPath());
+  } catch (const fw::Error& e) {
+    tapeFile.close();
+    return printRefusal(QStringLiteral("Falha na memória fiscal: %1.").arg(e.message()));
+  }
+  tapeFile.write(tape.text().toUtf8());
+  return answer;
+}
+
+PrinterAnswer VirtualPrinter::openCoupon(const CouponOpening& opening) {
+  return run([&](PrinterMemory& m, TapeText& tape) {
+    if (m.open) {
+      return refused(QStringLiteral("Já existe um cupom fiscal aberto na impressora (COO %1). "
+                                    "Cancele-o antes de abrir outro.")
+                         .arg(m.open->coo));
+    }
+    m.coo = PrinterMemory::nextCounter(m.coo);
+    m.ccf = PrinterMemory::nextCounter(m.ccf);
+    OpenCoupon c;
+    c.coo = PrinterMemory::counterText(m.coo);
+    c.ccf = PrinterMemory::counterText(m.ccf);
+    c.openedAt = clock_ ? clock_() : QDateTime::currentDateTime();
+    c.schema = opening.schema;
+    c.customerDocument = opening.customerDocument.trimmed();
+    c.customerName = opening.customerName.trimmed();
+    c.customerAddress = opening.customerAddress.trimmed();
+
+    printHeader(tape, c.schema, {}, {}, {});
+    tape.leftRight(stamp(), QStringLiteral("CCF:%1 COO:%2").arg(c.ccf, c.coo));
+    if (!c.customerDocument.isEmpty())
+      tape.line(QStringLiteral("CPF/CNPJ consumidor: ") + maskedDocument(c.customerDocument));
+    if (!c.customerName.isEmpty()) tape.line(QStringLiteral("NOME: ") + c.customerName);
+    if (!c.customerAddress.isEmpty()) tape.line(QStringLiteral("ENDEREÇO: ") + c.customerAddress);
+    tape.rule();
+    tape.centered(QStringLiteral("CUPOM FISCAL"));
+    tape.line(QStringLiteral("ITEM CÓDIGO DESCRIÇÃO"));
+    tape.leftRight(QStringLiteral("QTD. UN. VL.UNIT.(R$) ST"), QStringLiteral("VL.ITEM(R$)"));
+    tape.rule();
+
+    PrinterAnswer a;
+    a.accepted = true;
+    a.coo = c.coo;
+    a.ccf = c.ccf;
+    m.open = std::move(c);
+    return a;
+  });
+}
+
+PrinterAnswer VirtualPrinter::sellItem(const ItemSale& sale) {
+  return run([&](PrinterMemory& m, TapeText& tape) {
+    if (!m.open) {
+      return refused(
+          QStringLiteral("Não há cupom fiscal aberto na impressora: o item não foi registrado."));
+    }
+    OpenCoupon& c = *m.open;
+    if (static_cast<int>(c.items.size()) >= kMaxItems) {
+      return refused(QStringLiteral("O cupom já tem %1 itens, o limite da impressora fiscal.")
+                         .arg(kMaxItems));
+    }
+    if (!std::isfinite(sale.quantity) || !(sale.quantity > 0)) {
+      return refused(QStringLiteral("Quantidade inválida (%1): deve ser maior que zero.")
+                         .arg(numberText(sale.quantity)));
+    }
+    if (!std::isfinite(sale.unitPrice) || sale.unitPrice < 0) {
+      return refused(QStringLiteral("Preço unitário inválido (%1): não pode ser negativo.")
+                         .arg(numberText(sale.unitPrice)));
+    }
+    const QString taxCode = sale.taxCode.trimmed();
+    if (!taxCode.isEmpty() && !programming_.findRate(taxCode)) {
+      QString reason =
+          QStringLiteral("Alíquota \"%1\" não programada na impressora fiscal.").arg(taxCode);
+      if (!programming_.ratesProblem.isEmpty())
+        reason += QStringLiteral(" (%1)").arg(programming_.ratesProblem);
+      return refused(reason);
+    }
+    qint64 cents = 0;
+    if (!toCents(sale.quantity * sale.unitPrice, &cents) || cents > kMaxAmountCents) {
+      return refused(QStringLiteral("Valor do item acima do limite da impressora fiscal."));
+    }
+
+    PrinterItem item;
+    item.number = itemNumberText(static_cast<int>(c.items.size()) + 1);
+    item.code = sale.code.trimmed();
+    item.description = sale.description;
+    item.quantity = sale.quantity;
+    item.unitPrice = sale.unitPrice;
+    item.taxCode = taxCode;
+    item.taxType = sale.taxType.trimmed();
+    item.unit = sale.unit.trimmed();
+    item.totalCents = cents;
+
+    const ItemDescription d = ItemDescription::parse(item.description);
+    QStringList first{item.number};
+    if (!item.code.isEmpty()) first << item.code;
+    first << d.name.trimmed();
+    tape.wrapped(first.join(QLatin1Char(' ')), 4);
+    const QStringList codes = joinedPieces({{"CEST", d.cest}, {"NCM", d.ncm}});
+    if (!codes.isEmpty()) tape.line(QStringLiteral("    ") + codes.join(QLatin1Char(' ')));
+    QStringList detail{quantityText(item.quantity)};
+    if (!item.unit.isEmpty()) detail << item.unit;
+    detail << QStringLiteral("x") << fw::formatAmount(item.unitPrice, tapeFormat());
+    const QString situation = item.taxCode.isEmpty() ? item.taxType : item.taxCode;
+    if (!situation.isEmpty()) detail << situation;
+    tape.leftRight(QStringLiteral("    ") + detail.join(QLatin1Char(' ')), formatCents(cents));
+
+    PrinterAnswer a;
+    a.accepted = true;
+    a.coo = c.coo;
+    a.itemNumber = item.number;
+    a.totalCents = cents;
+    c.items.push_back(std::move(item));
+    return a;
+  });
+}
+
+PrinterAnswer VirtualPrinter::cancelItem(const QString& itemNumber) {
+  return run([&](PrinterMemory& m, TapeText& tape) {
+    if (!m.open) {
+      return refused(
+          QStringLiteral("Não há cupom fiscal aberto na impressora: não há item a cancelar."));
+    }
+    OpenCoupon& c = *m.open;
+    PrinterItem* item = nullptr;
+    for (PrinterItem& candidate : c.items) {
+      if (sameItemNumber(candidate.number, itemNumber)) {
+        item = &candidate;
+        break;
+      }
+    }
+    if (!item) {
+      return refused(QStringLiteral("Item %1 não existe no cupom aberto (COO %2).")
+                         .arg(itemNumber.trimmed(), c.coo));
+    }
+    if (item->cancelled) {
+      return refused(QStringLiteral("Item %1 já foi cancelado.").arg(item->number));
+    }
+    item->cancelled = true;
+    QString left = QStringLiteral("CANCELAMENTO ITEM ") + item->number;
+    if (!item->code.isEmpty()) left += QLatin1Char(' ') + item->code;
+    tape.leftRight(left, formatCents(-item->totalCents));
+
+    PrinterAnswer a;
+    a.accepted = true;
+    a.coo = c.coo;
+    a.itemNumber = item->number;
+    a.totalCents = item->totalCents;
+    return a;
+  });
+}
+
+PrinterAnswer VirtualPrinter::closeCoupon(const CouponClosing& closing) {
+  return run([&](PrinterMemory& m, TapeText& tape) {
+    if (!m.open) {
+      return refused(QStringLiteral("Não há cupom fiscal aberto na impressora para fechar."));
+    }
+    const OpenCoupon& c = *m.open;
+    if (c.liveItemCount() == 0) {
+      return refused(QStringLiteral("Cupom sem itens vendidos não pode ser fechado: "
+                                    "cancele o cupom (COO %1).")
+                         .arg(c.coo));
+    }
+    const qint64 total = c.liveTotalCents();
+    std::vector<qint64> amounts;
+    qint64 paid = 0;
+    for (const Payment& p : closing.payments) {
+      qint64 cents = 0;
+      if (!toCents(p.amount, &cents) || cents < 0 || cents > kMaxAmountCents) {
+        return refused(QStringLiteral("Valor de recebimento inválido (%1): %2.")
+                           .arg(p.name, numberText(p.amount)));
+      }
+      amounts.push_back(cents);
+      paid += cents;
+    }
+    if (paid > kMaxAmountCents) {
+      return refused(QStringLiteral("Total recebido acima do limite da impressora fiscal."));
+    }
+    if (paid < total) {
+      return refused(QStringLiteral("Pagamento insuficiente: recebido R$ %1, total do cupom R$ %2.")
+                         .arg(formatCents(paid), formatCents(total)));
+    }
+    const qint64 change = paid - total;
+
+    tape.rule();
+    tape.leftRight(QStringLiteral("SUBTOTAL R$"), formatCents(total));
+    tape.leftRight(QStringLiteral("TOTAL R$"), formatCents(total));
+    for (std::size_t i = 0; i < closing.payments.size(); ++i) {
+      const QString name = closing.payments[i].name.trimmed();
+      tape.leftRight(name.isEmpty() ? QStringLiteral("Recebimento") : name,
+                     formatCents(amounts[i]));
+    }
+    tape.leftRight(QStringLiteral("TROCO R$"), formatCents(change));
+    tape.rule();
+    if (!closing.md5Line.trimmed().isEmpty()) tape.line(closing.md5Line.trimmed());
+    for (const QString& text :
+         closing.observation.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
+      if (!text.trimmed().isEmpty()) tape.line(text.trimmed());
+    }
+    tape.line(QStringLiteral("Trib aprox R$: %1 Federal, %2 Estadual, %3 Municipal")
+                  .arg(fw::formatAmount(closing.federalTax, tapeFormat()),
+                       fw::formatAmount(closing.stateTax, tapeFormat()),
+                       fw::formatAmount(closing.municipalTax, tapeFormat())));
+    tape.rule();
+    const QString operatorText =
+        (closing.operatorCode.trimmed() + QLatin1Char(' ') + closing.operatorName.trimmed())
+            .trimmed();
+    if (!operatorText.isEmpty()) tape.line(QStringLiteral("OPERADOR ") + operatorText);
+    const QStringList fiscal = joinedPieces({{"ECF", closing.ecfIdentification.trimmed()},
+                                             {"UF", closing.stateAbbreviation.trimmed()},
+                                             {"IE", closing.stateRegistration.trimmed()}});
+    if (!fiscal.isEmpty()) tape.line(fiscal.join(QStringLiteral("  ")));
+    tape.leftRight(stamp(), QStringLiteral("COO:") + c.coo);
+    tape.rule(QLatin1Char('='));
+
+    PrinterAnswer a;
+    a.accepted = true;
+    a.coo = c.coo;
+    a.ccf = c.ccf;
+    a.totalCents = total;
+    a.paidCents = paid;
+    a.changeCents = change;
+    m.grandTotalCents += total;
+    m.last = LastCoupon{c.coo, total, false};
+    m.open.reset();
+    return a;
+  });
+}
+
+PrinterAnswer VirtualPrinter::cancelCoupon(const CouponCancelling& cancelling) {
+  return run([&](PrinterMemory& m, TapeText& tape) {
+    PrinterAnswer a;
+    if (m.open) {
+      const OpenCoupon& c = *m.open;
+      const qint64 total = c.liveTotalCents();
+      tape.rule();
+      tape.centered(QStringLiteral("CUPOM CANCELADO"));
+      tape.leftRight(QStringLiteral("VALOR CANCELADO R$"), formatCents(total));
+      tape.leftRight(stamp(), QStringLiteral("COO:") + c.coo);
+      tape.rule(QLatin1Char('='));
+      a.accepted = true;
+      a.coo = c.coo;
+      a.ccf = c.ccf;
+      a.totalCents = total;
+      m.cancelledTotalCents += total;
+      m.last = LastCoupon{c.coo, total, true};
+      m.open.reset();
+      return a;
+    }
+    if (!m.last) {
+      return refused(QStringLiteral("Não há cupom fiscal a cancelar na impressora."));
+    }
+    if (m.last->cancelled) {
+      return refused(
+          QStringLiteral("Cancelamento não permitido: o cupom fiscal %1 já foi cancelado.")
+              .arg(m.last->coo));
+    }
+    // Cancelling a coupon already closed prints a receipt of its own, with its own COO.
+    m.coo = PrinterMemory::nextCounter(m.coo);
+    const QString receipt = PrinterMemory::counterText(m.coo);
+    printHeader(tape, cancelling.schema.trimmed(), cancelling.branch.trimmed(),
+                cancelling.cashRegister.trimmed(), cancelling.serialNumber.trimmed());
+    tape.leftRight(stamp(), QStringLiteral("COO:") + receipt);
+    tape.centered(QStringLiteral("CUPOM CANCELADO"));
+    tape.line(QStringLiteral("COO DO CUPOM CANCELADO: ") + m.last->coo);
+    tape.leftRight(QStringLiteral("VALOR CANCELADO R$"), formatCents(m.last->totalCents));
+    tape.rule(QLatin1Char('='));
+    a.accepted = true;
+    a.coo = m.last->coo;
+    a.receiptCoo = receipt;
+    a.totalCents = m.last->totalCents;
+    m.cancelledTotalCents += m.last->totalCents;
+    m.last->cancelled = true;
+    return a;
+  });
+}
+
+}  // namespace fiscal

@@ -1,0 +1,123 @@
+// VirtualPrinter: a fiscal printer (ECF) that lives in the data directory. Its fiscal memory
+// is "ImpressoraFiscal.json" (PrinterMemory) and its paper tape "Bobina.txt", to which every
+// command prints what a real printer prints, refusals included. It obeys a real printer's
+// rules and answers each command accepted or refused with the reason.
+//
+// Every command reads the memory from the file, works on a copy and writes it back before
+// the tape is printed, so two instances on one folder (a host restarted after a crash) act
+// as the same printer, and a failing disk leaves the memory as it was.
+#pragma once
+
+#include "fiscal/PrinterMemory.h"
+#include "fiscal/PrinterProgramming.h"
+#include "fiscal/TapeText.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace fiscal {
+
+struct CouponOpening {
+  QString schema;
+  QString customerDocument;  // CPF or CNPJ, digits
+  QString customerName;
+  QString customerAddress;
+};
+
+struct ItemSale {
+  QString code;
+  QString description;  // [CEST#][NCM#]name
+  QString taxCode;      // empty: no printer rate applies
+  QString taxType;      // printed in place of an empty code
+  QString unit;
+  double quantity = 0;
+  double unitPrice = 0;
+};
+
+struct Payment {
+  QString name;
+  double amount = 0;
+};
+
+struct CouponClosing {
+  std::vector<Payment> payments;
+  QString md5Line;      // "MD-5: ..." as the fiscal application identifies itself
+  QString observation;
+  QString operatorCode;
+  QString operatorName;
+  QString ecfIdentification;
+  QString stateAbbreviation;
+  QString stateRegistration;
+  double federalTax = 0;
+  double stateTax = 0;
+  double municipalTax = 0;
+};
+
+struct CouponCancelling {
+  QString schema;
+  QString branch;
+  QString cashRegister;
+  QString serialNumber;
+};
+
+struct PrinterAnswer {
+  bool accepted = false;
+  QString reason;       // why it was refused
+  QString coo;          // opening, closing, cancelling: the coupon concerned
+  QString ccf;          // opening, closing
+  QString itemNumber;   // sale of an item
+  QString receiptCoo;   // cancelling a closed coupon: the cancellation receipt's COO
+  qint64 totalCents = 0;
+  qint64 paidCents = 0;
+  qint64 changeCents = 0;
+};
+
+class VirtualPrinter {
+ public:
+  using Clock = std::function<QDateTime()>;
+
+  static constexpr int kMaxItems = 999;
+  // The largest amount the printer's totalizers take for one item, payment or coupon.
+  static constexpr qint64 kMaxAmountCents = 9999999999LL;  // 99.999.999,99
+
+  // Reads the programming (rates, header) from `dataDirectory` once, now.
+  explicit VirtualPrinter(const QString& dataDirectory, Clock clock = {});
+
+  PrinterAnswer openCoupon(const CouponOpening& opening);
+  PrinterAnswer sellItem(const ItemSale& item);
+  PrinterAnswer cancelItem(const QString& itemNumber);
+  PrinterAnswer closeCoupon(const CouponClosing& closing);
+  // The open coupon whenever one is open; otherwise the last closed coupon.
+  PrinterAnswer cancelCoupon(const CouponCancelling& cancelling);
+  // A command the bridge could not even hand over (an unreadable payment list): printed
+  // on the tape as any refusal.
+  PrinterAnswer refuse(const QString& reason);
+
+  // The memory as the file holds it now; throws fw::Error when it cannot be read.
+  PrinterMemory memory() const;
+  const PrinterProgramming& programming() const { return programming_; }
+  QString memoryPath() const;
+  QString tapePath() const;
+
+  // Amounts as the printer rounds them: to cents, halves away from zero, on the value's
+  // 15-significant-digit decimal form. False for values that are not finite or too large.
+  static bool toCents(double amount, qint64* cents);
+  static QString formatCents(qint64 cents);
+
+ private:
+  using Command = std::function<PrinterAnswer(PrinterMemory& memory, TapeText& tape)>;
+  PrinterAnswer run(const Command& command);
+  PrinterAnswer printRefusal(const QString& reason);
+  void printHeader(TapeText& tape, const QString& schema, const QString& branch,
+                   const QString& cashRegister, const QString& serialNumber) const;
+  QString stamp() const;
+
+  QString dataDirectory_;
+  Clock clock_;
+  PrinterProgramming programming_;
+};
+
+}  // namespace fiscal
