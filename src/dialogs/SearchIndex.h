@@ -1,0 +1,64 @@
+// SearchIndex: what the search dialog types against, built once when it opens.
+// For every visible row of a local table (the table's filter in force) it keeps the folded
+// text of the visible text fields in one block, so a keystroke is a single scan, and the
+// folded whole values of the fields in two hash-ordered lists for exact code picks:
+// the visible fields first, then every other text field (the hidden barcode, the internal
+// code), as a barcode scanner types a whole code and Enter.
+#pragma once
+
+#include "framework/data/LocalTable.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace dialogs {
+
+class SearchIndex {
+ public:
+  struct Column {
+    int fieldIndex;
+    QString title;
+    bool rightAligned;
+    int widthChars;  // the field's width in characters, a hint for the grid
+  };
+
+  struct Result {
+    std::vector<int> rows;  // visible rows (0-based) to show, in table order
+    int exactRow = -1;      // the row the typed text names exactly, -1 when none
+  };
+
+  explicit SearchIndex(const fw::LocalTable& table);
+
+  int rowCount() const { return rowCount_; }
+  const std::vector<Column>& columns() const { return columns_; }
+
+  // Rows whose visible text fields contain the typed text (case and accents ignored),
+  // plus the exactly named row when the text is a whole value of a field of a row that
+  // the substring does not show (a hidden code). Blanks around the text do not count.
+  Result filter(const QString& typed) const;
+  // The first row in table order a visible field of which equals the text exactly
+  // (case and accents ignored); failing that, the first such row by any other text field.
+  int exactRow(const QString& typed) const;
+
+ private:
+  struct Key {
+    std::uint32_t hash;
+    std::uint32_t offset;  // into keyText_
+    std::uint32_t length;
+    int row;
+  };
+  void addKey(std::vector<Key>& keys, const QString& value, int row);
+  int findKey(const std::vector<Key>& keys, const QString& folded) const;
+
+  int rowCount_ = 0;
+  std::vector<Column> columns_;
+  QString text_;                    // per row: field, \x1f, field, ..., \n
+  std::vector<qsizetype> rowStart_;  // rowCount_ + 1 offsets into text_
+  QString keyText_;
+  std::vector<Key> visibleKeys_;
+  std::vector<Key> otherKeys_;
+};
+
+}  // namespace dialogs
