@@ -24,15 +24,24 @@ class TBlendedButton : public QAbstractButton {
 
   QColor faceColor() const { return face_; }
   QColor disabledColor() const { return disabled_; }
+  QColor textColor() const { return text_; }
+  QColor pressedColor() const { return pressed_; }
+  QColor pressedTextColor() const { return pressedText_; }
+  QColor disabledTextColor() const { return disabledText_; }
+  int radius() const { return radius_; }
 
   QSize sizeHint() const override;
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   // The face, caption and (in TBlendedBitBtn) picture inside `rect`.
   virtual void paintContent(class QPainter& painter, const QRect& rect, const QColor& textColor);
   QColor currentFace() const;
   QColor currentText() const;
+  // Pieces for subclasses that draw their own content.
+  void paintRoundedFace(class QPainter& painter, const QRect& rect, const QColor& face) const;
+  void paintCaption(class QPainter& painter, const QRect& rect, const QColor& textColor) const;
 
  private:
   QColor face_{0xC0, 0xC0, 0xC0};
