@@ -1,0 +1,119 @@
+// Checking a product against a 100 000-product catalog and a 100 000-row tax table, and
+// adding an item with a printer bridge that answers at once.
+#include "framework/data/Variant.h"
+#include "module/outside/Outside.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int kProducts = 100000;
+
+std::unique_ptr<TfrmVendaArquivo> makeForm() {
+  outside::Mensagem = [](const QString&, const QString&, const QString&, const QString&, int,
+                         const QString&, const QString&, int, fw::LocalTable*) { return true; };
+  outside::AbreCupom = [](fw::Variant& bag) {
+    outside::GravaParams(bag, QStringLiteral("CUPNR"), QStringLiteral("000001"));
+    outside::GravaParams(bag, QStringLiteral("CONTCUPOM"), QStringLiteral("000001"));
+    return true;
+  };
+  outside::VendaItem = [](fw::Variant&) { return true; };
+  boUtilizaImpFis = true;
+  Rev_IdTipoImpFis = 1;
+
+  auto form = std::make_unique<TfrmVendaArquivo>();
+  fw::LocalTable& products = form->cdsProdutos;
+  products.createDataSet();
+  fw::LocalTable& taxes = form->cdsAliquota;
+  taxes.declareFields({fw::FieldDef::text(QStringLiteral("CDPRODUTO"), 10),
+                       fw::FieldDef::number(QStringLiteral("VRPEALIMPFIS")),
+                       fw::FieldDef::text(QStringLiteral("IDTPIMPOSFIS"), 1)});
+  taxes.createDataSet();
+  for (int i = 0; i < kProducts; ++i) {
+    const QString code = QString::number(i);
+    products.append();
+    products.setText(QStringLiteral("CDPRODUTO"), code);
+    products.setText(QStringLiteral("CDARVPROD"), QStringLiteral("A") + code);
+    products.setText(QStringLiteral("NMPRODUTO"), QStringLiteral("Produto ") + code);
+    products.setText(QStringLiteral("SGUNIDADE"), QStringLiteral("UN"));
+    products.setText(QStringLiteral("CDBARPRODUTO"), QStringLiteral("789") + code);
+    products.setNumber(QStringLiteral("VRPRECITEM"), 1.0 + i % 100);
+    products.setText(QStringLiteral("CDCEST"), QStringLiteral("0100100"));
+    products.setText(QStringLiteral("CDNCM"), QStringLiteral("10063021"));
+    products.setNumber(QStringLiteral("VRPEALIMPFIS"), 18.0);
+    products.post();
+    taxes.append();
+    taxes.setText(QStringLiteral("CDPRODUTO"), code);
+    taxes.setNumber(QStringLiteral("VRPEALIMPFIS"), i % 2 ? 18.0 : 7.0);
+    taxes.setText(QStringLiteral("IDTPIMPOSFIS"), QStringLiteral("T"));
+    taxes.post();
+  }
+  fw::LocalTable& rates = form->cdsAliqImpFis;
+  rates.createDataSet();
+  const double rateValues[] = {0.0, 7.0, 12.0, 18.0, 25.0};
+  for (int i = 0; i < 5; ++i) {
+    rates.append();
+    rates.setText(QStringLiteral("CDALIQIMPFIS"), QStringLiteral("0%1").arg(i));
+    rates.setNumber(QStringLiteral("VRALIQIMPFIS"), rateValues[i]);
+    rates.setText(QStringLiteral("IDALIQIMPFIS"), QStringLiteral("T"));
+    rates.post();
+  }
+  return form;
+}
+
+// Built once after the application object and released before it.
+std::unique_ptr<TfrmVendaArquivo> gForm;
+
+TfrmVendaArquivo& form() { return *gForm; }
+
+// The last products are the slowest to find: every lookup walks the catalog in order.
+void BM_ValidaProd(benchmark::State& state) {
+  TfrmVendaArquivo& f = form();
+  const QString code = QString::number(kProducts - 1 - static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    f.ValidaProd(code);
+    benchmark::DoNotOptimize(stCdAliquota);
+  }
+  if (f.bldCodigo->text() != QStringLiteral("A") + code) state.SkipWithError("product not shown");
+}
+BENCHMARK(BM_ValidaProd)->Arg(0)->Arg(kProducts / 2)->Unit(benchmark::kMicrosecond);
+
+// One item on a coupon already open, the list emptied every 100 items as a sale would be.
+void BM_AddItem(benchmark::State& state) {
+  TfrmVendaArquivo& f = form();
+  f.ValidaProd(QString::number(kProducts - 1));
+  int added = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    if (added++ % 100 == 0 && f.cdsAddProduto.active()) {
+      f.cdsAddProduto.emptyDataSet();
+      f.lblTotal->clear();
+    }
+    f.bldCodigo->setText(QStringLiteral("A99999"));
+    f.bldQuant->setText(QStringLiteral("2"));
+    stQuant = QStringLiteral("2");
+    state.ResumeTiming();
+    f.bldAddProdClick(f.bldAddProd);
+  }
+  if (f.cdsAddProduto.isEmpty()) state.SkipWithError("no item added");
+}
+BENCHMARK(BM_AddItem)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  gForm = makeForm();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  gForm.reset();
+  outside::resetAll();
+  return 0;
+}
