@@ -1,0 +1,203 @@
+#include "FiscalFixture.h"
+
+#include "fiscal/FiscalPackage.h"
+
+namespace fiscal::test {
+namespace {
+
+struct ShownMessage {
+  QString text, a2, a3, confirm;
+  int kind;
+  QString a6, esquema;
+  int a8;
+  fw::LocalTable* table;
+};
+
+class Bridge : public FiscalFixture {
+ protected:
+  void SetUp() override {
+    FiscalFixture::SetUp();
+    outside::Mensagem = [this](const QString& text, const QString& a2, const QString& a3,
+                               const QString& confirm, int kind, const QString& a6,
+                               const QString& esquema, int a8, fw::LocalTable* table) {
+      shown.push_back({text, a2, a3, confirm, kind, a6, esquema, a8, table});
+      return false;
+    };
+    bridge = std::make_unique<FiscalBridge>(dir.path(), fixedNow);
+    bridge->publish();
+  }
+
+  bool open(fw::Variant* bagOut = nullptr, const QString& document = {}) {
+    fw::Variant bag = openingBag(document);
+    const bool ok = outside::AbreCupom(bag);
+    if (bagOut) *bagOut = bag;
+    return ok;
+  }
+  bool sell(const QString& code, const QString& description, const QString& taxCode,
+            double quantity, double price, const QString& taxType = "T") {
+    fw::Variant bag = itemBag(code, description, taxCode, taxType, quantity, price);
+    return outside::VendaItem(bag);
+  }
+
+  std::vector<ShownMessage> shown;
+  std::unique_ptr<FiscalBridge> bridge;
+};
+
+TEST_F(Bridge, OpeningLeavesTheCouponNumberAndCounterInTheBag) {
+  fw::Variant bag;
+  ASSERT_TRUE(open(&bag));
+  EXPECT_EQ(outside::RecebeParams(bag, "CUPNR").toText(), "000001");
+  EXPECT_EQ(outside::RecebeParams(bag, "CONTCUPOM").toText(), "000001");
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(Bridge, EveryRefusalIsShownToTheCashierInTheInformationShapeAndPrinted) {
+  ASSERT_TRUE(open());
+  fw::Variant again = openingBag();
+  EXPECT_FALSE(outside::AbreCupom(again));
+  EXPECT_TRUE(outside::RecebeParams(again, "CUPNR").isNull());
+  EXPECT_FALSE(sell("1", "Produto", "77", 1, 1));
+  EXPECT_FALSE(cancelItem("001"));
+
+  ASSERT_EQ(shown.size(), 3u);
+  const ShownMessage& m = shown[0];
+  EXPECT_EQ(m.text,
+            "Já existe um cupom fiscal aberto na impressora (COO 000001). "
+            "Cancele-o antes de abrir outro.");
+  EXPECT_EQ(m.a2, "");
+  EXPECT_EQ(m.a3, "N");
+  EXPECT_EQ(m.confirm, "N");
+  EXPECT_EQ(m.kind, 3);
+  EXPECT_EQ(m.a6, "");
+  EXPECT_EQ(m.esquema, "002");
+  EXPECT_EQ(m.a8, 0);
+  EXPECT_EQ(m.table, nullptr);
+  EXPECT_EQ(shown[1].text, "Alíquota \"77\" não programada na impressora fiscal.");
+  EXPECT_EQ(shown[2].text, "Item 001 não existe no cupom aberto (COO 000001).");
+  for (const ShownMessage& s : shown) EXPECT_TRUE(tape().contains(s.text));
+}
+
+TEST_F(Bridge, RefusalsAnswerFalseWithoutAMessageDialogInstalled) {
+  outside::Mensagem = nullptr;
+  EXPECT_FALSE(cancelItem("001"));
+}
+
+TEST_F(Bridge, AfterARestartTheOpenCouponIsRefusedThenCancelledByTheCouponCancel) {
+  ASSERT_TRUE(open());
+  ASSERT_TRUE(sell("1", "Produto", "01", 1, 5));
+  bridge.reset();
+
+  FiscalBridge restarted(dir.path(), fixedNow);
+  restarted.publish();
+  EXPECT_FALSE(open());
+  // The screen believes no coupon is open and asks for the last closed one.
+  fw::Variant answer = fw::Variant::emptyArray(10);
+  EXPECT_TRUE(outside::Cancela_Cupom_Imp(cancelValues(false), answer));
+  EXPECT_EQ(answer.at(0).toText(), "000001");
+  fw::Variant bag;
+  ASSERT_TRUE(open(&bag));
+  EXPECT_EQ(outside::RecebeParams(bag, "CUPNR").toText(), "000002");
+}
+
+TEST_F(Bridge, AnUnreadablePaymentListRefusesTheClosingAndKeepsTheCouponOpen) {
+  ASSERT_TRUE(open());
+  ASSERT_TRUE(sell("1", "Produto", "01", 1, 5));
+  fw::Variant answer = fw::Variant::emptyArray(10);
+  EXPECT_FALSE(outside::FechaCupom(closingValues(fw::Variant::packet("not a packet")), 0, answer));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(shown[0].text.startsWith("Lista de recebimentos ilegível")) << shown[0].text.toStdString();
+  EXPECT_TRUE(bridge->printer().memory().open.has_value());
+  EXPECT_TRUE(answer.at(0).isNull());
+
+  EXPECT_TRUE(outside::FechaCupom(closingValues(paymentPacket({{"Dinheiro", 5}})), 0, answer));
+  EXPECT_EQ(answer.at(0).toText(), "000001");
+  EXPECT_EQ(answer.at(2).toNumber(), 5.0);
+}
+
+TEST_F(Bridge, ArgumentListsOfAnotherShapeAreTheHostsError) {
+  fw::Variant itemAsOpening = itemBag("1", "Produto", "01", "T", 1, 1);
+  EXPECT_THROW(outside::AbreCupom(itemAsOpening), fw::Error);
+  fw::Variant answer = fw::Variant::emptyArray(10);
+  EXPECT_THROW(outside::FechaCupom(fw::VariantList(58), 0, answer), fw::Error);
+  EXPECT_THROW(outside::Cancela_Cupom_Imp(fw::VariantList(7), answer), fw::Error);
+}
+
+TEST_F(Bridge, InstallingThePackageFillsTheFiveVariablesAndUninstallingEmptiesThem) {
+  outside::resetAll();
+  install(dir.path());
+  EXPECT_TRUE(outside::AbreCupom && outside::VendaItem && outside::Cancela_ItGenerico &&
+              outside::FechaCupom && outside::Cancela_Cupom_Imp);
+  ASSERT_NE(installedBridge(), nullptr);
+  EXPECT_TRUE(open());
+  uninstall();
+  EXPECT_FALSE(outside::AbreCupom || outside::VendaItem || outside::Cancela_ItGenerico ||
+               outside::FechaCupom || outside::Cancela_Cupom_Imp);
+  EXPECT_EQ(installedBridge(), nullptr);
+}
+
+TEST_F(Bridge, TheTapeOfAWholeSale) {
+  ASSERT_TRUE(open(nullptr, "12345678909"));
+  ASSERT_TRUE(sell("7891234567895", "1700100#10063021#Arroz Tipo 1 5kg", "01", 2.5, 12.9));
+  ASSERT_TRUE(sell("123", "Refrigerante lata 350ml", "", 1, 4.99, "F"));
+  ASSERT_TRUE(sell("7890000000017", "22010000#Água mineral sem gás garrafa 500ml", "02", 3, 1.5));
+  ASSERT_TRUE(cancelItem("002"));
+
+  fw::VariantList values =
+      closingValues(paymentPacket({{"Dinheiro", 20}, {"Cartão de débito", 20}}));
+  values[1] = fw::Variant(QStringLiteral("MD-5: 0123456789ABCDEF0123456789ABCDEF"));
+  values[10] = fw::Variant(QStringLiteral("Volte sempre!"));
+  values[22] = fw::Variant(QStringLiteral("001"));
+  values[23] = fw::Variant(QStringLiteral("Maria"));
+  values[41] = fw::Variant(QStringLiteral("001"));
+  values[43] = fw::Variant(QStringLiteral("SP"));
+  values[45] = fw::Variant(QStringLiteral("123456789"));
+  values[50] = fw::Variant(6.62);  // state
+  values[51] = fw::Variant(4.1);   // federal
+  values[58] = fw::Variant(0.5);   // municipal
+  fw::Variant answer = fw::Variant::emptyArray(10);
+  ASSERT_TRUE(outside::FechaCupom(values, 0, answer));
+
+  const QString expected = QStringLiteral(
+      "================================================\n"
+      "ESQUEMA 002\n"
+      "------------------------------------------------\n"
+      "12/03/2024 10:15:00         CCF:000001 COO:000001\n"
+      "CPF/CNPJ consumidor: 123.456.789-09\n"
+      "------------------------------------------------\n"
+      "                  CUPOM FISCAL\n"
+      "ITEM CÓDIGO DESCRIÇÃO\n"
+      "QTD. UN. VL.UNIT.(R$) ST             VL.ITEM(R$)\n"
+      "------------------------------------------------\n"
+      "001 7891234567895 Arroz Tipo 1 5kg\n"
+      "    CEST 1700100 NCM 10063021\n"
+      "    2,5 UN x 12,90 01                      32,25\n"
+      "002 123 Refrigerante lata 350ml\n"
+      "    1 UN x 4,99 F                           4,99\n"
+      "003 7890000000017 Água mineral sem gás garrafa\n"
+      "    500ml\n"
+      "    NCM 22010000\n"
+      "    3 UN x 1,50 02                           4,50\n"
+      "CANCELAMENTO ITEM 002 123                  -4,99\n"
+      "------------------------------------------------\n"
+      "SUBTOTAL R$                                36,75\n"
+      "TOTAL R$                                   36,75\n"
+      "Dinheiro                                   20,00\n"
+      "Cartão de débito                           20,00\n"
+      "TROCO R$                                    3,25\n"
+      "------------------------------------------------\n"
+      "MD-5: 0123456789ABCDEF0123456789ABCDEF\n"
+      "Volte sempre!\n"
+      "Trib aprox R$: 4,10 Federal, 6,62 Estadual, 0,50\n"
+      "Municipal\n"
+      "------------------------------------------------\n"
+      "OPERADOR 001 Maria\n"
+      "ECF 001  UF SP  IE 123456789\n"
+      "12/03/2024 10:15:00                   COO:000001\n"
+      "================================================\n");
+  EXPECT_EQ(tape().toStdString(), expected.toStdString());
+  EXPECT_EQ(answer.at(4).toNumber(), 3.25);
+  EXPECT_EQ(bridge->printer().memory().grandTotalCents, 3675);
+}
+
+}  // namespace
+}  // namespace fiscal::test
