@@ -1,0 +1,57 @@
+// Windows-1252 <-> UTF-16. Only 0x80..0x9F differ from Latin-1; the rest is a straight copy.
+#include "framework/packet/CodePage1252.h"
+
+#include <array>
+
+namespace fw {
+
+namespace {
+
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char encodeChar(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  for (std::size_t i = 0; i < kHigh.size(); ++i)
+    if (kHigh[i] == c) return static_cast<char>(0x80 + i);
+  return '?';
+}
+
+}  // namespace
+
+QString fromWindows1252(const char* bytes, qsizetype length) {
+  QString out(length, Qt::Uninitialized);
+  char16_t* dst = reinterpret_cast<char16_t*>(out.data());
+  const auto* src = reinterpret_cast<const unsigned char*>(bytes);
+  for (qsizetype i = 0; i < length; ++i) {
+    const unsigned char b = src[i];
+    dst[i] = (b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : char16_t(b);
+  }
+  return out;
+}
+
+qsizetype appendWindows1252(QByteArray& out, QStringView text, qsizetype maxChars) {
+  const qsizetype start = out.size();
+  out.reserve(start + text.size());
+  qsizetype chars = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (maxChars >= 0 && chars >= maxChars) break;
+    const char16_t c = text[i].unicode();
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode()))
+      ++i;
+    out.append(encodeChar(c));
+    ++chars;
+  }
+  return out.size() - start;
+}
+
+QByteArray toWindows1252(QStringView text) {
+  QByteArray out;
+  appendWindows1252(out, text);
+  return out;
+}
+
+}  // namespace fw

@@ -1,0 +1,21 @@
+// Windows-1252, the code page of the 8-bit texts in table files. In memory texts are
+// QString. The five bytes without a character (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1
+// control of the same number, so every byte sequence survives a decode/encode round trip.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace fw {
+
+QString fromWindows1252(const char* bytes, qsizetype length);
+inline QString fromWindows1252(const QByteArray& bytes) {
+  return fromWindows1252(bytes.constData(), bytes.size());
+}
+
+// Characters the code page lacks become '?'; a surrogate pair is one character.
+QByteArray toWindows1252(QStringView text);
+// Appends the encoding to `out`, at most `maxChars` bytes (-1: all); returns bytes added.
+qsizetype appendWindows1252(QByteArray& out, QStringView text, qsizetype maxChars = -1);
+
+}  // namespace fw

@@ -1,0 +1,611 @@
+// The in-memory data packet: field descriptors, their decoding details, and records kept
+// encoded. Every record placed in `records` has been measured against its bytes, so the
+// value walkers below never read past a record's end.
+#include "framework/packet/DataPacket.h"
+
+#include "framework/data/Error.h"
+#include "framework/packet/CodePage1252.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace fw {
+
+namespace {
+
+qint64 readLE(const char* p, int size, bool isSigned) {
+  quint64 v = 0;
+  for (int i = size - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+  if (isSigned && size < 8) {
+    const quint64 sign = quint64(1) << (size * 8 - 1);
+    if (v & sign) v |= ~((sign << 1) - 1);
+  }
+  return static_cast<qint64>(v);
+}
+
+void appendLE(QByteArray& out, quint64 v, int size) {
+  for (int i = 0; i < size; ++i) out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+QString fieldLabel(const PacketField& f) { return f.name; }
+
+[[noreturn]] void unsupported(const PacketField& f, const QString& why) {
+  throw Error(QStringLiteral("Campo '%1': tipo 0x%2 (tamanho %3) %4.")
+                  .arg(fieldLabel(f), QString::number(f.type, 16), QString::number(f.size), why));
+}
+
+double decodeBcd(const PacketField& f, const char* p, qsizetype size) {
+  const auto* b = reinterpret_cast<const unsigned char*>(p);
+  const int precision = b[0];
+  const int places = b[1] & 0x3F;
+  if (precision > (size - 2) * 2 || places > precision)
+    throw Error(QStringLiteral("Campo '%1': valor decimal inválido (precisão %2, casas %3).")
+                    .arg(f.name).arg(precision).arg(places));
+  QByteArray digits;
+  digits.reserve(precision + 2);
+  if (b[1] & 0x80) digits.append('-');
+  for (int i = 0; i < precision; ++i) {
+    if (i == precision - places) digits.append('.');
+    const int nibble = (b[2 + i / 2] >> ((i % 2) ? 0 : 4)) & 0xF;
+    if (nibble > 9)
+      throw Error(QStringLiteral("Campo '%1': dígito decimal inválido (0x%2).").arg(f.name).arg(nibble, 0, 16));
+    digits.append(static_cast<char>('0' + nibble));
+  }
+  if (precision == 0) return 0.0;
+  if (digits.endsWith('.')) digits.chop(1);
+  return digits.toDouble();
+}
+
+void encodeBcd(QByteArray& out, const PacketField& f, double value) {
+  if (!std::isfinite(value))
+    throw Error(QStringLiteral("Campo '%1': valor não finito.").arg(f.name));
+  QByteArray text = QByteArray::number(std::fabs(value), 'f', 15);
+  while (text.endsWith('0')) text.chop(1);
+  if (text.endsWith('.')) text.chop(1);
+  const qsizetype dot = text.indexOf('.');
+  int places = dot < 0 ? 0 : static_cast<int>(text.size() - dot - 1);
+  text.remove(dot < 0 ? text.size() : dot, dot < 0 ? 0 : 1);
+  qsizetype lead = 0;
+  while (lead < text.size() - 1 && text[lead] == '0') ++lead;
+  text.remove(0, lead);
+  const int capacity = (f.size - 2) * 2;
+  while (text.size() > capacity && places > 0) {
+    text.chop(1);
+    --places;
+  }
+  if (text.size() > capacity || places > 63)
+    throw Error(QStringLiteral("Campo '%1': o valor %2 não cabe no campo decimal.").arg(f.name).arg(value));
+  QByteArray rec(f.size, '\0');
+  rec[0] = static_cast<char>(text.size());
+  rec[1] = static_cast<char>(places | (value < 0 ? 0x80 : 0));
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const int nibble = text[i] - '0';
+    rec[2 + i / 2] = static_cast<char>(rec[2 + i / 2] | (i % 2 ? nibble : nibble << 4));
+  }
+  out.append(rec);
+}
+
+qint64 checkedInteger(const PacketField& f, const Variant& value) {
+  const qint64 v = value.toInteger();
+  const bool isSigned = f.code() == packettype::Integer;
+  const int bits = f.size * 8;
+  bool fits = true;
+  if (bits < 64) {
+    if (isSigned)
+      fits = v >= -(qint64(1) << (bits - 1)) && v < (qint64(1) << (bits - 1));
+    else
+      fits = v >= 0 && v < (qint64(1) << bits);
+  } else if (!isSigned) {
+    fits = v >= 0;
+  }
+  if (!fits)
+    throw Error(QStringLiteral("Campo '%1': o valor %2 não cabe no campo.").arg(f.name).arg(v));
+  return v;
+}
+
+}  // namespace
+
+// --- properties --------------------------------------------------------------------------
+
+qint64 PacketProperty::integer() const {
+  const int n = static_cast<int>(std::min<qsizetype>(value.size(), 8));
+  return n > 0 ? readLE(value.constData(), n, (type & packettype::CodeMask) == packettype::Integer) : 0;
+}
+
+std::vector<qint64> PacketProperty::integers() const {
+  std::vector<qint64> out;
+  if (size == 0 || size > 8) return out;
+  const bool isSigned = (type & packettype::CodeMask) == packettype::Integer;
+  for (qsizetype at = 0; at + size <= value.size(); at += size)
+    out.push_back(readLE(value.constData() + at, size, isSigned));
+  return out;
+}
+
+QString PacketProperty::text() const {
+  QByteArray v = value;
+  if (v.endsWith('\0')) v.chop(1);
+  return fromWindows1252(v);
+}
+
+PacketProperty PacketProperty::makeInteger(const QByteArray& name, int code, int size, qint64 value) {
+  PacketProperty p;
+  p.name = name;
+  p.size = static_cast<quint16>(size);
+  p.type = static_cast<quint16>(code);
+  appendLE(p.value, static_cast<quint64>(value), size);
+  return p;
+}
+
+PacketProperty PacketProperty::makeText(const QByteArray& name, const QString& text) {
+  PacketProperty p;
+  p.name = name;
+  p.size = 2;
+  p.type = packettype::Varying | packettype::Text;
+  p.value = toWindows1252(text);
+  p.value.append('\0');
+  return p;
+}
+
+PacketProperty PacketProperty::makeArray(const QByteArray& name, int code, int size,
+                                         const std::vector<qint64>& values) {
+  PacketProperty p;
+  p.name = name;
+  p.size = static_cast<quint16>(size);
+  p.type = static_cast<quint16>(packettype::Array | code);
+  p.count = static_cast<quint32>(values.size());
+  for (qint64 v : values) appendLE(p.value, static_cast<quint64>(v), size);
+  return p;
+}
+
+// --- fields ------------------------------------------------------------------------------
+
+const PacketProperty* PacketField::property(const char* propName) const {
+  for (const PacketProperty& p : properties)
+    if (p.name == propName) return &p;
+  return nullptr;
+}
+
+int PacketField::width() const {
+  const PacketProperty* p = property("WIDTH");
+  return p && !p->isArray() && !p->isVarying() ? static_cast<int>(p->integer()) : 0;
+}
+
+QString PacketField::subtype() const {
+  const PacketProperty* p = property("SUBTYPE");
+  return p && p->isVarying() ? p->text() : QString();
+}
+
+PacketField PacketField::fromDef(const FieldDef& def) {
+  PacketField f;
+  f.name = def.name;
+  f.rawName = toWindows1252(def.name);
+  f.attributes = static_cast<quint16>(def.attributes);
+  QString subtype = def.subtype;
+  int width = 0;
+  const int textWidth = def.width > 0 ? def.width : 20;
+  switch (def.type) {
+    case FieldType::Text:
+      f.type = packettype::Varying | packettype::Text;
+      f.size = textWidth > 255 ? 2 : 1;
+      width = textWidth;
+      break;
+    case FieldType::WideText:
+      f.type = packettype::Varying | packettype::WideText;
+      f.size = textWidth * 2 > 255 ? 2 : 1;
+      width = textWidth;
+      break;
+    case FieldType::Int8: f.type = packettype::Integer; f.size = 1; break;
+    case FieldType::Int16: f.type = packettype::Integer; f.size = 2; break;
+    case FieldType::Int32: f.type = packettype::Integer; f.size = 4; break;
+    case FieldType::Int64: f.type = packettype::Integer; f.size = 8; break;
+    case FieldType::UInt8: f.type = packettype::Unsigned; f.size = 1; break;
+    case FieldType::UInt16: f.type = packettype::Unsigned; f.size = 2; break;
+    case FieldType::UInt32: f.type = packettype::Unsigned; f.size = 4; break;
+    case FieldType::UInt64: f.type = packettype::Unsigned; f.size = 8; break;
+    case FieldType::Boolean: f.type = packettype::Boolean; f.size = 2; break;
+    case FieldType::Number:
+      f.type = packettype::Float;
+      f.size = 8;
+      if (def.currency && subtype.isEmpty()) subtype = QStringLiteral("Money");
+      break;
+    case FieldType::Bcd:
+      f.type = packettype::Bcd;
+      f.size = 34;
+      width = def.width > 0 ? def.width : 0;
+      break;
+    case FieldType::Date: f.type = packettype::Date; f.size = 4; break;
+    case FieldType::Time: f.type = packettype::Time; f.size = 4; break;
+    case FieldType::DateTime: f.type = packettype::Timestamp; f.size = 8; break;
+    case FieldType::Blob:
+      f.type = packettype::Varying | packettype::Bytes;
+      f.size = 4;
+      width = def.width > 0 ? def.width : 0;
+      break;
+  }
+  if (!subtype.isEmpty()) f.properties.push_back(PacketProperty::makeText("SUBTYPE", subtype));
+  if (width > 0) f.properties.push_back(PacketProperty::makeInteger("WIDTH", packettype::Unsigned, 2, width));
+  return f;
+}
+
+FieldDef PacketField::toDef() const {
+  FieldDef def;
+  def.name = name;
+  def.type = fieldType;
+  def.width = width();
+  def.subtype = subtype();
+  def.attributes = attributes;
+  def.currency = def.subtype == QLatin1String("Money");
+  return def;
+}
+
+// --- packet ------------------------------------------------------------------------------
+
+DataPacket DataPacket::create(const std::vector<FieldDef>& defs) {
+  DataPacket p;
+  for (const FieldDef& def : defs) p.fields.push_back(PacketField::fromDef(def));
+  // Locale of the writer: Portuguese (Brazil).
+  p.properties.push_back(PacketProperty::makeInteger("LCID", packettype::Integer, 4, 1046));
+  p.prepare();
+  return p;
+}
+
+void DataPacket::prepare() {
+  for (PacketField& f : fields) {
+    if (f.type & packettype::Array) unsupported(f, QStringLiteral("(lista de valores) não é suportado"));
+    f.fixedSize = 0;
+    f.prefixSize = 0;
+    const int code = f.code();
+    if (f.varying()) {
+      if (f.size != 1 && f.size != 2 && f.size != 4)
+        unsupported(f, QStringLiteral("com prefixo de comprimento inválido"));
+      f.prefixSize = f.size;
+      switch (code) {
+        case packettype::Text: f.fieldType = FieldType::Text; break;
+        case packettype::WideText: f.fieldType = FieldType::WideText; break;
+        case packettype::Bytes: f.fieldType = FieldType::Blob; break;
+        default: unsupported(f, QStringLiteral("de comprimento variável não é suportado"));
+      }
+      continue;
+    }
+    const bool intSize = f.size == 1 || f.size == 2 || f.size == 4 || f.size == 8;
+    switch (code) {
+      case packettype::Integer:
+      case packettype::Unsigned: {
+        if (!intSize) unsupported(f, QStringLiteral("com tamanho inválido para inteiro"));
+        static const FieldType s[] = {FieldType::Int8, FieldType::Int16, FieldType::Int32, FieldType::Int64};
+        static const FieldType u[] = {FieldType::UInt8, FieldType::UInt16, FieldType::UInt32, FieldType::UInt64};
+        const int i = f.size == 1 ? 0 : f.size == 2 ? 1 : f.size == 4 ? 2 : 3;
+        f.fieldType = code == packettype::Integer ? s[i] : u[i];
+        break;
+      }
+      case packettype::Boolean:
+        if (!intSize) unsupported(f, QStringLiteral("com tamanho inválido para lógico"));
+        f.fieldType = FieldType::Boolean;
+        break;
+      case packettype::Float:
+        if (f.size != 8) unsupported(f, QStringLiteral("com tamanho inválido para número"));
+        f.fieldType = FieldType::Number;
+        break;
+      case packettype::Bcd:
+        if (f.size < 3 || f.size > 34) unsupported(f, QStringLiteral("com tamanho inválido para decimal"));
+        f.fieldType = FieldType::Bcd;
+        break;
+      case packettype::Date:
+      case packettype::Time:
+        if (f.size != 4) unsupported(f, QStringLiteral("com tamanho inválido para data ou hora"));
+        f.fieldType = code == packettype::Date ? FieldType::Date : FieldType::Time;
+        break;
+      case packettype::Timestamp:
+        if (f.size != 8) unsupported(f, QStringLiteral("com tamanho inválido para data e hora"));
+        f.fieldType = FieldType::DateTime;
+        break;
+      case packettype::Bytes:
+        if (f.size == 0) unsupported(f, QStringLiteral("com tamanho zero"));
+        f.fieldType = FieldType::Blob;
+        break;
+      default:
+        unsupported(f, QStringLiteral("não é suportado"));
+    }
+    f.fixedSize = f.size;
+  }
+}
+
+int DataPacket::fieldIndex(const QString& name) const {
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    if (fields[i].name == name) return static_cast<int>(i);
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+  return -1;
+}
+
+const PacketProperty* DataPacket::property(const char* propName) const {
+  for (const PacketProperty& p : properties)
+    if (p.name == propName) return &p;
+  return nullptr;
+}
+
+qsizetype DataPacket::measure(const char* data, qsizetype available, int* badField) const {
+  const int nb = nullBytes();
+  if (badField) *badField = -1;
+  if (available < 1 + nb) return -1;
+  const auto* bits = reinterpret_cast<const unsigned char*>(data + 1);
+  qsizetype at = 1 + nb;
+  const int n = static_cast<int>(fields.size());
+  for (int i = 0; i < n; ++i) {
+    if ((bits[i >> 2] >> ((i & 3) * 2)) & 3) continue;
+    const PacketField& f = fields[static_cast<std::size_t>(i)];
+    qsizetype need = f.fixedSize;
+    if (!need) {
+      if (available - at < f.prefixSize) {
+        if (badField) *badField = i;
+        return -1;
+      }
+      need = static_cast<qsizetype>(readLE(data + at, f.prefixSize, false));
+      at += f.prefixSize;
+    }
+    if (need < 0 || available - at < need) {
+      if (badField) *badField = i;
+      return -1;
+    }
+    at += need;
+  }
+  return at;
+}
+
+ValueSpan DataPacket::span(int record, int field) const {
+  const Record& r = records[static_cast<std::size_t>(record)];
+  const char* data = arena.constData() + r.offset;
+  const auto* bits = reinterpret_cast<const unsigned char*>(data + 1);
+  if ((bits[field >> 2] >> ((field & 3) * 2)) & 3) return {};
+  qsizetype at = 1 + nullBytes();
+  for (int i = 0;; ++i) {
+    if ((bits[i >> 2] >> ((i & 3) * 2)) & 3) continue;
+    const PacketField& f = fields[static_cast<std::size_t>(i)];
+    qsizetype len = f.fixedSize;
+    if (!len) {
+      len = static_cast<qsizetype>(readLE(data + at, f.prefixSize, false));
+      at += f.prefixSize;
+    }
+    if (i == field) return {data + at, len, false};
+    at += len;
+  }
+}
+
+Variant DataPacket::decode(const PacketField& f, const ValueSpan& s) {
+  if (s.null) return {};
+  const char* p = s.data;
+  switch (f.fieldType) {
+    case FieldType::Text: return Variant(fromWindows1252(p, s.size));
+    case FieldType::WideText: {
+      if (s.size % 2)
+        throw Error(QStringLiteral("Campo '%1': texto UTF-16 com número ímpar de bytes.").arg(f.name));
+      QString text(s.size / 2, Qt::Uninitialized);
+      for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = QChar(static_cast<char16_t>(readLE(p + 2 * i, 2, false)));
+      return Variant(text);
+    }
+    case FieldType::Int8:
+    case FieldType::Int16:
+    case FieldType::Int32:
+    case FieldType::Int64: return Variant(readLE(p, f.size, true));
+    case FieldType::UInt8:
+    case FieldType::UInt16:
+    case FieldType::UInt32: return Variant(readLE(p, f.size, false));
+    case FieldType::UInt64: {
+      const quint64 v = static_cast<quint64>(readLE(p, 8, false));
+      if (v > static_cast<quint64>(std::numeric_limits<qint64>::max())) return Variant(static_cast<double>(v));
+      return Variant(static_cast<qint64>(v));
+    }
+    case FieldType::Boolean: return Variant(readLE(p, f.size, false) != 0);
+    case FieldType::Number: {
+      double d;
+      std::memcpy(&d, p, 8);
+      return Variant(d);
+    }
+    case FieldType::Bcd: return Variant(decodeBcd(f, p, s.size));
+    case FieldType::Date: return Variant::dateTime(static_cast<double>(readLE(p, 4, true) - kDateDelta));
+    case FieldType::Time: return Variant::dateTime(static_cast<double>(readLE(p, 4, true)) / kMsPerDay);
+    case FieldType::DateTime: {
+      double ms;
+      std::memcpy(&ms, p, 8);
+      return Variant::dateTime(ms / kMsPerDay - kDateDelta);
+    }
+    case FieldType::Blob: return Variant::packet(QByteArray(p, s.size));
+  }
+  return {};
+}
+
+Variant DataPacket::value(int record, int field) const {
+  return decode(fields[static_cast<std::size_t>(field)], span(record, field));
+}
+
+QString DataPacket::text(int record, int field) const {
+  const PacketField& f = fields[static_cast<std::size_t>(field)];
+  const ValueSpan s = span(record, field);
+  if (s.null) return {};
+  if (f.fieldType == FieldType::Text || f.fieldType == FieldType::Blob) return fromWindows1252(s.data, s.size);
+  return decode(f, s).toText();
+}
+
+DataPacket::Record DataPacket::store(const QByteArray& encoded) {
+  if (arena.size() + encoded.size() > std::numeric_limits<qint32>::max())
+    throw Error(QStringLiteral("A tabela excedeu o tamanho máximo em memória."));
+  Record r{static_cast<quint32>(arena.size()), static_cast<quint32>(encoded.size())};
+  arena.append(encoded);
+  return r;
+}
+
+qsizetype DataPacket::liveBytes() const {
+  qsizetype live = 0;
+  for (const Record& r : records) live += r.length;
+  return live;
+}
+
+void DataPacket::compactIfWasteful() {
+  const qsizetype live = liveBytes();
+  if (arena.size() - live < std::max<qsizetype>(live, 64 * 1024)) return;
+  QByteArray fresh;
+  fresh.reserve(live);
+  for (Record& r : records) {
+    const quint32 at = static_cast<quint32>(fresh.size());
+    fresh.append(arena.constData() + r.offset, r.length);
+    r.offset = at;
+  }
+  arena = std::move(fresh);
+}
+
+// --- record builder ----------------------------------------------------------------------
+
+RecordBuilder::RecordBuilder(const DataPacket& packet) : packet_(packet) { reset(); }
+
+void RecordBuilder::reset() {
+  scratch_.clear();
+  slices_.assign(packet_.fields.size(), {0, -1});
+}
+
+void RecordBuilder::setNull(int field) { slices_[static_cast<std::size_t>(field)] = {0, -1}; }
+
+void RecordBuilder::begin(int field) { slices_[static_cast<std::size_t>(field)] = {scratch_.size(), 0}; }
+
+void RecordBuilder::end(int field) {
+  auto& slice = slices_[static_cast<std::size_t>(field)];
+  slice.second = scratch_.size() - slice.first;
+  const PacketField& f = packet_.fields[static_cast<std::size_t>(field)];
+  if (f.prefixSize && f.prefixSize < 8 && slice.second >= (qsizetype(1) << (8 * f.prefixSize))) {
+    scratch_.truncate(slice.first);
+    slice = {0, -1};
+    throw Error(QStringLiteral("Campo '%1': valor longo demais para o campo.").arg(f.name));
+  }
+  if (f.fixedSize && slice.second != f.fixedSize) {
+    scratch_.truncate(slice.first);
+    slice = {0, -1};
+    throw Error(QStringLiteral("Campo '%1': valor com tamanho diferente do campo.").arg(f.name));
+  }
+}
+
+void RecordBuilder::setRaw(int field, const char* data, qsizetype size) {
+  begin(field);
+  scratch_.append(data, size);
+  end(field);
+}
+
+void RecordBuilder::setText(int field, QStringView text, qsizetype maxChars) {
+  const PacketField& f = packet_.fields[static_cast<std::size_t>(field)];
+  if (f.fieldType != FieldType::Text && f.fieldType != FieldType::WideText && f.fieldType != FieldType::Blob) {
+    setVariant(field, Variant(text.toString()));
+    return;
+  }
+  begin(field);
+  if (f.fieldType == FieldType::WideText) {
+    qsizetype n = maxChars >= 0 ? std::min(maxChars, text.size()) : text.size();
+    if (n > 0 && n < text.size() && text[n - 1].isHighSurrogate()) --n;
+    for (qsizetype i = 0; i < n; ++i) appendLE(scratch_, text[i].unicode(), 2);
+  } else {
+    appendWindows1252(scratch_, text, maxChars);
+  }
+  end(field);
+}
+
+void RecordBuilder::setVariant(int field, const Variant& value) {
+  if (value.isNull()) {
+    setNull(field);
+    return;
+  }
+  const PacketField& f = packet_.fields[static_cast<std::size_t>(field)];
+  switch (f.fieldType) {
+    case FieldType::Text:
+    case FieldType::WideText:
+      setText(field, value.toText());
+      return;
+    case FieldType::Blob: {
+      if (value.kind() == Variant::Kind::Packet) {
+        const QByteArray bytes = value.toPacket();
+        if (f.fixedSize && bytes.size() < f.fixedSize) {
+          QByteArray padded = bytes;
+          padded.append(QByteArray(f.fixedSize - bytes.size(), '\0'));
+          setRaw(field, padded.constData(), padded.size());
+        } else {
+          setRaw(field, bytes.constData(), bytes.size());
+        }
+      } else {
+        setText(field, value.toText());
+      }
+      return;
+    }
+    default: break;
+  }
+  const QByteArray bytes = encodeFixed(f, value);
+  setRaw(field, bytes.constData(), bytes.size());
+}
+
+QByteArray RecordBuilder::encodeFixed(const PacketField& f, const Variant& value) {
+  QByteArray bytes;
+  switch (f.fieldType) {
+    case FieldType::Int8:
+    case FieldType::Int16:
+    case FieldType::Int32:
+    case FieldType::Int64:
+    case FieldType::UInt8:
+    case FieldType::UInt16:
+    case FieldType::UInt32:
+    case FieldType::UInt64:
+      appendLE(bytes, static_cast<quint64>(checkedInteger(f, value)), f.size);
+      break;
+    case FieldType::Boolean: appendLE(bytes, value.toFlag() ? 1 : 0, f.size); break;
+    case FieldType::Number: {
+      const double d = value.toNumber();
+      bytes.resize(8);
+      std::memcpy(bytes.data(), &d, 8);
+      break;
+    }
+    case FieldType::Bcd: encodeBcd(bytes, f, value.toNumber()); break;
+    case FieldType::Date:
+    case FieldType::Time:
+    case FieldType::DateTime: {
+      const double dt = value.toDateTime();
+      if (!std::isfinite(dt) || std::fabs(dt) > 3.0e6)
+        throw Error(QStringLiteral("Campo '%1': data fora do intervalo.").arg(f.name));
+      if (f.fieldType == FieldType::Date) {
+        appendLE(bytes, static_cast<quint64>(static_cast<qint64>(std::floor(dt)) + kDateDelta), 4);
+      } else if (f.fieldType == FieldType::Time) {
+        qint64 ms = std::llround((dt - std::floor(dt)) * kMsPerDay);
+        if (ms >= static_cast<qint64>(kMsPerDay)) ms = 0;
+        appendLE(bytes, static_cast<quint64>(ms), 4);
+      } else {
+        const double ms = std::round((dt + kDateDelta) * kMsPerDay);
+        bytes.resize(8);
+        std::memcpy(bytes.data(), &ms, 8);
+      }
+      break;
+    }
+    default: break;
+  }
+  return bytes;
+}
+
+void RecordBuilder::appendTo(QByteArray& out, quint8 status) const {
+  const int nb = packet_.nullBytes();
+  const qsizetype start = out.size();
+  out.append(static_cast<char>(status));
+  out.append(QByteArray(nb, '\0'));
+  for (std::size_t i = 0; i < slices_.size(); ++i) {
+    const auto& [at, size] = slices_[i];
+    if (size < 0) {
+      out[start + 1 + static_cast<qsizetype>(i / 4)] =
+          static_cast<char>(out[start + 1 + static_cast<qsizetype>(i / 4)] | (1 << ((i % 4) * 2)));
+      continue;
+    }
+    const PacketField& f = packet_.fields[i];
+    if (f.prefixSize) appendLE(out, static_cast<quint64>(size), f.prefixSize);
+    out.append(scratch_.constData() + at, size);
+  }
+}
+
+QByteArray RecordBuilder::finish(quint8 status) const {
+  QByteArray out;
+  appendTo(out, status);
+  return out;
+}
+
+}  // namespace fw
