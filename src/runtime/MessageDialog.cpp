@@ -97,7 +97,7 @@ MessageDialog::MessageDialog(const QString& title, const QString& text, Shape sh
   const int width = std::clamp(textWidth + 2 * kMargin + 2 * kFrameWidth + 8, kMinWidth, kMaxWidth);
   const int labelWidth = width - 2 * kMargin - 2 * kFrameWidth;
   message->setFixedWidth(labelWidth);
-  const int labelHeight = std::max(message->heightForWidth(labelWidth), metrics.height());
+  const int labelHeight = std::max(message->heightForWidth(labelWidth), 2 * metrics.height());
   const int fixedParts = kTitleHeight + 3 * kMargin + kButtonSize.height() + kFrameWidth;
   const int textHeight = std::min(labelHeight, kMaxHeight - fixedParts);
 

@@ -39,7 +39,7 @@ QString diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     const QString message =
         QString::fromUtf16(reinterpret_cast<const char16_t*>(text.data()),
                            std::min<qsizetype>(length, static_cast<qsizetype>(text.size()) - 1))
-            .trimmed();
+            .simplified();
     const QString sqlState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
     parts << QStringLiteral("[%1] %2").arg(sqlState, message);
   }
