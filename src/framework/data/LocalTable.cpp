@@ -333,8 +333,8 @@ class LocalTablePrivate {
   // --- values ---------------------------------------------------------------------------
 
   Variant storedValue(int record, int pf) const {
-    if (record == editRecord && buffer[static_cast<std::size_t>(pf)]) return *buffer[static_cast<std::size_t>(pf)];
     if (record < 0) return {};
+    if (record == editRecord && buffer[static_cast<std::size_t>(pf)]) return *buffer[static_cast<std::size_t>(pf)];
     return packet.value(record, pf);
   }
 
@@ -422,7 +422,7 @@ class LocalTablePrivate {
   // Key bytes of a stored value.
   void recordKey(int record, int pf, bool caseInsensitive, QByteArray& key) const {
     const PacketField& f = packet.fields[static_cast<std::size_t>(pf)];
-    if (record == editRecord && buffer[static_cast<std::size_t>(pf)]) {
+    if (record >= 0 && record == editRecord && buffer[static_cast<std::size_t>(pf)]) {
       valueKey(pf, *buffer[static_cast<std::size_t>(pf)], caseInsensitive, key);
       return;
     }

@@ -20,6 +20,7 @@ QString reason(int err) {
   switch (err) {
     case ENOSPC: return QStringLiteral("não há espaço livre no disco");
     case EDQUOT: return QStringLiteral("a cota de disco foi excedida");
+    case EFBIG: return QStringLiteral("o arquivo passou do tamanho permitido");
     case EACCES:
     case EPERM: return QStringLiteral("permissão negada");
     case ENOENT: return QStringLiteral("a pasta ou o arquivo não existe");
