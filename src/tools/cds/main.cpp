@@ -1,1 +1,167 @@
-int main() { return 0; }
+// cds: a command-line tool for the people who keep table files.
+//   cds json FILE          the table as JSON on standard output
+//   cds convert IN OUT     between .cds (binary), .xml and .json, chosen by extension
+//   cds dump FILE          fields and rows as a readable table
+// Errors go to standard error, with exit status 1.
+#include "framework/data/Error.h"
+#include "framework/packet/BinaryPacket.h"
+#include "framework/packet/CodePage1252.h"
+#include "framework/packet/FileIo.h"
+#include "framework/packet/JsonPacket.h"
+#include "framework/packet/XmlPacket.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileInfo>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+using namespace fw;
+
+enum class Format { Binary, Xml, Json };
+
+Format formatOf(const QString& path) {
+  const QString ext = QFileInfo(path).suffix().toLower();
+  if (ext == QLatin1String("cds")) return Format::Binary;
+  if (ext == QLatin1String("xml")) return Format::Xml;
+  if (ext == QLatin1String("json")) return Format::Json;
+  throw Error(QStringLiteral("Extensão desconhecida em '%1': use .cds, .xml ou .json.").arg(path));
+}
+
+DataPacket load(const QString& path) {
+  const Format format = formatOf(path);
+  const QByteArray bytes = readWholeFile(path);
+  switch (format) {
+    case Format::Binary: return readBinaryPacket(bytes, path);
+    case Format::Xml: return readXmlPacket(bytes, path);
+    case Format::Json: return readJsonPacket(bytes, path);
+  }
+  return {};
+}
+
+void save(const QString& path, const DataPacket& packet) {
+  switch (formatOf(path)) {
+    case Format::Binary: writeFileAtomically(path, writeBinaryPacket(packet)); break;
+    case Format::Xml: writeFileAtomically(path, writeXmlPacket(packet)); break;
+    case Format::Json: writeFileAtomically(path, writeJsonPacket(packet)); break;
+  }
+}
+
+void print(const QByteArray& bytes) {
+  if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) != static_cast<size_t>(bytes.size()))
+    throw Error(QStringLiteral("Não foi possível escrever na saída."));
+}
+
+QString dumpValue(const PacketField& f, const Variant& v) {
+  if (v.isNull()) return QStringLiteral("·");
+  switch (f.fieldType) {
+    case FieldType::Blob: {
+      const QByteArray bytes = v.toPacket();
+      if (f.subtype() == QLatin1String("Text") || f.subtype() == QLatin1String("Memo"))
+        return fromWindows1252(bytes).replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+      return QStringLiteral("<%1 bytes>").arg(bytes.size());
+    }
+    case FieldType::Boolean: return v.toFlag() ? QStringLiteral("true") : QStringLiteral("false");
+    case FieldType::Number:
+    case FieldType::Bcd: return QString::number(v.toNumber(), 'g', QLocale::FloatingPointShortest);
+    case FieldType::Date:
+    case FieldType::Time:
+    case FieldType::DateTime: {
+      const double dt = v.toDateTime();
+      const double day = std::floor(dt);
+      const qint64 ms = std::llround((dt - day) * 86400000.0);
+      const QDate date = QDate(1899, 12, 30).addDays(static_cast<qint64>(day));
+      const QString time = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms % 86400000)).toString(QStringLiteral("HH:mm:ss.zzz"));
+      if (f.fieldType == FieldType::Date) return date.toString(Qt::ISODate);
+      if (f.fieldType == FieldType::Time) return time;
+      return ms ? date.toString(Qt::ISODate) + QLatin1Char(' ') + time : date.toString(Qt::ISODate);
+    }
+    case FieldType::Text:
+    case FieldType::WideText: return v.toText();
+    default: return QString::number(v.toInteger());
+  }
+}
+
+QByteArray dump(const DataPacket& p) {
+  constexpr qsizetype kMaxColumn = 40;
+  const std::size_t n = p.fields.size();
+  std::vector<std::vector<QString>> cells(p.records.size() + 1, std::vector<QString>(n));
+  for (std::size_t i = 0; i < n; ++i) cells[0][i] = p.fields[i].name;
+  for (std::size_t r = 0; r < p.records.size(); ++r)
+    for (std::size_t i = 0; i < n; ++i) {
+      QString text = dumpValue(p.fields[i], p.value(static_cast<int>(r), static_cast<int>(i)));
+      if (text.size() > kMaxColumn) text = text.left(kMaxColumn - 1) + QChar(0x2026);
+      cells[r + 1][i] = text;
+    }
+  std::vector<qsizetype> widths(n, 0);
+  for (const auto& row : cells)
+    for (std::size_t i = 0; i < n; ++i) widths[i] = std::max(widths[i], row[i].size());
+
+  QString out = QStringLiteral("%1 campos, %2 registros\n").arg(n).arg(p.records.size());
+  for (const PacketField& f : p.fields) {
+    out += QStringLiteral("  %1  %2").arg(f.name, jsonFieldType(f));
+    if (f.width() > 0) out += QStringLiteral("(%1)").arg(f.width());
+    if (!f.subtype().isEmpty()) out += QStringLiteral(" %1").arg(f.subtype());
+    if (f.attributes) out += QStringLiteral(" atributos %1").arg(f.attributes);
+    out += QLatin1Char('\n');
+  }
+  for (const PacketProperty& prop : p.properties)
+    out += QStringLiteral("  parâmetro %1\n").arg(fromWindows1252(prop.name));
+  out += QLatin1Char('\n');
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    QString line;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i) line += QStringLiteral(" | ");
+      line += cells[r][i].leftJustified(widths[i]);
+    }
+    out += line.trimmed() + QLatin1Char('\n');
+    if (r == 0) {
+      QString rule;
+      for (std::size_t i = 0; i < n; ++i) rule += (i ? QStringLiteral("-+-") : QString()) + QString(widths[i], QLatin1Char('-'));
+      out += rule + QLatin1Char('\n');
+    }
+  }
+  return out.toUtf8();
+}
+
+int usage() {
+  std::fputs(
+      "uso: cds json ARQUIVO\n"
+      "     cds convert ENTRADA SAIDA   (.cds, .xml ou .json, pela extensão)\n"
+      "     cds dump ARQUIVO\n",
+      stderr);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const QStringList args = app.arguments();
+  if (args.size() < 2) return usage();
+  const QString command = args[1];
+  try {
+    if (command == QLatin1String("json") && args.size() == 3) {
+      print(writeJsonPacket(load(args[2])));
+    } else if (command == QLatin1String("dump") && args.size() == 3) {
+      print(dump(load(args[2])));
+    } else if (command == QLatin1String("convert") && args.size() == 4) {
+      formatOf(args[3]);
+      save(args[3], load(args[2]));
+    } else {
+      return usage();
+    }
+  } catch (const fw::Error& e) {
+    std::fprintf(stderr, "cds: %s\n", e.message().toLocal8Bit().constData());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "cds: %s\n", e.what());
+    return 1;
+  }
+  std::fflush(stdout);
+  return std::ferror(stdout) ? 1 : 0;
+}

@@ -1,0 +1,24 @@
+// A JSON form of a data packet, for people who keep table files by hand:
+//   {"fields":[{"name":…,"type":…,"width":…,"subtype":…,"attributes":…},…],
+//    "params":[{"name":"LCID","value":1046},…],
+//    "rows":[[…],…]}
+// `type` is one of string wstring i1 i2 i4 i8 u1 u2 u4 u8 boolean r8 bcd date time
+// dateTime blob. Values are JSON strings, numbers, booleans or null; date, time and
+// dateTime values are date-time numbers (days since 30 December 1899, time as the
+// fraction); blobs are base64. "params" may be left out.
+#pragma once
+
+#include "framework/packet/DataPacket.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace fw {
+
+QByteArray writeJsonPacket(const DataPacket& packet);
+DataPacket readJsonPacket(const QByteArray& json, const QString& source);
+
+// The JSON type name of a field ("string", "i4", …).
+QString jsonFieldType(const PacketField& field);
+
+}  // namespace fw
