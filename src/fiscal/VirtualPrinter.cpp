@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace fiscal {
@@ -20,8 +21,17 @@ const fw::FormatSettings& tapeFormat() {
   return settings;
 }
 
-QString quantityText(double quantity) {
-  return fw::formatGeneral(std::round(quantity * 1000.0) / 1000.0, tapeFormat());
+// The printer's command fields: quantity with three decimals, unit price with two or three.
+bool hasAtMostDecimals(double value, int decimals) {
+  const double scaled = value * std::pow(10.0, decimals);
+  return std::fabs(scaled - std::round(scaled)) < 1e-6 * std::max(1.0, std::fabs(scaled));
+}
+
+QString quantityText(double quantity) { return fw::formatGeneral(quantity, tapeFormat()); }
+
+QString priceText(double price) {
+  if (hasAtMostDecimals(price, 2)) return fw::formatAmount(price, tapeFormat());
+  return fw::formatGeneral(std::round(price * 1000.0) / 1000.0, tapeFormat());
 }
 
 QString numberText(double value) { return fw::formatGeneral(value, tapeFormat()); }
@@ -221,6 +231,10 @@ PrinterAnswer VirtualPrinter::sellItem(const ItemSale& sale) {
       return refused(QStringLiteral("Quantidade inválida (%1): deve ser maior que zero.")
                          .arg(numberText(sale.quantity)));
     }
+    if (!hasAtMostDecimals(sale.quantity, 3)) {
+      return refused(QStringLiteral("Quantidade inválida (%1): no máximo três casas decimais.")
+                         .arg(numberText(sale.quantity)));
+    }
     if (!std::isfinite(sale.unitPrice) || sale.unitPrice < 0) {
       return refused(QStringLiteral("Preço unitário inválido (%1): não pode ser negativo.")
                          .arg(numberText(sale.unitPrice)));
@@ -258,7 +272,7 @@ PrinterAnswer VirtualPrinter::sellItem(const ItemSale& sale) {
     if (!codes.isEmpty()) tape.line(QStringLiteral("    ") + codes.join(QLatin1Char(' ')));
     QStringList detail{quantityText(item.quantity)};
     if (!item.unit.isEmpty()) detail << item.unit;
-    detail << QStringLiteral("x") << fw::formatAmount(item.unitPrice, tapeFormat());
+    detail << QStringLiteral("x") << priceText(item.unitPrice);
     const QString situation = item.taxCode.isEmpty() ? item.taxType : item.taxCode;
     if (!situation.isEmpty()) detail << situation;
     tape.leftRight(QStringLiteral("    ") + detail.join(QLatin1Char(' ')), formatCents(cents));

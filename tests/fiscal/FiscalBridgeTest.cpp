@@ -74,7 +74,9 @@ TEST_F(Bridge, EveryRefusalIsShownToTheCashierInTheInformationShapeAndPrinted) {
   EXPECT_EQ(m.table, nullptr);
   EXPECT_EQ(shown[1].text, "Alíquota \"77\" não programada na impressora fiscal.");
   EXPECT_EQ(shown[2].text, "Item 001 não existe no cupom aberto (COO 000001).");
-  for (const ShownMessage& s : shown) EXPECT_TRUE(tape().contains(s.text));
+  for (const ShownMessage& s : shown) {
+    EXPECT_TRUE(tape().contains(TapeText::wrap(s.text, TapeText::kWidth).join('\n')));
+  }
 }
 
 TEST_F(Bridge, RefusalsAnswerFalseWithoutAMessageDialogInstalled) {
@@ -161,7 +163,7 @@ TEST_F(Bridge, TheTapeOfAWholeSale) {
       "================================================\n"
       "ESQUEMA 002\n"
       "------------------------------------------------\n"
-      "12/03/2024 10:15:00         CCF:000001 COO:000001\n"
+      "12/03/2024 10:15:00        CCF:000001 COO:000001\n"
       "CPF/CNPJ consumidor: 123.456.789-09\n"
       "------------------------------------------------\n"
       "                  CUPOM FISCAL\n"
@@ -176,7 +178,7 @@ TEST_F(Bridge, TheTapeOfAWholeSale) {
       "003 7890000000017 Água mineral sem gás garrafa\n"
       "    500ml\n"
       "    NCM 22010000\n"
-      "    3 UN x 1,50 02                           4,50\n"
+      "    3 UN x 1,50 02                          4,50\n"
       "CANCELAMENTO ITEM 002 123                  -4,99\n"
       "------------------------------------------------\n"
       "SUBTOTAL R$                                36,75\n"

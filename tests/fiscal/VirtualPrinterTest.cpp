@@ -44,7 +44,7 @@ TEST_F(PrinterRules, ItemsNeedAnOpenCouponAPositiveQuantityAPriceNotBelowZeroAnd
 
   ASSERT_TRUE(p.openCoupon({}).accepted);
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  for (double quantity : {0.0, -1.0, nan}) {
+  for (double quantity : {0.0, -1.0, nan, 1.2345}) {
     const PrinterAnswer a = p.sellItem(item(quantity));
     EXPECT_FALSE(a.accepted) << quantity;
     EXPECT_TRUE(a.reason.startsWith("Quantidade inválida")) << a.reason.toStdString();
