@@ -50,7 +50,7 @@ QLineEdit* textLine(const QString& objectName, QWidget* parent) {
 
 CustomerDataDialog::CustomerDataDialog(bool askNameAndAddress, QWidget* parent)
     : TouchDialog(QStringLiteral("Dados do Cliente"), parent) {
-  setFixedSize(720, askNameAndAddress ? 470 : 440);
+  setFixedSize(720, 400);
 
   auto* columns = new QHBoxLayout;
   columns->setSpacing(18);

@@ -42,7 +42,7 @@ class SearchModel : public QAbstractTableModel {
     if (!index.isValid()) return {};
     const SearchIndex::Column& column = index_.columns()[static_cast<std::size_t>(index.column())];
     if (role == Qt::DisplayRole) {
-      return table_.displayTextAt(rows_[static_cast<std::size_t>(index.row())], column.fieldIndex);
+      return SearchIndex::cellText(table_, rows_[static_cast<std::size_t>(index.row())], column);
     }
     if (role == Qt::TextAlignmentRole) {
       return QVariant::fromValue(Qt::AlignVCenter |
@@ -201,6 +201,11 @@ SearchDialog::SearchDialog(fw::LocalTable& table, QWidget* parent)
   search_->setFocus();
 }
 
+SearchDialog::~SearchDialog() {
+  // The grid reads the index, a member that dies before the widgets the base class holds.
+  delete grid_;
+}
+
 int SearchDialog::highlightedShownRow() const {
   const QModelIndex current = grid_->selectionModel()->currentIndex();
   return current.isValid() ? current.row() : -1;
@@ -257,16 +262,26 @@ void SearchDialog::step(int delta) {
 }
 
 void SearchDialog::sizeColumns() {
+  // Each column as wide as its field needs (codes stay narrow); the widest text field, the
+  // name, takes what is left of the grid.
   QHeaderView* header = grid_->horizontalHeader();
-  const int charWidth = grid_->fontMetrics().averageCharWidth() + 1;
   const auto& columns = index_.columns();
-  for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
-    const SearchIndex::Column& column = columns[static_cast<std::size_t>(c)];
-    const int titleWidth = header->fontMetrics().horizontalAdvance(column.title) + 24;
-    const int wanted = std::clamp(std::min(column.widthChars, 40) * charWidth, 70, 340);
-    grid_->setColumnWidth(c, std::max(wanted, titleWidth));
+  if (columns.empty()) return;
+  const int charWidth = grid_->fontMetrics().averageCharWidth() + 1;
+  std::size_t widest = 0;
+  for (std::size_t c = 1; c < columns.size(); ++c) {
+    if (columns[c].widthChars > columns[widest].widthChars) widest = c;
   }
-  header->setStretchLastSection(true);
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (c == widest) {
+      header->setSectionResizeMode(static_cast<int>(c), QHeaderView::Stretch);
+      continue;
+    }
+    const int titleWidth = header->fontMetrics().horizontalAdvance(columns[c].title) + 24;
+    const int width = std::max(std::clamp(std::min(columns[c].widthChars, 14) * charWidth, 60, 200),
+                               titleWidth);
+    grid_->setColumnWidth(static_cast<int>(c), width);
+  }
 }
 
 void SearchDialog::accept() {

@@ -20,6 +20,7 @@ class SearchDialog : public TouchDialog {
   Q_OBJECT
  public:
   explicit SearchDialog(fw::LocalTable& table, QWidget* parent = nullptr);
+  ~SearchDialog() override;
 
   // The highlighted row as a visible row of the table (0-based), -1 when none.
   int highlightedRow() const;

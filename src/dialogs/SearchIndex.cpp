@@ -2,8 +2,9 @@
 #include "dialogs/SearchIndex.h"
 
 #include "dialogs/TextFolding.h"
+#include "framework/text/NumberText.h"
 
-#include <QHash>
+#include <QHash>  // qHash(QStringView)
 #include <QStringMatcher>
 
 #include <algorithm>
@@ -51,7 +52,11 @@ SearchIndex::SearchIndex(const fw::LocalTable& table) {
   for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
     const fw::FieldDef& field = fields[static_cast<std::size_t>(i)];
     if (field.visible) {
-      columns_.push_back({i, field.displayLabel(), isNumericType(field.type),
+      // Plain numbers in a pick list are prices: "18,90", not "18,9".
+      const bool amount = (field.type == fw::FieldType::Number ||
+                           field.type == fw::FieldType::Bcd) &&
+                          !field.currency && !field.displayText;
+      columns_.push_back({i, field.displayLabel(), isNumericType(field.type), amount,
                           isTextType(field.type) ? field.width : 12});
       searched.push_back(isTextType(field.type));
     } else if (isTextType(field.type)) {
@@ -68,7 +73,7 @@ SearchIndex::SearchIndex(const fw::LocalTable& table) {
   for (int row = 0; row < rowCount_; ++row) {
     rowStart_.push_back(text_.size());
     for (std::size_t c = 0; c < columns_.size(); ++c) {
-      const QString shown = table.displayTextAt(row, columns_[c].fieldIndex);
+      const QString shown = cellText(table, row, columns_[c]);
       addKey(visibleKeys_, shown, row);
       if (searched[c]) {
         appendFolded(text_, shown);
@@ -81,6 +86,14 @@ SearchIndex::SearchIndex(const fw::LocalTable& table) {
   rowStart_.push_back(text_.size());
   std::sort(visibleKeys_.begin(), visibleKeys_.end(), byHashThenRow<Key, Key>);
   std::sort(otherKeys_.begin(), otherKeys_.end(), byHashThenRow<Key, Key>);
+}
+
+QString SearchIndex::cellText(const fw::LocalTable& table, int row, const Column& column) {
+  if (column.amount) {
+    const fw::Variant value = table.valueAt(row, column.fieldIndex);
+    return value.isNull() ? QString() : fw::formatAmount(value.toNumber());
+  }
+  return table.displayTextAt(row, column.fieldIndex);
 }
 
 void SearchIndex::addKey(std::vector<Key>& keys, const QString& value, int row) {

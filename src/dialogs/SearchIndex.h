@@ -21,8 +21,12 @@ class SearchIndex {
     int fieldIndex;
     QString title;
     bool rightAligned;
+    bool amount;     // a plain number, shown as "#,##0.00"
     int widthChars;  // the field's width in characters, a hint for the grid
   };
+
+  // The text a cell shows: the table's display text, numbers with two decimals.
+  static QString cellText(const fw::LocalTable& table, int row, const Column& column);
 
   struct Result {
     std::vector<int> rows;  // visible rows (0-based) to show, in table order
