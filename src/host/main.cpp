@@ -1,0 +1,142 @@
+// regvenda: the host application. Installs the outside packages (runtime library, fiscal
+// printer bridge, operator dialogs), loads the module by path at run time and calls its
+// entry, as the point-of-sale application loads its packages.
+//
+//   regvenda [--data-dir DIR] [--module PATH] [--screenshot FILE]
+//
+// --screenshot: nobody is at the screen; messages go to stderr, start-up runs, the screen
+// is rendered to FILE (PNG) and the program leaves. Exit status 1 when the screen was not
+// shown (a start-up failure), 2 when the module or the picture could not be handled.
+#include "dialogs/DialogsPackage.h"
+#include "fiscal/FiscalPackage.h"
+#include "module/outside/Outside.h"
+#include "runtime/Runtime.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QTimer>
+
+#include <dlfcn.h>
+
+#include <cstdio>
+
+namespace {
+
+const QString kFormName = QStringLiteral("frmVendaArquivo");
+
+// Sees the sales screen appear; in screenshot mode renders it once it is up and closes it.
+class ScreenWatcher : public QObject {
+ public:
+  explicit ScreenWatcher(QString screenshot) : screenshot_(std::move(screenshot)) {}
+  bool shown() const { return shown_; }
+  bool saved() const { return saved_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && !shown_ && watched->isWidgetType() && watched->objectName() == kFormName) {
+      shown_ = true;
+      if (!screenshot_.isEmpty()) {
+        auto* form = static_cast<QWidget*>(watched);
+        // After the show has been processed, inside the screen's modal run.
+        QTimer::singleShot(0, form, [this, form] { capture(form); });
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  void capture(QWidget* form) {
+    saved_ = form->grab().save(screenshot_, "PNG");
+    if (!saved_) std::fprintf(stderr, "regvenda: não foi possível gravar %s\n", qPrintable(screenshot_));
+    if (auto* dialog = qobject_cast<QDialog*>(form))
+      dialog->done(QDialog::Accepted);
+    else
+      form->close();
+  }
+
+  QString screenshot_;
+  bool shown_ = false;
+  bool saved_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("regvenda"));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Registro de Vendas: a tela de vendas por arquivo."));
+  parser.addHelpOption();
+  const QCommandLineOption dataDir(QStringLiteral("data-dir"),
+                                   QStringLiteral("pasta de dados (padrão: a pasta do programa)"), QStringLiteral("DIR"));
+  const QCommandLineOption module(QStringLiteral("module"),
+                                  QStringLiteral("o módulo a carregar (padrão: libRegVendaArquivo.so ao lado do programa)"),
+                                  QStringLiteral("PATH"));
+  const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                      QStringLiteral("abre a tela, grava a imagem em FILE (PNG) e sai"),
+                                      QStringLiteral("FILE"));
+  parser.addOption(dataDir);
+  parser.addOption(module);
+  parser.addOption(screenshot);
+  parser.process(app);
+
+  if (parser.isSet(dataDir)) {
+    const QFileInfo dir(parser.value(dataDir));
+    if (!dir.isDir()) {
+      std::fprintf(stderr, "regvenda: a pasta de dados %s não existe\n", qPrintable(parser.value(dataDir)));
+      return 2;
+    }
+    qputenv("REGVENDA_DATA_DIR", QFile::encodeName(dir.absoluteFilePath()));
+  }
+  const QString screenshotFile = parser.isSet(screenshot) ? QFileInfo(parser.value(screenshot)).absoluteFilePath()
+                                                          : QString();
+  if (!screenshotFile.isEmpty()) runtime::setInteractive(false);
+
+  runtime::install();
+  fiscal::install(runtime::dataDirectory());
+  dialogs::install();
+  // The general error report: an error that escaped a touch handler, shown while the
+  // screen stays open.
+  outside::ApplicationHandleException = [](const QString& text) {
+    outside::Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), outside::tmErro, QString(),
+                      QString(), 0, nullptr);
+  };
+
+  const QString modulePath = parser.isSet(module)
+                                 ? parser.value(module)
+                                 : QApplication::applicationDirPath() + QStringLiteral("/libRegVendaArquivo.so");
+  void* handle = dlopen(QFile::encodeName(modulePath).constData(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    std::fprintf(stderr, "regvenda: não foi possível carregar o módulo: %s\n", dlerror());
+    return 2;
+  }
+  using Entry = void (*)();
+  auto entry = reinterpret_cast<Entry>(dlsym(handle, "CriaRegVenda"));
+  if (!entry) {
+    std::fprintf(stderr, "regvenda: o módulo %s não publica CriaRegVenda\n", qPrintable(modulePath));
+    dlclose(handle);
+    return 2;
+  }
+
+  ScreenWatcher watcher(screenshotFile);
+  app.installEventFilter(&watcher);
+  entry();
+  app.removeEventFilter(&watcher);
+
+  fiscal::uninstall();
+  dialogs::uninstall();
+  outside::resetAll();
+  dlclose(handle);
+
+  if (!watcher.shown()) return 1;
+  if (!screenshotFile.isEmpty()) {
+    if (!watcher.saved()) return 2;
+    std::printf("%s\n", qPrintable(screenshotFile));
+  }
+  return 0;
+}

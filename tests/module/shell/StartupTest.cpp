@@ -1,0 +1,210 @@
+// Start-up of the sales screen on real files: what is loaded into the sale context, what
+// a missing or empty file leaves alone, and where the screen is placed.
+#include "framework/data/Error.h"
+#include "framework/data/LocalTable.h"
+#include "module/shell/Paths.h"
+#include "module/shell/SaleContext.h"
+#include "module/support/FormFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using testsupport::FormFixture;
+
+namespace {
+
+FormFixture::Setup notStarted() {
+  FormFixture::Setup setup;
+  setup.initialize = false;
+  return setup;
+}
+
+void writeEmptyTable(const QString& path, const std::vector<fw::FieldDef>& fields) {
+  fw::LocalTable table;
+  table.declareFields(fields);
+  table.createDataSet();
+  table.saveToFile(path);
+}
+
+}  // namespace
+
+TEST(Startup, FillsTheSaleContextFromTheDemoFiles) {
+  FormFixture f;
+  EXPECT_EQ(stIdEsquema, "001");
+  EXPECT_EQ(stFilialLogin, "10");
+  EXPECT_EQ(stCaixaAber, "2");
+  EXPECT_EQ(stSolicitaCPF, "N");
+  EXPECT_EQ(Rev_SgEstadoFili, "SP");
+  EXPECT_EQ(stInfNomeEnd, "S");
+  EXPECT_TRUE(boUtilizaImpFis);
+  EXPECT_EQ(Rev_IdTipoImpFis, 1);
+  EXPECT_GT(dtAberCaixa, 40000.0);
+  EXPECT_EQ(stOperadorLogin, "0007");
+  EXPECT_EQ(stNmOperador, QStringLiteral("Conceição Aparecida Lima"));
+  EXPECT_GT(dtDataMovimento, 40000.0);
+  EXPECT_EQ(stMd5ArquivoTxt, "MD-5:" + f.demoSummary().identificationPlain);
+
+  TfrmVendaArquivo& form = f.form();
+  EXPECT_EQ(form.cdsProdutos.recordCount(), f.demoSummary().products);
+  EXPECT_GE(f.demoSummary().products, 200);
+  EXPECT_EQ(form.cdsAliquota.recordCount(), f.demoSummary().products);
+  EXPECT_EQ(form.cdsRecebAux.recordCount(), f.demoSummary().paymentTypes);
+  // The printer's rates follow their index: kind first, then the rate.
+  form.cdsAliqImpFis.first();
+  EXPECT_EQ(form.cdsAliqImpFis.asText("IDALIQIMPFIS"), "F");
+  form.cdsAliqImpFis.last();
+  EXPECT_EQ(form.cdsAliqImpFis.asText("CDALIQIMPFIS"), "01");
+  EXPECT_TRUE(f.messages.empty());
+}
+
+TEST(Startup, CreatesTheOutputFolderOneLevelOnly) {
+  {
+    FormFixture f(notStarted());
+    ASSERT_TRUE(QDir(f.path("Dados/Venda_Arquivo")).removeRecursively());
+    f.initialize();
+    EXPECT_TRUE(QFileInfo(f.path("Dados/Venda_Arquivo")).isDir());
+  }
+  // Without "Dados" nothing is created and start-up goes on with the parameters alone.
+  FormFixture g(notStarted());
+  ASSERT_TRUE(QDir(g.path("Dados")).removeRecursively());
+  stOperadorLogin = QStringLiteral("anterior");
+  stMd5ArquivoTxt = QStringLiteral("MD-5:anterior");
+  EXPECT_NO_THROW(g.initialize());
+  EXPECT_FALSE(QFileInfo::exists(g.path("Dados")));
+  EXPECT_EQ(stIdEsquema, "001");
+  EXPECT_EQ(stOperadorLogin, "anterior");
+  EXPECT_EQ(stMd5ArquivoTxt, "MD-5:anterior");
+  EXPECT_FALSE(g.form().cdsProdutos.active());
+  EXPECT_TRUE(g.form().cdsProdutos.isEmpty());
+  EXPECT_FALSE(g.form().cdsRecebAux.active());
+}
+
+TEST(Startup, FindsFoldersWhateverTheirCase) {
+  FormFixture f(notStarted());
+  ASSERT_TRUE(QDir(f.dataDir()).rename("Dados", "dados"));
+  ASSERT_TRUE(QFile::rename(f.path("PARAMETROSORV.CDS"), f.path("parametrosorv.cds")));
+  f.initialize();
+  EXPECT_EQ(stIdEsquema, "001");
+  EXPECT_GT(f.form().cdsProdutos.recordCount(), 0);
+  EXPECT_EQ(shell::hostPath("\\Dados\\Cadastros\\"), f.dataDir() + "/dados/Cadastros/");
+  // Missing components keep their spelling.
+  EXPECT_EQ(shell::hostPath("\\Dados\\Nova\\X.cds"), f.dataDir() + "/dados/Nova/X.cds");
+  EXPECT_EQ(shell::outputDirectory(), f.dataDir() + "/dados/Venda_Arquivo");
+}
+
+TEST(Startup, WithoutParametersFailsOnTheIdentificationFolder) {
+  FormFixture f(notStarted());
+  ASSERT_TRUE(QFile::remove(f.path("PARAMETROSORV.CDS")));
+  try {
+    f.initialize();
+    FAIL() << "start-up went on without parameters";
+  } catch (const fw::Error& e) {
+    EXPECT_TRUE(e.message().contains("DSDIRCAD")) << e.message().toStdString();
+  }
+  // The steps before the failing one did their work.
+  EXPECT_EQ(stOperadorLogin, "0007");
+  EXPECT_TRUE(stIdEsquema.isEmpty());
+}
+
+TEST(Startup, MissingIdentificationKeepsTheEarlierValue) {
+  FormFixture f(notStarted());
+  ASSERT_TRUE(QFile::remove(f.path("Dados/Cadastros/VARNOLE.CDS")));
+  stMd5ArquivoTxt = QStringLiteral("MD-5:da execução anterior");
+  f.initialize();
+  EXPECT_EQ(stMd5ArquivoTxt, QStringLiteral("MD-5:da execução anterior"));
+}
+
+TEST(Startup, EmptyOperatorAndDateFilesGiveEmptyTextAndZero) {
+  FormFixture f(notStarted());
+  writeEmptyTable(f.path("Dados/Cadastros/ControleAcess.cds"),
+                  {fw::FieldDef::text("CDOPERADOR", 12), fw::FieldDef::text("NMOPERADOR", 50),
+                   fw::FieldDef::text("DSSENHACAIXA", 100)});
+  writeEmptyTable(f.path("Dados/Cadastros/DataMovimento.cds"), {fw::FieldDef::dateTime("DATAMOVIMENTO")});
+  stOperadorLogin = QStringLiteral("0001");
+  stNmOperador = QStringLiteral("Anterior");
+  dtDataMovimento = 45000;
+  f.initialize();
+  EXPECT_EQ(stOperadorLogin, "");
+  EXPECT_EQ(stNmOperador, "");
+  EXPECT_EQ(dtDataMovimento, 0.0);
+}
+
+TEST(Startup, CatalogWithoutADeclaredFieldIsRefusedByName) {
+  FormFixture f(notStarted());
+  writeEmptyTable(f.path("Dados/Cadastros/ProdArquivo.cds"),
+                  {fw::FieldDef::text("CDPRODUTO", 10), fw::FieldDef::text("NMPRODUTO", 50)});
+  try {
+    f.initialize();
+    FAIL() << "a catalog without its fields was accepted";
+  } catch (const fw::Error& e) {
+    EXPECT_TRUE(e.message().contains("CDARVPROD")) << e.message().toStdString();
+  }
+}
+
+TEST(Startup, TotalLabelsStartEmptyAndTheFormIs800By600) {
+  FormFixture f(notStarted());
+  TfrmVendaArquivo& form = f.form();
+  EXPECT_EQ(form.size(), QSize(803, 606));
+  EXPECT_EQ(form.lblTotal->text(), "00,00");
+  f.initialize();
+  EXPECT_EQ(form.size(), QSize(800, 600));
+  EXPECT_EQ(form.lblTotal->text(), "");
+  EXPECT_EQ(form.lblTotRecebido->text(), "");
+  EXPECT_EQ(form.lblValTroco->text(), "");
+}
+
+TEST(Startup, PlacesTheFormOnSmallAndLargeScreens) {
+  {
+    FormFixture::Setup small = notStarted();
+    small.screen = QRect(0, 0, 640, 480);
+    FormFixture f(small);
+    f.form().move(5, 7);
+    f.initialize();
+    EXPECT_EQ(f.form().pos(), QPoint(-80, -60));
+    f.form().show();
+    EXPECT_EQ(f.form().pos(), QPoint(-80, -60));
+    f.form().hide();
+  }
+  {
+    // Only the short side is placed at start-up.
+    FormFixture::Setup narrow = notStarted();
+    narrow.screen = QRect(0, 0, 1024, 500);
+    FormFixture n(narrow);
+    n.form().move(5, 7);
+    n.initialize();
+    EXPECT_EQ(n.form().pos(), QPoint(5, -50));
+  }
+
+  FormFixture::Setup large = notStarted();
+  large.screen = QRect(0, 0, 1024, 768);
+  FormFixture g(large);
+  g.form().move(5, 7);
+  g.initialize();
+  EXPECT_EQ(g.form().pos(), QPoint(5, 7));
+  g.form().show();
+  EXPECT_EQ(g.form().geometry(), QRect(112, 84, 800, 600));
+  EXPECT_TRUE(g.form().windowFlags() & Qt::FramelessWindowHint);
+  g.form().hide();
+}
+
+TEST(SaleContext, FinalizationEmptiesTheTextsOnly) {
+  stCupomVen = QStringLiteral("000123");
+  stMd5ArquivoTxt = QStringLiteral("MD-5:x");
+  stInfNomeEnd = QStringLiteral("S");
+  boCupomAberto = true;
+  doTotal = 12.5;
+  Rev_IdTipoImpFis = 16;
+  salecontext::finalizeTexts();
+  EXPECT_TRUE(stCupomVen.isEmpty());
+  EXPECT_TRUE(stMd5ArquivoTxt.isEmpty());
+  EXPECT_TRUE(stInfNomeEnd.isEmpty());
+  EXPECT_TRUE(boCupomAberto);
+  EXPECT_EQ(doTotal, 12.5);
+  EXPECT_EQ(Rev_IdTipoImpFis, 16);
+  salecontext::resetToLoadValues();
+  EXPECT_FALSE(boCupomAberto);
+  EXPECT_EQ(doTotal, 0.0);
+  EXPECT_EQ(Rev_IdTipoImpFis, 0);
+}

@@ -1,0 +1,76 @@
+// FormFixture: a sales screen started on a demo data directory, as CriaRegVenda would
+// start it (without the modal run). It makes a temporary data directory with the demo data,
+// points REGVENDA_DATA_DIR at it, records every message the screen shows, creates the form
+// and runs InicializaForm. Everything it changes (environment, procedure variables, sale
+// context, screen size) is put back when it is destroyed.
+//
+//   FormFixture f;                      // demo data, form started
+//   f.form().bldCodigo->click();
+//   EXPECT_EQ(f.messages.size(), 1u);
+//
+//   FormFixture f(FormFixture::Setup{.initialize = false});
+//   QFile::remove(f.path("PARAMETROSORV.CDS"));
+//   EXPECT_THROW(f.initialize(), fw::Error);
+#pragma once
+
+#include "module/shell/TfrmVendaArquivo.h"
+#include "tools/demo/DemoData.h"
+
+#include <QByteArray>
+#include <QRect>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace testsupport {
+
+// One call of outside::Mensagem.
+struct ShownMessage {
+  QString text;
+  QString confirm;  // "S" for the confirmation shape, "N" for information
+  int kind = -1;
+  QString idEsquema;
+};
+
+class FormFixture {
+ public:
+  struct Setup {
+    demo::Options data{};
+    bool writeData = true;    // false: an empty data directory
+    bool createForm = true;   // false: no form until createForm()
+    bool initialize = true;   // run InicializaForm on the new form
+    std::optional<QRect> screen{};  // pretend screen geometry
+  };
+
+  FormFixture();
+  explicit FormFixture(const Setup& setup);
+  ~FormFixture();
+  FormFixture(const FormFixture&) = delete;
+  FormFixture& operator=(const FormFixture&) = delete;
+
+  QString dataDir() const;
+  // dataDir() + "/" + relative ("Dados/Cadastros/ProdArquivo.cds").
+  QString path(const QString& relative) const;
+  const demo::Summary& demoSummary() const { return summary_; }
+
+  // A new form (the previous one released), published in frmVendaArquivo.
+  TfrmVendaArquivo& createForm();
+  void initialize();  // InicializaForm on the current form
+  TfrmVendaArquivo& form();
+  void releaseForm();
+
+  std::vector<ShownMessage> messages;  // every Mensagem call, in order
+  bool confirmAnswer = true;           // what a confirmation is answered
+
+ private:
+  QTemporaryDir dir_;
+  demo::Summary summary_;
+  std::unique_ptr<TfrmVendaArquivo> form_;
+  bool hadEnv_ = false;
+  QByteArray oldEnv_;
+};
+
+}  // namespace testsupport
