@@ -1,0 +1,82 @@
+// The started sales screen of FormFixture with the printer bridge, the tax approximation,
+// the message dialog and the session hand-over replaced by recorders, and helpers that leave
+// items and payments in the lists the way the screen's handlers do.
+#pragma once
+
+#include "module/shell/TfrmVendaArquivo.h"
+#include "module/support/FormFixture.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+// GCC counts a member left to its default initializer in a designated initializer as missing.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+struct ItemSpec {
+  QString code = QStringLiteral("7");
+  QString name = QStringLiteral("Refrigerante lata");
+  double quantity = 1;
+  double price = 10;
+  QString state = QStringLiteral("S");     // IDPRODIMPFIS
+  QString counter;                          // NRCONTCUPOMFISC
+  QString aliquota = QStringLiteral("01");  // CDORDALIQIMPR
+  QString note = QStringLiteral("[ARQ_VEN]");  // TXOBSVENDA
+};
+
+struct PaymentSpec {
+  QString type = QStringLiteral("001");
+  QString name = QStringLiteral("Dinheiro");
+  double amount = 0;
+  double time = 45000.5;
+  QString order = QStringLiteral("1");  // NRORDTROCO
+};
+
+class CompletionTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  QString dataDir() const { return screen->dataDir(); }
+  QString outputDir() const;
+  QString saleFile() const;
+  QString cashFile() const;
+  QStringList outputFiles() const;  // names in the output folder
+
+  // Inserts before the current row, as adding an item does.
+  void addItem(const ItemSpec& item);
+  // Moves one row forward, then inserts, as adding a payment does; adds to doTotal.
+  void addPayment(const PaymentSpec& payment);
+  void setSaleTotal(double total);
+
+  std::unique_ptr<testsupport::FormFixture> screen;
+  TfrmVendaArquivo* form = nullptr;
+  QStringList messages;  // information-shape messages only; any other shape fails the test
+  int closeCalls = 0;
+  int taxCalls = 0;
+  bool closeAnswer = true;
+  fw::VariantList closingValues;
+  int closeSecondArgument = -1;
+  int closeAnswerSize = -1;
+  int cancelCalls = 0;
+  bool cancelAnswer = true;
+  fw::VariantList cancelValues;
+  fw::Variant cancelAnswerArray;
+  QString connectionString = QStringLiteral("Driver=nenhum;");
+  std::optional<void*> session;  // what the hand-over last received
+  int sessionCalls = 0;
+};
+
+// Reads a table file the way the host would: fields as the file declares them.
+struct TableFile {
+  explicit TableFile(const QString& path);
+  int rows() const;
+  QString text(int row, const char* field) const;
+  double number(int row, const char* field) const;
+  bool isNull(int row, const char* field) const;
+  std::unique_ptr<fw::LocalTable> table;
+};

@@ -1,0 +1,117 @@
+// "Cancela Cupom": the open coupon, the last closed one, refusals by the printer.
+#include "module/completion/CompletionFixture.h"
+
+#include "module/shell/SaleContext.h"
+
+#include <QFile>
+
+using fw::Variant;
+
+namespace {
+
+QByteArray bytesOf(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+const QString kRefused = QStringLiteral("Cancelamento não permitido. O último cupom fiscal já foi cancelado.");
+
+class CouponCancellationTest : public CompletionTest {
+ protected:
+  void ringUpSale() {
+    addItem({.code = QStringLiteral("1")});
+    addItem({.code = QStringLiteral("2"), .state = QStringLiteral("C")});
+    addItem({.code = QStringLiteral("3")});
+    setSaleTotal(20);
+    addPayment({.amount = 20});
+  }
+};
+
+TEST_F(CouponCancellationTest, OpenCouponIsWrittenWithEveryItemCancelled) {
+  Rev_NrSerie_Imp = QStringLiteral("BE0123");
+  ringUpSale();
+  form->bldCancelaClick(form->bldCancela);
+
+  ASSERT_EQ(cancelCalls, 1);
+  const fw::VariantList expected{Variant(QStringLiteral("002")), Variant(false),  Variant(false),
+                                 Variant(true),                  Variant(QStringLiteral("10")),
+                                 Variant(QStringLiteral("2")),   Variant(QStringLiteral("BE0123")),
+                                 Variant(QStringLiteral("S"))};
+  ASSERT_EQ(cancelValues.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_TRUE(cancelValues[i] == expected[i]) << i << ": " << cancelValues[i].debugText().toStdString();
+  }
+  ASSERT_EQ(cancelAnswerArray.size(), 10);
+  EXPECT_TRUE(cancelAnswerArray.at(9).isNull());
+
+  TableFile sale(saleFile());
+  ASSERT_EQ(sale.rows(), 3);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(sale.text(row, "IDSITUVENDA"), QStringLiteral("C"));
+  EXPECT_EQ(sale.text(1, "IDPRODIMPFIS"), QStringLiteral("C"));
+  EXPECT_FALSE(QFile::exists(cashFile()));
+  EXPECT_FALSE(boCupomAberto);
+  EXPECT_TRUE(form->cdsAddProduto.isEmpty());
+  EXPECT_TRUE(form->cdsReceb.isEmpty());
+  EXPECT_EQ(form->lblTotal->text(), QString());
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(CouponCancellationTest, RefusalLeavesTheSaleAsItWas) {
+  ringUpSale();
+  cancelAnswer = false;
+  form->bldCancelaClick(form->bldCancela);
+  EXPECT_EQ(messages, QStringList{kRefused});
+  EXPECT_TRUE(boCupomAberto);
+  EXPECT_EQ(form->cdsAddProduto.recordCount(), 3);
+  EXPECT_EQ(form->cdsAddProduto.asText(QStringLiteral("IDSITUVENDA")), QStringLiteral("O"));
+  EXPECT_EQ(form->lblTotal->text(), QStringLiteral("20,00"));
+  EXPECT_TRUE(outputFiles().isEmpty());
+}
+
+TEST_F(CouponCancellationTest, OpenCouponWhoseFirstItemWasRefusedGetsAnEmptySaleFile) {
+  // The printer opened the coupon and refused its first item: the item list was never made.
+  form->bldCodRece->setText(QStringLiteral("Dinheiro"));
+  form->bldCancelaClick(form->bldCancela);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+  ASSERT_TRUE(QFile::exists(saleFile()));
+  EXPECT_EQ(TableFile(saleFile()).rows(), 0);
+  EXPECT_FALSE(QFile::exists(cashFile()));
+  EXPECT_FALSE(boCupomAberto);
+  EXPECT_EQ(form->bldCodRece->text(), QString());
+}
+
+TEST_F(CouponCancellationTest, LastClosedCouponIsMarkedInItsStoredFile) {
+  ringUpSale();
+  ASSERT_TRUE(form->GeraArquivo(QStringLiteral("O")));
+  form->LimpaRegistro();
+  const QByteArray cash = bytesOf(cashFile());
+  form->lblTotal->setText(QStringLiteral("5,00"));  // shows whether the screen is cleared
+
+  form->bldCancelaClick(form->bldCancela);
+  ASSERT_EQ(cancelValues.size(), 8u);
+  EXPECT_TRUE(cancelValues[3] == Variant(false));
+  TableFile sale(saleFile());
+  ASSERT_EQ(sale.rows(), 3);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(sale.text(row, "IDSITUVENDA"), QStringLiteral("C"));
+  EXPECT_EQ(bytesOf(cashFile()), cash);
+  EXPECT_EQ(form->lblTotal->text(), QString());
+
+  // The second touch asks the printer again about the same coupon.
+  cancelAnswer = false;
+  form->bldCancelaClick(form->bldCancela);
+  EXPECT_EQ(cancelCalls, 2);
+  EXPECT_EQ(messages, QStringList{kRefused});
+}
+
+TEST_F(CouponCancellationTest, LastCouponWithoutStoredFileIsLeftAlone) {
+  boCupomAberto = false;
+  stCupomVen.clear();
+  form->lblTotal->setText(QStringLiteral("5,00"));
+  form->bldCancelaClick(form->bldCancela);
+  EXPECT_EQ(cancelCalls, 1);
+  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_TRUE(outputFiles().isEmpty());
+  EXPECT_EQ(form->lblTotal->text(), QStringLiteral("5,00"));
+}
+
+}  // namespace
