@@ -49,13 +49,6 @@ TEST(Ajusta, FillsWithLeadingZerosAndLeavesLongerTextsAlone) {
   EXPECT_EQ(outside::Ajusta("7", 0), "7");
 }
 
-TEST(SmallFunctions, EmptyStringAndIif) {
-  EXPECT_TRUE(outside::EmptyString(""));
-  EXPECT_FALSE(outside::EmptyString(" "));
-  EXPECT_EQ(outside::iif(true, Variant("S"), Variant(0)), Variant("S"));
-  EXPECT_EQ(outside::iif(false, Variant("S"), Variant(0)), Variant(0));
-}
-
 TEST(ParameterBag, OpeningBagHoldsEveryArgumentInOrderWithItsKind) {
   int opening = 5;
   QString c0 = "Maria", c1 = "Rua A, 1", c2 = "12345678909", cupom = "000123", cont = "7";
@@ -118,12 +111,3 @@ TEST(ParameterBag, SomethingThatIsNoBagIsRefusedOrGivesNothing) {
   EXPECT_THROW(outside::bagArguments(Variant::emptyArray(3)), fw::Error);
 }
 
-TEST(ProcedureVariables, ResetAllEmptiesWhatWasInstalled) {
-  outside::AbreCupom = [](Variant&) { return true; };
-  outside::Mensagem = [](auto&&...) { return true; };
-  outside::SetADODBSession = [](void*) {};
-  outside::resetAll();
-  EXPECT_FALSE(outside::AbreCupom);
-  EXPECT_FALSE(outside::Mensagem);
-  EXPECT_FALSE(outside::SetADODBSession);
-}

@@ -27,24 +27,16 @@ TEST(TMessages, FirstLineWithTheExactKeyWins) {
   EXPECT_EQ(messages.Msg("VAL_RECE"), "Valor do Recebimento");
   EXPECT_EQ(messages.Msg("CancItem"),
             "Último item será cancelado e deverá ser registrado novamente.");
-}
-
-TEST(TMessages, KeysAreCaseSensitiveAndNotPrefixes) {
-  const TMessages messages = table();
   EXPECT_FALSE(messages.contains("CANCITEM"));
   EXPECT_FALSE(messages.contains("VAL"));
   EXPECT_FALSE(messages.contains("VAL_DEV_INF|Valor"));
   EXPECT_TRUE(messages.contains("CancItem"));
 }
 
-TEST(TMessages, MissingKeyGivesTheKeyInBrackets) {
+TEST(TMessages, MissingKeyGivesTheKeyInBracketsAndFurtherBarsBelongToTheText) {
   const TMessages messages = table();
   EXPECT_EQ(messages.Msg("ARQ_VEN"), "[ARQ_VEN]");
   EXPECT_EQ(TMessages().Msg("IMPOSTO_ERR"), "[IMPOSTO_ERR]");
-}
-
-TEST(TMessages, TextKeepsFurtherBarsAndALineWithoutBarHasNoText) {
-  const TMessages messages = table();
   EXPECT_EQ(messages.Msg("PIPE"), "a|b");
   EXPECT_TRUE(messages.contains("SEM_TEXTO"));
   EXPECT_EQ(messages.Msg("SEM_TEXTO"), "");
