@@ -437,11 +437,12 @@ void writeConnectionExample(const QString& dir) {
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
     throw fw::Error(QStringLiteral("Não foi possível gravar \"%1\".").arg(file.fileName()));
   file.write(
-      "# Cadeia de conexao ODBC com o banco de dados central.\n"
-      "# A primeira linha que nao esta em branco nem comeca com '#' e usada.\n"
-      "# Sem ela o Registro de Vendas mostra \"Banco de dados offline\".\n"
+      "# Cadeia de conexão ODBC com o banco de dados central: vale a primeira linha que não\n"
+      "# está em branco nem começa com '#'. Sem ela a tela mostra \"Banco de dados offline\".\n"
+      "# A variável de ambiente REGVENDA_CONNECTION, quando definida, tem precedência.\n"
       "# Exemplo:\n"
-      "# Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432;Database=regvenda;Uid=caixa;Pwd=caixa;\n");
+      "# Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so;Server=127.0.0.1;Port=5432;"
+      "Database=loja;Uid=caixa;Pwd=segredo;\n");
 }
 
 }  // namespace

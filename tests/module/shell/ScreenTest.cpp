@@ -199,6 +199,16 @@ TEST(Screen, FinishRuleAndChange) {
   EXPECT_EQ(form.saleTotal(), 1001.0);
 }
 
+TEST(Screen, AmountsAreNeverCut) {
+  FormFixture f;
+  TfrmVendaArquivo& form = f.form();
+  form.showSaleTotal(1234567.89);
+  const QLabel* total = form.lblTotal;
+  EXPECT_EQ(total->x(), 688);
+  EXPECT_GE(total->width(), total->fontMetrics().horizontalAdvance(total->text()));
+  EXPECT_LE(total->geometry().right(), 799);
+}
+
 TEST(Screen, ClearingTheProductEntry) {
   FormFixture f;
   TfrmVendaArquivo& form = f.form();
