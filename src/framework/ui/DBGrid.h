@@ -5,6 +5,7 @@
 
 #include "framework/ui/LocalTableModel.h"
 
+#include <QColor>
 #include <QTableView>
 
 namespace fw {
@@ -22,8 +23,22 @@ class DBGrid : public QTableView {
   // Applies the grid's default colours (white cells, the given fixed-area colour).
   void applyDefaultColors(const QColor& fixedArea);
 
+ protected:
+  // A touch selects through the table's cursor only, so the grid never shows a row the
+  // table does not hold as current.
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
  private:
+  void followCursor(int visibleRow);
+  void selectCurrentRecord();
+  void applyHeaderStyle();
+  void applyColumns();
+
   LocalTableModel* model_;
+  QColor titleBackground_{0xCC, 0x5B, 0x2C};
+  QColor titleText_{Qt::white};
+  QColor fixedArea_;  // beside the last title; the titles' colour until set
 };
 
 }  // namespace fw
