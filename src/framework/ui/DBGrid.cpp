@@ -155,11 +155,14 @@ void DBGrid::mousePressEvent(QMouseEvent* event) {
   }
   try {
     t->setRecNo(index.row() + 1);
-  } catch (...) {
-    // The table refused (a pending edit that cannot be posted): keep its row marked and
-    // let the caller's error report tell the cashier why.
+  } catch (const Error& e) {
     selectCurrentRecord();
-    throw;
+    emit touchFailed(e.message());
+    return;
+  } catch (const std::exception& e) {
+    selectCurrentRecord();
+    emit touchFailed(QString::fromLocal8Bit(e.what()));
+    return;
   }
   selectCurrentRecord();
   emit pressed(index);

@@ -23,6 +23,11 @@ class DBGrid : public QTableView {
   // Applies the grid's default colours (white cells, the given fixed-area colour).
   void applyDefaultColors(const QColor& fixedArea);
 
+ signals:
+  // A touch the table refused (a pending edit it could not post): the table's error text,
+  // for the screen's error report. Qt's event delivery must not be left by an exception.
+  void touchFailed(const QString& message);
+
  protected:
   // A touch selects through the table's cursor only, so the grid never shows a row the
   // table does not hold as current.
