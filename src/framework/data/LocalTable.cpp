@@ -636,7 +636,7 @@ class LocalTablePrivate {
   }
 
   void removeRecord(int record) {
-    packet.records.erase(packet.records.begin() + record);
+    packet.remove(record);
     if (materialized) {
       rows.erase(std::remove(rows.begin(), rows.end(), static_cast<quint32>(record)), rows.end());
       shiftRows(record + 1, -1);
@@ -664,7 +664,7 @@ class LocalTablePrivate {
       }
     }
     const int record = editRecord;
-    packet.records[static_cast<std::size_t>(record)] = packet.store(builder.finish());
+    packet.replace(record, builder.finish());
     discardEdit();
     state = LocalTable::State::Browse;
     lookups.clear();
@@ -787,6 +787,7 @@ void LocalTable::emptyDataSet() {
   d->state = State::Browse;
   d->packet.records.clear();
   d->packet.arena.clear();
+  d->packet.deadBytes = 0;
   d->afterRecordsReplaced();
   if (wasEditing) emit stateChanged();
 }

@@ -442,9 +442,20 @@ qsizetype DataPacket::liveBytes() const {
   return live;
 }
 
+void DataPacket::replace(int record, const QByteArray& encoded) {
+  Record& r = records[static_cast<std::size_t>(record)];
+  deadBytes += r.length;
+  r = store(encoded);
+}
+
+void DataPacket::remove(int record) {
+  deadBytes += records[static_cast<std::size_t>(record)].length;
+  records.erase(records.begin() + record);
+}
+
 void DataPacket::compactIfWasteful() {
+  if (deadBytes < std::max<qsizetype>(arena.size() - deadBytes, 64 * 1024)) return;
   const qsizetype live = liveBytes();
-  if (arena.size() - live < std::max<qsizetype>(live, 64 * 1024)) return;
   QByteArray fresh;
   fresh.reserve(live);
   for (Record& r : records) {
@@ -453,6 +464,7 @@ void DataPacket::compactIfWasteful() {
     r.offset = at;
   }
   arena = std::move(fresh);
+  deadBytes = 0;
 }
 
 // --- record builder ----------------------------------------------------------------------

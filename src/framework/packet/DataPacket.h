@@ -107,6 +107,7 @@ class DataPacket {
   std::vector<PacketProperty> properties;
   QByteArray arena;             // encoded records (and, after edits, some dead ones)
   std::vector<Record> records;  // the table's records in order
+  qsizetype deadBytes = 0;      // arena bytes of records no longer in `records`
 
   // A new, empty packet with the given fields and the writer's locale property.
   static DataPacket create(const std::vector<FieldDef>& defs);
@@ -132,6 +133,9 @@ class DataPacket {
 
   // Appends an encoded record to the arena; returns where it went.
   Record store(const QByteArray& encoded);
+  // Replaces or removes a record, counting the bytes left dead in the arena.
+  void replace(int record, const QByteArray& encoded);
+  void remove(int record);
   // Drops dead records from the arena when they take more room than the live ones.
   void compactIfWasteful();
   qsizetype liveBytes() const;
