@@ -65,23 +65,6 @@ TEST(TBlendedButton, FaceColourFollowsEnabledAndPressedStates) {
   EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
 }
 
-TEST(TBlendedButton, CaptionIsDrawnInTheTextColour) {
-  Screen screen;
-  auto* button = new fw::TBlendedButton(&screen.window);
-  colour(*button);
-  button->setText("MMMM");
-  button->setGeometry(10, 10, 162, 35);
-  screen.show();
-  const QImage image = button->grab().toImage();
-  int whitish = 0;
-  for (int x = 60; x < 100; ++x) {
-    for (int y = 8; y < 28; ++y) {
-      whitish += image.pixelColor(x, y).lightness() > 200 ? 1 : 0;
-    }
-  }
-  EXPECT_GT(whitish, 20);
-}
-
 TEST(TBlendedButton, ClickedOnReleaseInsideOnly) {
   Screen screen;
   auto* button = new fw::TBlendedButton(&screen.window);
