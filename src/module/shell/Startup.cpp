@@ -26,9 +26,9 @@ void TfrmVendaArquivo::InicializaForm() {
   const QString output = shell::outputDirectory();
   if (!QFileInfo(output).isDir()) QDir().mkdir(output);
 
-  // 2.
+  // 2. The payment grid has no fixed area of its own to show: white, like its cells.
   dbgProd->applyDefaultColors(QColor(0x00, 0x00, 0x80));
-  dbgRece->applyDefaultColors(palette().color(QPalette::Button));
+  dbgRece->applyDefaultColors(Qt::white);
 
   // 3. The cashier first sees no amounts at all, not the design's "00,00".
   lblTotal->setText(QString());
