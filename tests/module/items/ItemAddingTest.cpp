@@ -44,7 +44,7 @@ TEST_F(Adding, FirstItemOpensTheCouponAndSendsEveryArgument) {
       {"VRREPIQUEVENDA", 0.0}, {"NRSEQ", "001"}, {"IDPRODIMPFIS", "S"},
       {"NMCONSVEND", Variant()}, {"VRDESITVEND", Variant()}, {"DTABERCAIX", Variant()}};
   for (const auto& [field, value] : expected) {
-    EXPECT_TRUE(row.asVariant(field) == value) << field << ": " << row.asVariant(field).debugText().toStdString();
+    EXPECT_TRUE(storedAs(row.asVariant(field), value)) << field << ": " << row.asVariant(field).debugText().toStdString();
   }
   EXPECT_EQ(row.asDateTime("DTENTRVENDA"), 45000);
   EXPECT_EQ(row.asDateTime("DTABERTUR"), 45000.25);

@@ -42,7 +42,8 @@ TEST_F(Products, CancelledSearchOrEmptyCatalogKeepsThePreparedProduct) {
 
 TEST_F(Products, LookupOrderCodeDisplayCodeBarcodeFurtherCode) {
   addProduct("A100", "Z1", "Código interno igual", "", 3.0);
-  addTaxRow("A100", 18, "T");
+  // The tax rows are selected by the code handed in (its one caller hands CDPRODUTO).
+  for (const char* code : {"A100", "7891000100103", "INT1"}) addTaxRow(code, 18, "T");
   form->ValidaProd("A100");  // an internal code wins over another product's display code
   EXPECT_EQ(form->bldCodigo->text(), "Z1");
   form->ValidaProd("7891000100103");

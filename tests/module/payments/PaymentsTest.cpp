@@ -117,7 +117,7 @@ TEST_F(Payments, RowCarriesTheTypeAndTheAmount) {
       {"IDTIPOMOVIVE", "E"}, {"VRMOVIVEND", 20.0}, {"VRMOVIVEOUT", 0.0}, {"VRCOTINDOUT", 0.0},
       {"CDCLIENTE", "C9"}, {"CDCONSUMIDOR", ""}, {"CDFPIMPFIS", ""}, {"CDTIPORECEORIG", ""}};
   for (const auto& [field, value] : expected) {
-    EXPECT_TRUE(r.asVariant(field) == value) << field << ": " << r.asVariant(field).debugText().toStdString();
+    EXPECT_TRUE(storedAs(r.asVariant(field), value)) << field << ": " << r.asVariant(field).debugText().toStdString();
   }
   EXPECT_EQ(r.asDateTime("DTMOVIMCAIXA"), fw::todayDateTime());
   EXPECT_GE(r.asDateTime("DTHRINCMOV"), fw::todayDateTime());
