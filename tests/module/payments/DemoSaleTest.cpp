@@ -1,0 +1,87 @@
+// A whole sale on the demo data, touch by touch: three items, one cancelled, two payments,
+// one removed again.
+#include "module/outside/Outside.h"
+#include "module/shell/SaleContext.h"
+#include "module/support/FormFixture.h"
+
+#include "framework/text/NumberText.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(DemoSale, ItemsPaymentsAndTheFinishButton) {
+  testsupport::FormFixture f;
+  TfrmVendaArquivo& form = f.form();
+  int pick = 1;
+  QString typed;
+  outside::Pesquisa = [&](fw::LocalTable& t, int, int, int, int, int, int, int) {
+    t.setRecNo(pick);
+    return true;
+  };
+  outside::TecladoNumerico = [&](QString& text, const QString&, const QString&, const QString&, int,
+                                 int, int, int, int, int) {
+    text = typed;
+    return true;
+  };
+  outside::AbreCupom = [](fw::Variant& bag) {
+    outside::GravaParams(bag, QStringLiteral("CUPNR"), QStringLiteral("000777"));
+    return true;
+  };
+  outside::VendaItem = [](fw::Variant&) { return true; };
+  outside::Cancela_ItGenerico = [](const QString&, const QString&, int, int, const QString&,
+                                   const QString&, const QString&, const QString&, int, int, int,
+                                   int, int) { return true; };
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  const auto touch = [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); };
+
+  for (int row : {1, 2, 3}) {
+    pick = row;
+    touch(form.bldCodigo);
+    typed = QStringLiteral("2");
+    touch(form.bldQuant);
+    touch(form.bldAddProd);
+  }
+  ASSERT_TRUE(f.messages.empty()) << f.messages[0].text.toStdString();
+  fw::LocalTable& items = form.cdsAddProduto;
+  ASSERT_EQ(items.recordCount(), 3);
+  double total = 0;
+  for (int r = 0; r < 3; ++r) total += items.valueAt(r, items.fieldIndex("VRTOTVEND")).toNumber();
+  EXPECT_EQ(form.lblTotal->text(), fw::formatAmount(total));
+
+  touch(form.bldAbaixo);
+  touch(form.bldAbaixo);
+  touch(form.bldAcima);  // item 002
+  const double cancelled = items.asNumber("VRTOTVEND");
+  touch(form.bldCancel);
+  EXPECT_EQ(items.displayText("IDPRODIMPFIS"), "Cancelado");
+  EXPECT_EQ(items.asText("NRSEQ"), "002");
+  total = fw::parseAmount(fw::formatAmount(total - cancelled));
+  EXPECT_EQ(form.lblTotal->text(), fw::formatAmount(total));
+
+  const auto payment = [&](int type, double amount) {
+    pick = type;
+    touch(form.bldCodRece);
+    typed = fw::formatGeneral(amount);
+    touch(form.bldValorRece);
+    touch(form.bldAddRece);
+  };
+  payment(1, 10);
+  EXPECT_EQ(form.lblTotRecebido->text(), "10,00");
+  EXPECT_FALSE(form.bldGravar->isEnabled());
+  payment(2, total - 10 + 5);
+  EXPECT_EQ(form.lblValTroco->text(), "5,00");
+  EXPECT_TRUE(form.bldGravar->isEnabled());
+  EXPECT_EQ(form.cdsReceb.recordCount(), 2);
+
+  touch(form.bldCancelaRece);  // the second payment is the current row
+  EXPECT_DOUBLE_EQ(doTotal, 10.0);  // kept by adding and subtracting, never recounted
+  EXPECT_EQ(form.lblTotRecebido->text(), "10,00");
+  EXPECT_EQ(form.lblValTroco->text(), "0,00");
+  EXPECT_FALSE(form.bldGravar->isEnabled());
+  form.hide();
+}
+
+}  // namespace
