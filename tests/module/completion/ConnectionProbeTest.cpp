@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -131,7 +132,11 @@ TEST_F(ConnectionProbeTest, ServerStoppedAfterAnOnlineProbeIsNotRetested) {
   QTemporaryDir cluster;
   ASSERT_TRUE(cluster.isValid());
   const QString scripts = QStringLiteral(REGVENDA_SOURCE_DIR "/scripts/pg/");
-  const auto stop = [&] { QProcess::execute(QStringLiteral("bash"), {scripts + QStringLiteral("stop.sh"), cluster.path()}); };
+  bool stopped = false;
+  const auto stop = [&] {
+    if (!std::exchange(stopped, true))
+      QProcess::execute(QStringLiteral("bash"), {scripts + QStringLiteral("stop.sh"), cluster.path()});
+  };
   const std::unique_ptr<void, std::function<void(void*)>> stopAtEnd(&cluster, [&](void*) { stop(); });
   QProcess start;
   start.start(QStringLiteral("bash"), {scripts + QStringLiteral("start.sh"), cluster.path()});
