@@ -119,7 +119,7 @@ class LocalTablePrivate {
 
   LocalTable* q;
   QString name;
-  std::vector<FieldDef> declared;
+  bool declared = false;  // `fields` are the declared ones, kept across close and load
   std::vector<FieldDef> fields;
   QHash<QString, int> byName;  // upper-case name -> index in `fields`
   std::vector<int> map;        // fields[i] -> packet field
@@ -199,7 +199,7 @@ class LocalTablePrivate {
       if (limit > 0) w = w < 0 ? limit : std::min(w, limit);
       cut[i] = w;
     }
-    for (std::size_t i = 0; i < fields.size() && !declared.empty(); ++i) {
+    for (std::size_t i = 0; i < fields.size() && declared; ++i) {
       const int pf = map[i];
       if (isTextType(fields[i].type) && fields[i].width > 0 && isTextType(packet.fields[static_cast<std::size_t>(pf)].fieldType))
         cut[static_cast<std::size_t>(pf)] = cut[static_cast<std::size_t>(pf)] < 0
@@ -211,8 +211,8 @@ class LocalTablePrivate {
   // Makes `p` the table's content, checking it against the declared fields.
   void adopt(DataPacket&& p, const QString& source) {
     std::vector<int> newMap;
-    if (!declared.empty()) {
-      for (const FieldDef& def : declared) {
+    if (declared) {
+      for (const FieldDef& def : fields) {
         int pf = -1;
         for (std::size_t j = 0; j < p.fields.size(); ++j)
           if (p.fields[j].name.compare(def.name, Qt::CaseInsensitive) == 0) {
@@ -230,7 +230,7 @@ class LocalTablePrivate {
     }
     discardEdit();
     packet = std::move(p);
-    if (declared.empty()) {
+    if (!declared) {
       std::vector<FieldDef> defs;
       for (std::size_t j = 0; j < packet.fields.size(); ++j) {
         defs.push_back(packet.fields[j].toDef());
@@ -249,7 +249,14 @@ class LocalTablePrivate {
 
   void afterRecordsReplaced() {
     lookups.clear();
-    rebuildView();
+    try {
+      rebuildView();
+    } catch (const Error&) {
+      moveFirst();
+      emit q->recordsChanged();
+      emit q->cursorMoved(cur);
+      throw;
+    }
     moveFirst();
     emit q->recordsChanged();
     emit q->cursorMoved(cur);
@@ -262,6 +269,10 @@ class LocalTablePrivate {
   int rowOf(int record) const {
     if (record < 0) return -1;
     if (!materialized) return record < static_cast<int>(packet.records.size()) ? record : -1;
+    if (!indexInForce()) {  // filtered rows keep table order
+      const auto it = std::lower_bound(rows.begin(), rows.end(), static_cast<quint32>(record));
+      return it != rows.end() && *it == static_cast<quint32>(record) ? static_cast<int>(it - rows.begin()) : -1;
+    }
     const auto it = std::find(rows.begin(), rows.end(), static_cast<quint32>(record));
     return it == rows.end() ? -1 : static_cast<int>(it - rows.begin());
   }
@@ -278,7 +289,18 @@ class LocalTablePrivate {
     if (!filterTree && filtered && !filterText.trimmed().isEmpty()) filterTree = parseFilter(filterText);
   }
 
+  // On an error (a filter naming an unknown field) the view falls back to all records.
   void rebuildView() {
+    try {
+      buildView();
+    } catch (const Error&) {
+      materialized = false;
+      rows.clear();
+      throw;
+    }
+  }
+
+  void buildView() {
     ensureFilterTree();
     const IndexDef* index = indexInForce();
     const bool filtering = filtered && filterTree;
@@ -545,7 +567,7 @@ class LocalTablePrivate {
     if (packet.records.size() < 64) return std::nullopt;
     const int pf = map[static_cast<std::size_t>(require(node.field))];
     QByteArray wanted;
-    if (!valueKey(pf, literalValue(pf, node.literal), false, wanted)) return std::vector<quint32>{};
+    if (!literalKey(pf, node.literal, wanted)) return std::vector<quint32>{};
     return candidates({pf}, wanted, false);
   }
 
@@ -561,6 +583,24 @@ class LocalTablePrivate {
     return Variant(parseNumber(literal));
   }
 
+  void checkFilterFields(const FilterNode& node) const {
+    if (node.kind == FilterNode::Kind::Compare) {
+      require(node.field);
+      return;
+    }
+    if (node.left) checkFilterFields(*node.left);
+    if (node.right) checkFilterFields(*node.right);
+  }
+
+  // A literal that cannot stand for a value of the field matches nothing.
+  bool literalKey(int pf, const QString& literal, QByteArray& key) const {
+    try {
+      return valueKey(pf, literalValue(pf, literal), false, key);
+    } catch (const Error&) {
+      return false;
+    }
+  }
+
   bool matches(const FilterNode& node, int record) {
     switch (node.kind) {
       case FilterNode::Kind::And: return matches(*node.left, record) && matches(*node.right, record);
@@ -571,7 +611,7 @@ class LocalTablePrivate {
     const int pf = map[static_cast<std::size_t>(require(node.field))];
     QByteArray wanted, stored;
     bool equal = false;
-    if (valueKey(pf, literalValue(pf, node.literal), false, wanted)) {
+    if (literalKey(pf, node.literal, wanted)) {
       recordKey(record, pf, false, stored);
       equal = stored == wanted;
     }
@@ -736,17 +776,18 @@ const QString& LocalTable::name() const { return d->name; }
 
 void LocalTable::declareFields(const std::vector<FieldDef>& fields) {
   if (d->active) close();
-  d->declared = fields;
-  for (FieldDef& f : d->declared) {
+  std::vector<FieldDef> defs = fields;
+  for (FieldDef& f : defs) {
     f.name = f.name.toUpper();
     if (f.type == FieldType::Text && f.width <= 0) f.width = 20;
   }
-  d->setFields(d->declared);
+  d->declared = !defs.empty();
+  d->setFields(std::move(defs));
   d->map.clear();
   for (std::size_t i = 0; i < d->fields.size(); ++i) d->map.push_back(static_cast<int>(i));
 }
 
-bool LocalTable::hasDeclaredFields() const { return !d->declared.empty(); }
+bool LocalTable::hasDeclaredFields() const { return d->declared; }
 const std::vector<FieldDef>& LocalTable::fields() const { return d->fields; }
 int LocalTable::fieldIndex(const QString& name) const { return d->lookup(name); }
 const FieldDef& LocalTable::fieldByName(const QString& name) const { return d->fields[static_cast<std::size_t>(d->require(name))]; }
@@ -775,9 +816,9 @@ void LocalTable::saveToXmlFile(const QString& path) {
 }
 
 void LocalTable::createDataSet() {
-  if (d->declared.empty())
+  if (!d->declared)
     throw Error(QStringLiteral("Não é possível criar %1: ela não tem campos declarados.").arg(d->tableLabel()));
-  d->adopt(DataPacket::create(d->declared), d->name);
+  d->adopt(DataPacket::create(d->fields), d->name);
 }
 
 void LocalTable::emptyDataSet() {
@@ -803,11 +844,10 @@ void LocalTable::close() {
   d->lookups.clear();
   d->cur = -1;
   d->bof = d->eof = true;
-  if (d->declared.empty()) {
+  if (!d->declared) {
     d->setFields({});
     d->map.clear();
   } else {
-    d->setFields(d->declared);
     d->map.clear();
     for (std::size_t i = 0; i < d->fields.size(); ++i) d->map.push_back(static_cast<int>(i));
   }
@@ -1043,7 +1083,9 @@ Variant LocalTable::valueAt(int visibleRow, int fieldIndex) const {
 
 void LocalTable::setFilter(const QString& text) {
   if (text == d->filterText) return;
-  auto tree = parseFilter(text);
+  // Read now only when it applies now; otherwise when it comes into force.
+  std::unique_ptr<FilterNode> tree = d->active && d->filtered ? parseFilter(text) : nullptr;
+  if (tree) d->checkFilterFields(*tree);
   d->filterText = text;
   d->filterTree = std::move(tree);
   if (d->active && d->filtered) {
@@ -1059,6 +1101,10 @@ const QString& LocalTable::filter() const { return d->filterText; }
 
 void LocalTable::setFiltered(bool on) {
   if (on == d->filtered) return;
+  if (on && d->active) {
+    if (!d->filterTree && !d->filterText.trimmed().isEmpty()) d->filterTree = parseFilter(d->filterText);
+    if (d->filterTree) d->checkFilterFields(*d->filterTree);
+  }
   d->filtered = on;
   if (d->active) {
     d->post();
