@@ -50,7 +50,7 @@ void Cashier::run(const std::function<void()>& entry, std::chrono::seconds limit
   QTimer watchdog;
   watchdog.setSingleShot(true);
   QObject::connect(&watchdog, &QTimer::timeout, [this, limit] {
-    fail(QStringLiteral("a venda parou por %1 s esperando: %2 (no topo: %3)")
+    fail(QStringLiteral("a venda parou por %1 s esperando %2 (no topo: %3)")
              .arg(limit.count())
              .arg(currentStep(), describe(QApplication::activeModalWidget())));
   });
@@ -65,8 +65,9 @@ void Cashier::run(const std::function<void()>& entry, std::chrono::seconds limit
 }
 
 QString Cashier::currentStep() const {
-  if (!playing_.isEmpty()) return playing_;
-  return steps_.empty() ? QStringLiteral("(fim)") : steps_.front().what;
+  QString text = steps_.empty() ? QStringLiteral("(fim)") : QLatin1Char('"') + steps_.front().what + QLatin1Char('"');
+  if (!playing_.isEmpty()) text += QStringLiteral(" durante \"%1\"").arg(playing_);
+  return text;
 }
 
 void Cashier::schedule(int ms) {
@@ -131,14 +132,14 @@ void Cashier::tick() {
 void Cashier::touch(QWidget* widget, QPoint at) {
   if (aborted_) return;
   if (!widget) {
-    fail(QStringLiteral("toque em um controle que não existe (%1)").arg(currentStep()));
+    fail(QStringLiteral("toque em um controle que não existe (%1)").arg(playing_));
     return;
   }
   const QString name = describe(widget);
   if (!widget->isVisible() || !widget->isEnabled()) {
     fail(QStringLiteral("%1 não pode ser tocado: %2 (%3)")
              .arg(name, widget->isVisible() ? QStringLiteral("desabilitado") : QStringLiteral("invisível"),
-                  currentStep()));
+                  playing_));
     return;
   }
   if (at.isNull()) at = widget->rect().center();
@@ -146,7 +147,7 @@ void Cashier::touch(QWidget* widget, QPoint at) {
   const QPoint inWindow = widget->mapTo(top, at);
   QWidget* hit = top->childAt(inWindow);
   if (hit != widget && !widget->isAncestorOf(hit)) {
-    fail(QStringLiteral("%1 está coberto por %2 (%3)").arg(name, describe(hit), currentStep()));
+    fail(QStringLiteral("%1 está coberto por %2 (%3)").arg(name, describe(hit), playing_));
     return;
   }
   QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, inWindow);
