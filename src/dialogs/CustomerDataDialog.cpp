@@ -143,11 +143,19 @@ void CustomerDataDialog::run(const fw::VariantList& values, fw::Variant& answer,
   CustomerDataDialog dialog(value(7).trimmed().compare(QStringLiteral("S"), Qt::CaseInsensitive) == 0,
                             parent);
   dialog.setIdEsquema(value(6));
-  const bool given = dialog.exec() == QDialog::Accepted && !dialog.documentDigits().isEmpty();
+  if (dialog.exec() != QDialog::Accepted || dialog.documentDigits().isEmpty()) {
+    answerNothing(answer);
+    return;
+  }
   if (!answer.isArray() || answer.size() < 3) answer = fw::Variant::emptyArray(10);
-  answer[0] = fw::Variant(given ? dialog.documentDigits() : QString());
-  answer[1] = fw::Variant(given ? dialog.name() : QString());
-  answer[2] = fw::Variant(given ? dialog.address() : QString());
+  answer[0] = fw::Variant(dialog.documentDigits());
+  answer[1] = fw::Variant(dialog.name());
+  answer[2] = fw::Variant(dialog.address());
+}
+
+void CustomerDataDialog::answerNothing(fw::Variant& answer) {
+  if (!answer.isArray() || answer.size() < 3) answer = fw::Variant::emptyArray(10);
+  for (int i = 0; i < 3; ++i) answer[i] = fw::Variant(QString());
 }
 
 QString CustomerDataDialog::name() const { return name_ ? name_->text().trimmed() : QString(); }

@@ -21,6 +21,8 @@ class CustomerDataDialog : public TouchDialog {
   // "S"/"N" of asking name and address; answer elements 0, 1, 2 become the document's
   // digits, the name and the address (three empty texts when nothing was given).
   static void run(const fw::VariantList& values, fw::Variant& answer, QWidget* parent = nullptr);
+  // Three empty texts in answer elements 0, 1, 2: no customer data.
+  static void answerNothing(fw::Variant& answer);
 
   QString documentDigits() const { return digits_; }
   QString name() const;

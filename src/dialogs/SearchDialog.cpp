@@ -95,8 +95,8 @@ constexpr int kRowHeight = 32;
 SearchDialog::SearchDialog(fw::LocalTable& table, QWidget* parent)
     : TouchDialog(QStringLiteral("Pesquisa"), parent),
       table_(table),
-      index_(table),
-      model_(new SearchModel(table, index_, this)),
+      index_(SearchIndex::of(table)),
+      model_(new SearchModel(table, *index_, this)),
       startRow_(table.active() && table.recNo() > 0 ? table.recNo() - 1 : 0) {
   setFixedSize(780, 560);
 
@@ -202,7 +202,7 @@ SearchDialog::SearchDialog(fw::LocalTable& table, QWidget* parent)
 }
 
 SearchDialog::~SearchDialog() {
-  // The grid reads the index, a member that dies before the widgets the base class holds.
+  // The grid reads the index through its model: it goes before the members do.
   delete grid_;
 }
 
@@ -219,7 +219,7 @@ int SearchDialog::highlightedRow() const {
 int SearchDialog::shownRowCount() const { return model_->rowCount(); }
 
 void SearchDialog::applyFilter(const QString& typed) {
-  SearchIndex::Result result = index_.filter(typed);
+  SearchIndex::Result result = index_->filter(typed);
   // Before the first keystroke the grid opens on the table's current row.
   const int wanted = result.exactRow >= 0 ? result.exactRow
                      : typed.trimmed().isEmpty() ? startRow_
@@ -233,10 +233,10 @@ void SearchDialog::applyFilter(const QString& typed) {
   }
   highlight(shown);
   if (rows.empty()) {
-    count_->setText(index_.rowCount() == 0 ? QStringLiteral("Nenhum registro")
+    count_->setText(index_->rowCount() == 0 ? QStringLiteral("Nenhum registro")
                                            : QStringLiteral("Nada encontrado"));
   } else {
-    count_->setText(QStringLiteral("%1 de %2").arg(rows.size()).arg(index_.rowCount()));
+    count_->setText(QStringLiteral("%1 de %2").arg(rows.size()).arg(index_->rowCount()));
   }
 }
 
@@ -265,7 +265,7 @@ void SearchDialog::sizeColumns() {
   // Each column as wide as its field needs (codes stay narrow); the widest text field, the
   // name, takes what is left of the grid.
   QHeaderView* header = grid_->horizontalHeader();
-  const auto& columns = index_.columns();
+  const auto& columns = index_->columns();
   if (columns.empty()) return;
   const int charWidth = grid_->fontMetrics().averageCharWidth() + 1;
   std::size_t widest = 0;

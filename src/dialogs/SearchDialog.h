@@ -48,7 +48,7 @@ class SearchDialog : public TouchDialog {
   void sizeColumns();
 
   fw::LocalTable& table_;
-  SearchIndex index_;
+  std::shared_ptr<const SearchIndex> index_;
   SearchModel* model_;
   int startRow_;
   QLineEdit* search_;

@@ -37,9 +37,9 @@ bool isNumericType(fw::FieldType type) {
 
 std::uint32_t keyHash(QStringView text) { return static_cast<std::uint32_t>(qHash(text, 0)); }
 
-bool byHashThenRow(const auto& a, const auto& b) {
+constexpr auto byHashThenRow = [](const auto& a, const auto& b) {
   return a.hash != b.hash ? a.hash < b.hash : a.row < b.row;
-}
+};
 
 QString foldedQuery(const QString& typed) { return foldText(typed).trimmed(); }
 
@@ -84,8 +84,8 @@ SearchIndex::SearchIndex(const fw::LocalTable& table) {
     for (const int field : keyedOther) addKey(otherKeys_, table.textAt(row, field), row);
   }
   rowStart_.push_back(text_.size());
-  std::sort(visibleKeys_.begin(), visibleKeys_.end(), byHashThenRow<Key, Key>);
-  std::sort(otherKeys_.begin(), otherKeys_.end(), byHashThenRow<Key, Key>);
+  std::sort(visibleKeys_.begin(), visibleKeys_.end(), byHashThenRow);
+  std::sort(otherKeys_.begin(), otherKeys_.end(), byHashThenRow);
 }
 
 QString SearchIndex::cellText(const fw::LocalTable& table, int row, const Column& column) {
@@ -102,6 +102,30 @@ void SearchIndex::addKey(std::vector<Key>& keys, const QString& value, int row) 
   const auto offset = static_cast<std::uint32_t>(keyText_.size());
   keyText_.append(folded);
   keys.push_back({keyHash(folded), offset, static_cast<std::uint32_t>(folded.size()), row});
+}
+
+std::shared_ptr<const SearchIndex> SearchIndex::of(const fw::LocalTable& table) {
+  struct Entry {
+    std::shared_ptr<const SearchIndex> index;
+    std::vector<QMetaObject::Connection> watches;
+  };
+  static QHash<const fw::LocalTable*, Entry> cache;
+  if (const auto it = cache.constFind(&table); it != cache.constEnd()) return it->index;
+
+  Entry entry{std::make_shared<const SearchIndex>(table), {}};
+  const fw::LocalTable* key = &table;
+  const auto forget = [key] {
+    const auto it = cache.find(key);
+    if (it == cache.end()) return;
+    for (const QMetaObject::Connection& watch : it->watches) QObject::disconnect(watch);
+    cache.erase(it);
+  };
+  entry.watches = {
+      QObject::connect(&table, &fw::LocalTable::recordsChanged, forget),
+      QObject::connect(&table, &fw::LocalTable::valueChanged, forget),
+      QObject::connect(&table, &QObject::destroyed, forget),
+  };
+  return cache.insert(key, std::move(entry))->index;
 }
 
 int SearchIndex::findKey(const std::vector<Key>& keys, const QString& folded) const {
@@ -134,11 +158,16 @@ SearchIndex::Result SearchIndex::filter(const QString& typed) const {
 
   // One scan of the whole block; after a hit the scan resumes at the next row.
   const QStringMatcher matcher(query, Qt::CaseSensitive);
+  const QStringView text(text_);
+  // The first keystroke is the one that lets most rows through: a plain character search.
+  const auto find = [&](qsizetype from) {
+    return query.size() == 1 ? text.indexOf(query.front(), from) : matcher.indexIn(text, from);
+  };
   qsizetype from = 0;
   int row = 0;
   bool exactListed = result.exactRow < 0;
   while (true) {
-    const qsizetype at = matcher.indexIn(text_, from);
+    const qsizetype at = find(from);
     if (at < 0) break;
     while (rowStart_[static_cast<std::size_t>(row) + 1] <= at) ++row;
     if (!exactListed && result.exactRow < row) {

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace dialogs {
@@ -34,6 +35,11 @@ class SearchIndex {
   };
 
   explicit SearchIndex(const fw::LocalTable& table);
+
+  // The index of a table, built on the first call and kept until the table's records,
+  // values or filter change (or the table goes away): a catalog is indexed once a session,
+  // not at every search.
+  static std::shared_ptr<const SearchIndex> of(const fw::LocalTable& table);
 
   int rowCount() const { return rowCount_; }
   const std::vector<Column>& columns() const { return columns_; }

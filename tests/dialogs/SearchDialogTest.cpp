@@ -147,10 +147,25 @@ TEST_F(SearchDialogTest, EscapeCancelsAndLeavesTheCursor) {
   EXPECT_EQ(catalog->recNo(), 4);
 }
 
-TEST_F(SearchDialogTest, CancelButtonCancels) {
+TEST_F(SearchDialogTest, ReopenedDialogSeesChangedRecords) {
+  open()->searchLine()->setText(QStringLiteral("torrado"));  // indexed once here
+  catalog->setRecNo(1);
+  catalog->edit();
+  catalog->setText(QStringLiteral("NMPRODUTO"), QStringLiteral("Chá Mate"));
+  catalog->post();
+  catalog->append();
+  catalog->setText(QStringLiteral("CDPRODUTO"), QStringLiteral("7"));
+  catalog->setText(QStringLiteral("CDBARPRODUTO"), QStringLiteral("7890000000007"));
+  catalog->post();
+
   auto dialog = open();
-  QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
-  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  EXPECT_EQ(dialog->shownRowCount(), 7);
+  dialog->searchLine()->setText(QStringLiteral("torrado"));
+  EXPECT_EQ(dialog->shownRowCount(), 0);
+  dialog->searchLine()->setText(QStringLiteral("cha mate"));
+  EXPECT_EQ(dialog->highlightedRow(), 0);
+  dialog->searchLine()->setText(QStringLiteral("7890000000007"));
+  EXPECT_EQ(dialog->highlightedRow(), 6);
 }
 
 TEST(SearchPackageTest, PesquisaRunsTheDialogModally) {

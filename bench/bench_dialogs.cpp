@@ -1,0 +1,134 @@
+// The search dialog on a 100 000-row catalog: the filter step per typed character, the
+// exact code pick, and the whole keystroke in the real dialog (filter, grid, highlight).
+// A keystroke must stay well under 16 ms.
+#include "dialogs/SearchDialog.h"
+#include "dialogs/SearchIndex.h"
+#include "framework/data/LocalTable.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+
+namespace {
+
+constexpr int kRows = 100000;
+
+fw::LocalTable& catalog() {
+  static std::unique_ptr<fw::LocalTable> table = [] {
+    auto t = std::make_unique<fw::LocalTable>(QStringLiteral("cdsProdutos"));
+    t->declareFields({
+        fw::FieldDef::text(QStringLiteral("CDPRODUTO"), 10, {}, false),
+        fw::FieldDef::text(QStringLiteral("CDARVPROD"), 20, QStringLiteral("Código")),
+        fw::FieldDef::text(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Produto")),
+        fw::FieldDef::text(QStringLiteral("SGUNIDADE"), 10, {}, false),
+        fw::FieldDef::text(QStringLiteral("CDBARPRODUTO"), 30, {}, false),
+        fw::FieldDef::text(QStringLiteral("CDPRODINTE"), 20, {}, false),
+        fw::FieldDef::number(QStringLiteral("VRPRECITEM"), QStringLiteral("Preço")),
+    });
+    t->createDataSet();
+    const QStringList kinds = {"Café", "Açúcar", "Feijão", "Arroz", "Pão", "Leite", "Queijo",
+                               "Manteiga", "Refrigerante", "Água", "Biscoito", "Macarrão",
+                               "Óleo", "Sabão", "Detergente", "Chocolate", "Suco", "Iogurte"};
+    const QStringList qualities = {"Torrado", "Refinado", "Carioca", "Integral", "Francês",
+                                   "Muçarela", "com Sal", "Cola", "Mineral", "Recheado",
+                                   "Espaguete", "de Soja", "em Pó", "Neutro", "ao Leite",
+                                   "de Laranja", "Natural", "Orgânico", "Light", "Tradicional"};
+    const QStringList sizes = {"200g", "500g", "1kg", "2kg", "5kg", "1l", "2l", "350ml", "90g"};
+    std::mt19937 random(12345);
+    for (int i = 0; i < kRows; ++i) {
+      const QString name = kinds[random() % kinds.size()] + u' ' +
+                           qualities[random() % qualities.size()] + u' ' +
+                           sizes[random() % sizes.size()] + QStringLiteral(" Marca %1").arg(i % 997);
+      t->append();
+      t->setText(QStringLiteral("CDPRODUTO"), QString::number(i + 1));
+      t->setText(QStringLiteral("CDARVPROD"), QStringLiteral("%1").arg(i + 1, 6, 10, QChar(u'0')));
+      t->setText(QStringLiteral("NMPRODUTO"), name);
+      t->setText(QStringLiteral("SGUNIDADE"), QStringLiteral("UN"));
+      t->setText(QStringLiteral("CDBARPRODUTO"),
+                 QStringLiteral("789%1").arg(1000000000LL + i * 7919LL, 10, 10, QChar(u'0')));
+      t->setText(QStringLiteral("CDPRODINTE"), QStringLiteral("I%1").arg(i));
+      t->setNumber(QStringLiteral("VRPRECITEM"), 1 + (i % 5000) / 100.0);
+      t->post();
+    }
+    t->first();
+    return t;
+  }();
+  return *table;
+}
+
+const dialogs::SearchIndex& index() {
+  static const dialogs::SearchIndex built(catalog());
+  return built;
+}
+
+void BM_BuildIndex(benchmark::State& state) {
+  fw::LocalTable& table = catalog();
+  for (auto _ : state) {
+    dialogs::SearchIndex built(table);
+    benchmark::DoNotOptimize(built.rowCount());
+  }
+}
+BENCHMARK(BM_BuildIndex)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The cashier types a name one character at a time; each iteration is one keystroke.
+void BM_FilterTypingName(benchmark::State& state) {
+  const dialogs::SearchIndex& idx = index();
+  const QString typed = QStringLiteral("feijao carioca 1kg marca 42");
+  qsizetype length = 0;
+  for (auto _ : state) {
+    length = length % typed.size() + 1;
+    auto result = idx.filter(typed.left(length));
+    benchmark::DoNotOptimize(result.rows.data());
+  }
+}
+BENCHMARK(BM_FilterTypingName)->Unit(benchmark::kMillisecond);
+
+// The worst keystroke: one common letter, nearly every row shown.
+void BM_FilterOneLetter(benchmark::State& state) {
+  const dialogs::SearchIndex& idx = index();
+  for (auto _ : state) {
+    auto result = idx.filter(QStringLiteral("a"));
+    benchmark::DoNotOptimize(result.rows.data());
+  }
+}
+BENCHMARK(BM_FilterOneLetter)->Unit(benchmark::kMillisecond);
+
+// A scanner's barcode typed whole (hidden field, found through the hash).
+void BM_FilterScannedBarcode(benchmark::State& state) {
+  const dialogs::SearchIndex& idx = index();
+  const QString code = QStringLiteral("789%1").arg(1000000000LL + 77777LL * 7919LL, 10, 10, QChar(u'0'));
+  for (auto _ : state) {
+    auto result = idx.filter(code);
+    if (result.exactRow != 77777) state.SkipWithError("barcode not found");
+    benchmark::DoNotOptimize(result.rows.data());
+  }
+}
+BENCHMARK(BM_FilterScannedBarcode)->Unit(benchmark::kMillisecond);
+
+// One keystroke in the real dialog: filter, grid model reset, highlight and scroll.
+void BM_DialogKeystroke(benchmark::State& state) {
+  dialogs::SearchDialog dialog(catalog());
+  const QString typed = QStringLiteral("cafe torrado 500g");
+  qsizetype length = 0;
+  for (auto _ : state) {
+    length = length % typed.size() + 1;
+    dialog.searchLine()->setText(typed.left(length));
+  }
+}
+BENCHMARK(BM_DialogKeystroke)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
