@@ -38,6 +38,7 @@ class Variant {
 
   // Conversions, as the host framework's variants convert. Null gives "", 0, false.
   // A text that is not a number fails with fw::Error when read as a number or integer.
+  // A true flag reads as -1 when read as a number or integer; numbers round half to even.
   QString toText() const;
   double toNumber() const;
   qint64 toInteger() const;

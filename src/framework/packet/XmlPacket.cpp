@@ -5,6 +5,7 @@
 #include "framework/data/Error.h"
 #include "framework/packet/CodePage1252.h"
 
+#include <QBuffer>
 #include <QDate>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -415,6 +416,19 @@ QString valueText(const PacketField& f, const ValueSpan& s, bool textBlob) {
   }
 }
 
+// XML 1.0 has no way to write most control characters, even as references; refuse
+// rather than drop them.
+void checkXmlText(const QString& text, const PacketField& f, int record) {
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if ((u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0D) || u == 0xFFFE || u == 0xFFFF)
+      throw Error(QStringLiteral("Registro %1, campo '%2': o caractere de controle 0x%3 não pode ser escrito em XML.")
+                      .arg(record + 1)
+                      .arg(f.name)
+                      .arg(int(u), 2, 16, QLatin1Char('0')));
+  }
+}
+
 }  // namespace
 
 QString xmlFieldType(const PacketField& f) {
@@ -437,7 +451,9 @@ DataPacket readXmlPacket(const QByteArray& xml, const QString& source) {
 QByteArray writeXmlPacket(const DataPacket& packet) {
   QByteArray out("<?xml version=\"1.0\" standalone=\"yes\"?>  ");
   out.reserve(static_cast<qsizetype>(packet.arena.size() * 2));
-  QXmlStreamWriter xml(&out);
+  QBuffer buffer(&out);
+  buffer.open(QIODevice::WriteOnly | QIODevice::Append);
+  QXmlStreamWriter xml(&buffer);
   xml.writeStartElement(QStringLiteral("DATAPACKET"));
   xml.writeAttribute(QStringLiteral("Version"), QStringLiteral("2.0"));
   xml.writeStartElement(QStringLiteral("METADATA"));
@@ -472,7 +488,9 @@ QByteArray writeXmlPacket(const DataPacket& packet) {
       const ValueSpan s = packet.span(r, i);
       if (s.null) continue;
       const PacketField& f = packet.fields[static_cast<std::size_t>(i)];
-      xml.writeAttribute(names[static_cast<std::size_t>(i)], valueText(f, s, textBlob[static_cast<std::size_t>(i)]));
+      const QString text = valueText(f, s, textBlob[static_cast<std::size_t>(i)]);
+      checkXmlText(text, f, r);
+      xml.writeAttribute(names[static_cast<std::size_t>(i)], text);
     }
   }
   xml.writeEndElement();  // ROWDATA
