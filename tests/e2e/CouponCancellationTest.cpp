@@ -1,8 +1,10 @@
 // Cancelling the coupon at the till: two items on an open coupon, "Cancela Cupom" writes the
 // sale as cancelled and no cash movement; touching it again is refused, since the printer's
-// last coupon is already cancelled, and the sale file stays as it was.
+// last coupon is already cancelled, and the sale file stays as it was. A coupon already
+// closed is cancelled the same way: its sale file turns "C", its cash movement stays.
 #include "e2e/Till.h"
 
+#include "dialogs/NumericKeypadDialog.h"
 #include "dialogs/SearchDialog.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
@@ -14,6 +16,7 @@ namespace e2e {
 namespace {
 
 using Form = TfrmVendaArquivo;
+using dialogs::NumericKeypadDialog;
 using dialogs::SearchDialog;
 using runtime::MessageDialog;
 
@@ -92,6 +95,62 @@ TEST_F(CouponCancellation, OpenCouponCancelledThenSecondCancelRefused) {
   const QString paper = tape();
   EXPECT_TRUE(paper.contains(QStringLiteral("CUPOM CANCELADO"))) << paper.toStdString();
   EXPECT_TRUE(paper.contains(QStringLiteral("*** COMANDO RECUSADO ***"))) << paper.toStdString();
+}
+
+TEST_F(CouponCancellation, ClosedCouponCancelledKeepsItsCashMovement) {
+  open(demo::Options{});
+  const Product rice = product(QStringLiteral("Arroz Branco Tipo 1 5 kg"));
+  const QString saleFile = QStringLiteral("Venda10_2_000001.cds");
+  const QString cashFile = QStringLiteral("MovCaixa10_2_000001.cds");
+  QByteArray cashAtClose;
+
+  Cashier& c = *cashier_;
+  c.on<Form>("escolher o arroz", [&](Form& f) { c.touch(f.bldCodigo); });
+  c.on<SearchDialog>("código de barras do arroz", [&](SearchDialog& d) {
+    c.type(&d, rice.barcode);
+    c.press(&d, Qt::Key_Return);
+  });
+  c.on<Form>("adiciona o arroz", [&](Form& f) { c.touch(f.bldAddProd); });
+  c.on<Form>("recebimento", [&](Form& f) { c.touch(f.bldCodRece); });
+  c.on<SearchDialog>("pix", [&](SearchDialog& d) {
+    c.type(&d, QStringLiteral("pix"));
+    c.press(&d, Qt::Key_Return);
+  });
+  c.on<Form>("valor", [&](Form& f) { c.touch(f.bldValorRece); });
+  c.on<NumericKeypadDialog>("27,90 exatos", [&](NumericKeypadDialog& d) {
+    c.type(&d, QStringLiteral("27,90"));
+    c.press(&d, Qt::Key_Return);
+  });
+  c.on<Form>("adiciona o pix", [&](Form& f) { c.touch(f.bldAddRece); });
+  c.on<Form>("sem troco: Gerar Cupom", [&](Form& f) {
+    EXPECT_EQ(f.lblTotRecebido->text(), QStringLiteral("27,90"));
+    c.touch(f.bldGravar);
+  });
+  c.on<Form>("o cupom fechou: Cancela Cupom", [&](Form& f) {
+    EXPECT_FALSE(boCupomAberto);
+    cashAtClose = contents(outputPath(cashFile));
+    EXPECT_FALSE(cashAtClose.isEmpty());
+    c.touch(f.bldCancela);
+  });
+  c.on<Form>("sair", [&](Form& f) { c.touch(f.spdSair); });
+
+  sell();
+  ASSERT_TRUE(c.failures().isEmpty());
+
+  EXPECT_EQ(outputFiles(), (QStringList{cashFile, saleFile}));
+  EXPECT_EQ(contents(outputPath(cashFile)), cashAtClose) << "o cancelamento mexeu no movimento de caixa";
+  const auto sale = readOutput(saleFile);
+  ASSERT_TRUE(sale);
+  ASSERT_EQ(sale->recordCount(), 1);
+  EXPECT_EQ(sale->asText(QStringLiteral("IDSITUVENDA")), QStringLiteral("C"));
+  EXPECT_EQ(sale->asText(QStringLiteral("NMPRODUTO")), rice.name);
+  const auto cash = readOutput(cashFile);
+  ASSERT_TRUE(cash);
+  ASSERT_EQ(cash->recordCount(), 1);  // paid exactly: no change row
+  EXPECT_EQ(cash->asText(QStringLiteral("NMTIPORECE")), QStringLiteral("PIX"));
+
+  const QString paper = tape();
+  EXPECT_TRUE(paper.contains(QStringLiteral("COO DO CUPOM CANCELADO: 000001"))) << paper.toStdString();
 }
 
 }  // namespace

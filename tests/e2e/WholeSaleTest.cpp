@@ -211,26 +211,53 @@ TEST_F(WholeSale, ThreeItemsOneCancelledTwoPaymentsWithChange) {
     EXPECT_EQ(f.bldCodRece->text(), QString());
     c.touch(f.bldCodRece);
   });
-  c.on<SearchDialog>("toca em dinheiro e em OK", [&](SearchDialog& d) {
-    const int row = gridRowWith(*d.grid(), QStringLiteral("DINHEIRO"));
-    ASSERT_GE(row, 0) << gridText(*d.grid());
-    touchRow(c, d, row);
-    c.touch(d.okButton());
+  // Cash, picked with the mouse and keyed on the touch keypad; paid twice, since the first
+  // cash payment is removed again.
+  const auto payCash = [&](const QString& when) {
+    c.on<SearchDialog>(when + QStringLiteral(": toca em dinheiro e em OK"), [&](SearchDialog& d) {
+      const int row = gridRowWith(*d.grid(), QStringLiteral("DINHEIRO"));
+      ASSERT_GE(row, 0) << gridText(*d.grid());
+      touchRow(c, d, row);
+      c.touch(d.okButton());
+    });
+    c.on<Form>(when + QStringLiteral(": toca no valor do dinheiro"), [&](Form& f) {
+      EXPECT_EQ(f.bldCodRece->text(), QStringLiteral("001 - DINHEIRO"));
+      c.touch(f.bldValorRece);
+    });
+    c.on<NumericKeypadDialog>(when + QStringLiteral(": toca 5, 0 e OK no teclado"), [&](NumericKeypadDialog& d) {
+      c.touch(Cashier::button(d, QStringLiteral("5")));
+      c.touch(Cashier::button(d, QStringLiteral("0")));
+      EXPECT_EQ(d.entry().text(), QStringLiteral("50"));
+      c.touch(Cashier::button(d, QStringLiteral("OK")));
+    });
+    c.on<Form>(when + QStringLiteral(": adiciona o dinheiro"), [&](Form& f) {
+      EXPECT_EQ(f.bldValorRece->text(), QStringLiteral("R$50,00"));
+      c.touch(f.bldAddRece);
+    });
+  };
+  payCash(QStringLiteral("1"));
+  c.on<Form>("o dinheiro cobre a venda; o cliente muda de ideia: toca no dinheiro e exclui", [&](Form& f) {
+    EXPECT_EQ(f.lblTotRecebido->text(), QStringLiteral("70,00"));
+    EXPECT_TRUE(f.bldGravar->isEnabled());
+    const int row = gridRowWith(*f.dbgRece, QStringLiteral("Dinheiro"));
+    ASSERT_GE(row, 0) << gridText(*f.dbgRece);
+    c.touch(f.dbgRece->viewport(), f.dbgRece->visualRect(f.dbgRece->model()->index(row, 0)).center());
+    EXPECT_EQ(f.cdsReceb.asText(QStringLiteral("NMTIPORECE")), QStringLiteral("Dinheiro"));
+    c.touch(f.bldCancelaRece);
   });
-  c.on<Form>("toca no valor do dinheiro", [&](Form& f) {
-    EXPECT_EQ(f.bldCodRece->text(), QStringLiteral("001 - DINHEIRO"));
-    c.touch(f.bldValorRece);
+  c.on<MessageDialog>("confirma a exclusão do recebimento", [&](MessageDialog& d) {
+    EXPECT_EQ(Cashier::messageText(d), QStringLiteral("Confirma a exclusão do recebimento?"));
+    c.touch(Cashier::button(d, QStringLiteral("Sim")));
   });
-  c.on<NumericKeypadDialog>("toca 5, 0 e OK no teclado", [&](NumericKeypadDialog& d) {
-    c.touch(Cashier::button(d, QStringLiteral("5")));
-    c.touch(Cashier::button(d, QStringLiteral("0")));
-    EXPECT_EQ(d.entry().text(), QStringLiteral("50"));
-    c.touch(Cashier::button(d, QStringLiteral("OK")));
+  c.on<Form>("só o débito ficou: Gerar Cupom desabilitado; dinheiro de novo", [&](Form& f) {
+    EXPECT_EQ(f.cdsReceb.recordCount(), 1);
+    EXPECT_EQ(f.cdsReceb.asText(QStringLiteral("NMTIPORECE")), QStringLiteral("Cartão de Débito"));
+    EXPECT_EQ(f.lblTotRecebido->text(), QStringLiteral("20,00"));
+    EXPECT_EQ(f.lblValTroco->text(), QStringLiteral("0,00"));
+    EXPECT_FALSE(f.bldGravar->isEnabled());
+    c.touch(f.bldCodRece);
   });
-  c.on<Form>("adiciona o dinheiro", [&](Form& f) {
-    EXPECT_EQ(f.bldValorRece->text(), QStringLiteral("R$50,00"));
-    c.touch(f.bldAddRece);
-  });
+  payCash(QStringLiteral("2"));
   c.on<Form>("recebido com troco: Gerar Cupom", [&](Form& f) {
     EXPECT_EQ(f.lblTotRecebido->text(), QStringLiteral("70,00"));
     EXPECT_EQ(f.lblValTroco->text(), QStringLiteral("24,40"));
