@@ -16,6 +16,10 @@ shots=$(realpath -m "${1:-$root/build/e2e-shots}")
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DREGVENDA_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target test_e2e
 
+# With a sanitizer build: the X11 keyboard library reads bounded strings that are not
+# terminated, which the strict string check reports although the read stays in bounds.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}strict_string_checks=0"
+
 rm -rf "$shots"
 mkdir -p "$shots"
 # The screen of a small shop's till; the sales screen is 800 x 600 and is centred on it.

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace e2e {
 
@@ -106,9 +107,7 @@ void Cashier::tick() {
     schedule(kPollMs);
     return;
   }
-  Step step = std::move(steps_.front());
-  if (!step.accepts(top)) {
-    steps_.front() = std::move(step);
+  if (!steps_.front().accepts(top)) {
     if (qobject_cast<runtime::MessageDialog*>(top)) {
       fail(QStringLiteral("mensagem inesperada esperando \"%1\": %2").arg(steps_.front().what, messageText(*top)));
       return;
@@ -116,17 +115,18 @@ void Cashier::tick() {
     schedule(kPollMs);
     return;
   }
+  const Step step = std::move(steps_.front());
   steps_.pop_front();
   // Scheduled before acting: a touch that opens a dialog returns only when it closes, and the
   // steps inside that dialog must go on meanwhile.
   schedule(0);
   actLevels_.push_back(loopLevel());
-  playing_ = step.what;
+  const QString outer = std::exchange(playing_, step.what);
   step.act(top);
   actLevels_.pop_back();
   // A fatal check inside a step left it half done: the sale cannot go on from there.
   if (::testing::Test::HasFatalFailure() && !aborted_) fail(QStringLiteral("passo interrompido: ") + step.what);
-  playing_.clear();
+  playing_ = outer;
 }
 
 void Cashier::touch(QWidget* widget, QPoint at) {
