@@ -79,14 +79,14 @@ namespace {
 
 enum class Copy { Text, Number, DateTime };
 
-struct SaleColumn {
+struct Column {
   const char* field;
   Copy kind;
   bool onlyCompleted;  // written for a completed sale, left empty for a cancelled one
 };
 
 // The sale file's columns, each filled from the item list's field of the same name.
-constexpr SaleColumn kSaleColumns[] = {
+constexpr Column kSaleColumns[] = {
     {"CDPRODUTO", Copy::Text, false},       {"NMPRODUTO", Copy::Text, false},
     {"QTPRODVEND", Copy::Text, false},      {"QTPRODCOMVEN", Copy::Text, false},
     {"VRPRECCOMVEN", Copy::Number, false},  {"VRUNITVEND", Copy::Number, false},
@@ -107,12 +107,6 @@ constexpr SaleColumn kSaleColumns[] = {
     {"CDORDALIQIMPR", Copy::Text, true},
 };
 
-// The payment columns copied as they are; IDTIPOMOVIVE and the sale-context columns are
-// written separately.
-constexpr const char* kPaymentTextColumns[] = {"CDFILIAL",    "CDTIPORECE", "NMTIPORECE",
-                                               "IDTIPORECE",  "CDTIPOTROCO", "NRORDTROCO",
-                                               "DSIMPFISCAL"};
-
 void setTextOrNull(LocalTable& target, const QString& field, const QString& text) {
   if (text.isEmpty()) {
     target.setNull(field);
@@ -121,40 +115,79 @@ void setTextOrNull(LocalTable& target, const QString& field, const QString& text
   }
 }
 
-// A number travels through its general text form, as the host's files expect: at most 15
-// significant digits, the decimal comma, no grouping.
-QString textForm(const LocalTable& source, const QString& field) {
-  if (source.isNull(field)) return {};
-  switch (source.fieldByName(field).type) {
-    case FieldType::Number:
-    case FieldType::Bcd:
-      return fw::formatGeneral(source.asNumber(field));
-    default:
-      return source.asText(field);
+// A target column with what the copy needs to know of it, looked up once.
+struct Target {
+  QString name;
+  Copy kind;
+  bool onlyCompleted = false;
+  bool numeric = false;  // a number field that takes the text form back as a number
+  int width = 0;
+};
+
+template <std::size_t N>
+std::vector<Target> targets(const std::vector<FieldDef>& layout, const Column (&columns)[N]) {
+  std::vector<Target> result;
+  for (const auto& column : columns) {
+    Target t{QString::fromLatin1(column.field), column.kind, column.onlyCompleted};
+    for (const FieldDef& def : layout) {
+      if (def.name == t.name) {
+        t.numeric = def.type == FieldType::Number;
+        t.width = def.type == FieldType::Text ? def.width : 0;
+      }
+    }
+    result.push_back(std::move(t));
   }
+  return result;
 }
 
-void copyField(const LocalTable& source, LocalTable& target, const QString& field, Copy kind) {
-  switch (kind) {
+const std::vector<Target>& saleTargets() {
+  static const std::vector<Target> columns = targets(TfrmVendaArquivo::saleFileFields(), kSaleColumns);
+  return columns;
+}
+
+const std::vector<Target>& paymentTargets() {
+  // Copied as they are; IDTIPOMOVIVE and the sale-context columns are written apart.
+  static constexpr Column columns[] = {
+      {"CDFILIAL", Copy::Text, false},    {"CDTIPORECE", Copy::Text, false},  {"NMTIPORECE", Copy::Text, false},
+      {"IDTIPORECE", Copy::Text, false},  {"CDTIPOTROCO", Copy::Text, false}, {"NRORDTROCO", Copy::Text, false},
+      {"DSIMPFISCAL", Copy::Text, false}, {"VRMOVIVEND", Copy::Number, false}, {"DTHRINCMOV", Copy::DateTime, false},
+  };
+  static const std::vector<Target> result = targets(TfrmVendaArquivo::cashMovementFields(), columns);
+  return result;
+}
+
+// The copy kinds, as the host's field access gives them. A number travels through its
+// general text form (at most 15 significant digits, the decimal comma, no grouping), cut to
+// the target's width; an empty source leaves the target empty, or 0 for numbers and dates.
+void copyField(const LocalTable& source, LocalTable& target, const Target& column) {
+  const fw::Variant value = source.asVariant(column.name);
+  switch (column.kind) {
     case Copy::Text: {
-      const QString text = textForm(source, field);
-      const FieldDef& def = target.fieldByName(field);
+      const QString text =
+          value.kind() == fw::Variant::Kind::Number ? fw::formatGeneral(value.toNumber()) : value.toText();
       if (text.isEmpty()) {
-        target.setNull(field);
-      } else if (def.type == FieldType::Number) {
-        target.setNumber(field, fw::parseNumber(text));
+        target.setNull(column.name);
+      } else if (column.numeric) {
+        target.setNumber(column.name, fw::parseNumber(text));
       } else {
-        target.setText(field, def.width > 0 ? text.left(def.width) : text);
+        target.setText(column.name, column.width > 0 ? text.left(column.width) : text);
       }
       break;
     }
     case Copy::Number:
-      target.setNumber(field, source.asNumber(field));
+      target.setNumber(column.name, value.toNumber());
       break;
     case Copy::DateTime:
-      target.setDateTime(field, source.asDateTime(field));
+      target.setDateTime(column.name, value.toDateTime());
       break;
   }
+}
+
+const Target& paymentColumn(const char* field) {
+  for (const Target& t : paymentTargets()) {
+    if (t.name == QLatin1String(field)) return t;
+  }
+  throw fw::Error(QStringLiteral("Campo '%1' não encontrado.").arg(QLatin1String(field)));
 }
 
 // Branch, register and coupon number come from files and from the printer: none of them
@@ -201,9 +234,9 @@ bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
         cdsAddProduto.first();
         while (!cdsAddProduto.eof()) {
           cdsVendaArq.insert();
-          for (const SaleColumn& column : kSaleColumns) {
+          for (const Target& column : saleTargets()) {
             if (column.onlyCompleted && !completed) continue;
-            copyField(cdsAddProduto, cdsVendaArq, QLatin1String(column.field), column.kind);
+            copyField(cdsAddProduto, cdsVendaArq, column);
           }
           cdsVendaArq.post();
           cdsAddProduto.next();
@@ -224,12 +257,8 @@ bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
           cdsReceb.first();
           while (!cdsReceb.eof()) {
             cdsMovCaixaArq.insert();
-            for (const char* field : kPaymentTextColumns) {
-              copyField(cdsReceb, cdsMovCaixaArq, QLatin1String(field), Copy::Text);
-            }
-            copyField(cdsReceb, cdsMovCaixaArq, QStringLiteral("VRMOVIVEND"), Copy::Number);
+            for (const Target& column : paymentTargets()) copyField(cdsReceb, cdsMovCaixaArq, column);
             cdsMovCaixaArq.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("E"));
-            copyField(cdsReceb, cdsMovCaixaArq, QStringLiteral("DTHRINCMOV"), Copy::DateTime);
             writeSaleContext();
             cdsMovCaixaArq.post();
             cdsReceb.next();
@@ -240,16 +269,16 @@ bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
         if (total < doTotal) {
           // The copy above ended on the payment list's last row.
           cdsMovCaixaArq.insert();
-          copyField(cdsReceb, cdsMovCaixaArq, QStringLiteral("CDFILIAL"), Copy::Text);
+          copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("CDFILIAL"));
           cdsMovCaixaArq.setText(QStringLiteral("CDTIPORECE"), QStringLiteral("001"));
           cdsMovCaixaArq.setText(QStringLiteral("NMTIPORECE"), QStringLiteral("Dinheiro"));
           cdsMovCaixaArq.setText(QStringLiteral("IDTIPORECE"), QStringLiteral("4"));
           cdsMovCaixaArq.setText(QStringLiteral("CDTIPOTROCO"), QStringLiteral("001"));
-          copyField(cdsReceb, cdsMovCaixaArq, QStringLiteral("NRORDTROCO"), Copy::Text);
+          copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("NRORDTROCO"));
           cdsMovCaixaArq.setNull(QStringLiteral("DSIMPFISCAL"));
           cdsMovCaixaArq.setNumber(QStringLiteral("VRMOVIVEND"), std::abs(doTotal - total));
           cdsMovCaixaArq.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("S"));
-          copyField(cdsReceb, cdsMovCaixaArq, QStringLiteral("DTHRINCMOV"), Copy::DateTime);
+          copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("DTHRINCMOV"));
           writeSaleContext();
           cdsMovCaixaArq.post();
         }
