@@ -1,6 +1,10 @@
 // The in-memory data packet: field descriptors, their decoding details, and records kept
 // encoded. Every record placed in `records` has been measured against its bytes, so the
 // value walkers below never read past a record's end.
+//
+// No host file we have holds decimal (BCD) values, UTF-16 texts, unsigned or 8-byte
+// integers; their handling below follows the published layout and is checked by round
+// trip only. A UTF-16 text's length prefix is taken to count bytes.
 #include "framework/packet/DataPacket.h"
 
 #include "framework/data/Error.h"

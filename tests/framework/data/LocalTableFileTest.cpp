@@ -140,6 +140,19 @@ TEST(LocalTableFile, UnchangedFileSavesByteForByteAndTextsKeepAccents) {
   EXPECT_TRUE(readWholeFile(path).contains("P\xE3o de queijo n\xBA"));
 }
 
+TEST(LocalTableFile, WideTextFieldKeepsLongTexts) {
+  LocalTable t;
+  t.declareFields({FieldDef::text("DSMESSAGEBUT", 300)});
+  t.createDataSet();
+  t.append();
+  t.setText("DSMESSAGEBUT", QString(320, QLatin1Char('m')));
+  t.post();
+  LocalTable back;
+  back.setData(t.data());
+  EXPECT_EQ(back.asText("DSMESSAGEBUT"), QString(300, QLatin1Char('m')));
+  EXPECT_EQ(back.fields()[0].width, 300);
+}
+
 TEST(LocalTableFile, XmlFileRoundTrip) {
   QTemporaryDir dir;
   const QString path = writeTable(dir, "a.cds", catalogFields(), 3);
