@@ -48,7 +48,9 @@ std::vector<fw::FieldDef> TfrmVendaArquivo::itemListFields() {
     return FieldDef::text(QString::fromLatin1(name), width);
   };
   const auto number = [](const char* name) { return FieldDef::number(QString::fromLatin1(name)); };
-  const auto dateTime = [](const char* name) { return FieldDef::dateTime(QString::fromLatin1(name)); };
+  const auto dateTime = [](const char* name) {
+    return FieldDef::dateTime(QString::fromLatin1(name));
+  };
   return {
       text("NMCONSVEND", 50),       text("NMPRODUTO", 50),      text("CDCAIXA", 3),
       text("CDFILIAL", 4),          text("NRSEQVENDA", 10),     text("NRSEQUITVENDA", 10),
@@ -138,11 +140,12 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
 
   const QString code = bldCodigo->text();
   const double quantity = fw::parseNumber(bldQuant->text());
-  // The product's tax percentage goes through its text form, as the sale file expects;
-  // a product without one leaves the field empty.
-  const QString taxText = cdsProdutos.isNull(QStringLiteral("VRPEALIMPFIS"))
+  // The tax percentage is stored as its general text form reads back (15 significant
+  // digits); a product without one leaves the field empty.
+  const QString taxField = QStringLiteral("VRPEALIMPFIS");
+  const QString taxText = cdsProdutos.isNull(taxField)
                               ? QString()
-                              : fw::formatGeneral(cdsProdutos.asNumber(QStringLiteral("VRPEALIMPFIS")));
+                              : fw::formatGeneral(cdsProdutos.asNumber(taxField));
 
   fw::LocalTable& list = cdsAddProduto;
   list.insert();

@@ -109,9 +109,10 @@ void TfrmVendaArquivo::ValidaProd(const QString& code) {
       }
       clearTaxFilter(cdsAliquota);
       stCdAliquota = cdsAliqImpFis.asText(QStringLiteral("CDALIQIMPFIS"));
-      stVrAliquota = cdsAliqImpFis.isNull(QStringLiteral("VRALIQIMPFIS"))
+      const QString rateField = QStringLiteral("VRALIQIMPFIS");
+      stVrAliquota = cdsAliqImpFis.isNull(rateField)
                          ? QString()
-                         : fw::formatGeneral(cdsAliqImpFis.asNumber(QStringLiteral("VRALIQIMPFIS")));
+                         : fw::formatGeneral(cdsAliqImpFis.asNumber(rateField));
     } else {
       clearTaxFilter(cdsAliquota);
       stCdAliquota.clear();

@@ -1,13 +1,13 @@
 // A whole sale on the demo data, touch by touch: three items, one cancelled, two payments,
 // one removed again.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "framework/text/NumberText.h"
 #include "module/outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/support/FormFixture.h"
-
-#include "framework/text/NumberText.h"
-
-#include <QTest>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -76,7 +76,10 @@ TEST(DemoSale, ItemsPaymentsAndTheFinishButton) {
   EXPECT_TRUE(form.bldGravar->isEnabled());
   EXPECT_EQ(form.cdsReceb.recordCount(), 2);
 
-  touch(form.bldCancelaRece);  // the second payment is the current row
+  touch(form.bldRolarBaixo);
+  EXPECT_EQ(form.cdsReceb.asNumber("VRMOVIVEND"), 10.0);
+  touch(form.bldRolarCima);
+  touch(form.bldCancelaRece);       // the second payment, the first row
   EXPECT_DOUBLE_EQ(doTotal, 10.0);  // kept by adding and subtracting, never recounted
   EXPECT_EQ(form.lblTotRecebido->text(), "10,00");
   EXPECT_EQ(form.lblValTroco->text(), "0,00");

@@ -1,0 +1,275 @@
+// Choosing products, adding them on the printer, cancelling and moving in the item list.
+#include "module/items/SaleScreenTest.h"
+
+namespace saletest {
+namespace {
+
+using Items = SaleScreenTest;
+
+void expectNoProduct(TfrmVendaArquivo& f) {
+  EXPECT_EQ(f.bldCodigo->text(), "");
+  EXPECT_EQ(f.lblProd->text(), "<-- Selecionar produto");
+  EXPECT_EQ(f.bldPrecoUn->text(), "");
+  EXPECT_EQ(f.bldQuant->text(), "");
+}
+
+TEST_F(Items, SearchWholeCatalogAndLookupOrder) {
+  form->cdsProdutos.setFilter("CDPRODUTO = '2'");
+  form->cdsProdutos.setFiltered(true);
+  form->bldQuant->setText("2,5");  // typed before the product: stays
+  form->bldCodigoClick(form->bldCodigo);
+  expectArgs(dialogs[0].args, {"cdsProdutos", 0, 0, 0, 0, 0, 0, 0, 9});
+  EXPECT_EQ(stCodProduto, "1");
+  EXPECT_EQ(form->lblProd->text(), "Arroz - KG");
+  EXPECT_EQ(form->bldPrecoUn->text(), "R$10,00");
+  EXPECT_EQ(stQuant, "2,5");
+  EXPECT_EQ(stCdAliquota + "/" + stVrAliquota, "01/18");
+
+  searchAnswer = false;  // cancelled: the prepared product stays
+  form->bldCodigoClick(form->bldCodigo);
+  EXPECT_EQ(form->bldCodigo->text(), "A100");
+
+  // An internal code wins over another product's display code; then barcode, further code.
+  addProduct({"B200", "Z1", "Mesmo código", 3.0, "UN", "", "", "", "", Variant()});
+  for (const char* code : {"B200", "7891000100103", "INT1"}) addTaxRow(code, 18, "T");
+  const std::vector<std::pair<QString, QString>> lookups{
+      {"B200", "Z1"}, {"7891000100103", "A100"}, {"INT1", "A100"}};
+  for (const auto& [code, shown] : lookups) {
+    form->ValidaProd(code);
+    EXPECT_EQ(form->bldCodigo->text(), shown) << code.toStdString();
+  }
+  EXPECT_TRUE(messages.empty());
+  for (const char* bad : {"a100", ""}) {  // case matters; "" never matches an empty barcode
+    form->ValidaProd(bad);
+    EXPECT_EQ(lastMessage(), "Código do produto inválido.");
+    expectNoProduct(*form);
+  }
+}
+
+// The tax refusals clear the entry too: the catalog already stands on the refused product.
+TEST_F(Items, RefusalsClearTheEntry) {
+  const std::vector<std::pair<QString, QString>> cases{
+      {"3", "Operação bloqueada! Produto com preço zerado ou sem preço parametrizado."},
+      {"4", "Operação bloqueada! Produto com mais de um imposto cadastrado."},
+      {"5", "Operação bloqueada! Produto sem imposto cadastrado."},
+      {"7", "Operação bloqueada! A alíquota do produto não está cadastrada na impressora fiscal."}};
+  for (const auto& [code, text] : cases) {
+    form->ValidaProd("2");
+    form->ValidaProd(code);
+    EXPECT_EQ(lastMessage(), text);
+    expectArgs(messages.back().args, {"", "N", "N", 3, "", "001", 0, true});
+    expectNoProduct(*form);
+    EXPECT_FALSE(form->cdsAliquota.filtered());
+    EXPECT_EQ(stCdAliquota + stQuant, "011");
+  }
+  form->cdsAliquota.close();  // a failure inside the check is shown, not thrown
+  form->ValidaProd("1");
+  EXPECT_EQ(messages.size(), 5u);
+}
+
+TEST_F(Items, PrinterRateLookup) {
+  form->ValidaProd("6");  // lower-case kind finds the upper-case rate
+  EXPECT_EQ(stCdAliquota + "/" + stVrAliquota, "02/7");
+  form->ValidaProd("O'B");  // the quote cannot widen the filter to "O"'s two rows
+  EXPECT_EQ(stCdAliquota + "/" + stVrAliquota, "04/12,5");
+  EXPECT_TRUE(messages.empty());
+
+  form->cdsAliqImpFis.setRecNo(3);
+  for (int setting = 0; setting < 6; ++setting) {  // no lookup: product 7 shows
+    boUtilizaImpFis = setting != 0;
+    Rev_IdTipoImpFis = std::vector<int>{1, 16, 21, 26, 30, 1}[static_cast<std::size_t>(setting)];
+    stIdTipoCaixa = setting == 5 ? "C" : "";
+    form->ValidaProd("7");
+    EXPECT_EQ(form->bldCodigo->text() + stCdAliquota + stVrAliquota, "G700") << setting;
+  }
+  EXPECT_EQ(form->cdsAliqImpFis.recNo(), 3);
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Items, QuantityKeypad) {
+  keypadText = "3,5";
+  form->bldQuantClick(form->bldQuant);
+  expectArgs(dialogs[0].args, {"", "Venda de Produto", "Informe a quantidade a ser vendida",
+                               "Quantidade deve ser informada.", 20, 0, 0, 0, 0, 0});
+  EXPECT_EQ(form->bldQuant->text() + "|" + stQuant, "3,5|3,5");
+  keypadAnswer = false;
+  form->bldQuantClick(form->bldQuant);
+  EXPECT_EQ(form->bldQuant->text() + "|" + stQuant, "1|1");
+}
+
+TEST_F(Items, FirstItemOpensTheCouponWithEveryArgument) {
+  addItem("1", "2,5");
+  ASSERT_EQ(printer.size(), 2u);
+  expectArgs(printer[0].args, {"001", 0, "", "", "", "", "", "", "", "", "", "", "", "", false});
+  expectArgs(printer[1].args, {"001", "", "D", "7891000100103", "0100100#10063021#Arroz", "01", "T",
+                               "KG", "", "18", "", 0, 2.5, 10.0, 0.0, 0.0, false});
+  EXPECT_TRUE(dialogs.empty());
+  EXPECT_TRUE(boCupomAberto);
+  EXPECT_EQ(stCupomVen, "000123");
+  fw::LocalTable& row = form->cdsAddProduto;
+  expectRow(row, {{"NMPRODUTO", "Arroz"},
+                  {"CDCAIXA", "002"},
+                  {"CDFILIAL", "0001"},
+                  {"NRSEQUITVENDA", "001"},
+                  {"CDCLIENTE", "CLI1"},
+                  {"CDEMPRESA", "01"},
+                  {"DTENTRVENDA", Variant::dateTime(45000)},
+                  {"IDSITUVENDA", "O"},
+                  {"VRDESCVENDA", 0.0},
+                  {"CDFILIALTUR", "0001"},
+                  {"CDCAIXATUR", "002"},
+                  {"DTABERTUR", Variant::dateTime(45000.25)},
+                  {"NRCUPOMFIS", "000123"},
+                  {"CDOPERADOR", "OPER"},
+                  {"CDLOJA", "LJ01"},
+                  {"IDTIPOVENDA", "D"},
+                  {"TXOBSVENDA", Variant()},
+                  {"IDVENDEBCONS", "N"},
+                  {"IDCANCMANUAL", "N"},
+                  {"QTPRODVEND", 2.5},
+                  {"VRTOTVEND", 25.0},
+                  {"VRUNITVEND", 10.0},
+                  {"CDPRODUTO", "A100"},
+                  {"VRUNITVENDCL", 0.0},
+                  {"CDPRODPROMOCAO", "A100"},
+                  {"VRPEALIMPFIS", 18.0},
+                  {"QTPRODCOMVEN", 2.5},
+                  {"VRPRECCOMVEN", 10.0},
+                  {"NRCONTCUPOMFISC", "000045"},
+                  {"CDORDALIQIMPR", "01"},
+                  {"VRREPIQUEVENDA", 0.0},
+                  {"NRSEQ", "001"},
+                  {"IDPRODIMPFIS", "S"},
+                  {"NMCONSVEND", Variant()},
+                  {"VRDESITVEND", Variant()}});
+  EXPECT_GE(row.asDateTime("DTFECHAVENDA"), row.asDateTime("DTVENDA"));
+  EXPECT_EQ(row.displayText("VRTOTVEND"), "R$25,00");
+  EXPECT_EQ(form->lblTotal->text() + "|" + form->lblValTroco->text(), "25,00|0,00");
+  EXPECT_FALSE(form->bldGravar->isEnabled());
+  expectNoProduct(*form);
+  EXPECT_EQ(TfrmVendaArquivo::itemListFields().size(), 69u);
+}
+
+TEST_F(Items, LaterItemsAndCustomerData) {
+  addItem("1");
+  addItem("2", "2");  // no barcode: display code; no CEST or NCM: the name alone
+  expectArgs(printer[2].args, {"001", "", "D", "B200", "Feijão", "01", "T", "UN", "", "18", "", 0,
+                               2.0, 2.5, 0.0, 0.0, false});
+  EXPECT_EQ(form->cdsAddProduto.asText("NRCONTCUPOMFISC"), "");
+  EXPECT_TRUE(form->cdsAddProduto.isNull("VRPEALIMPFIS"));
+  EXPECT_EQ(form->lblTotal->text(), "15,00");
+
+  boCupomAberto = false;
+  stSolicitaCPF = "S";
+  addItem("2");
+  expectArgs(dialogs[0].args, {"", "", "", "", "", "", "001", "S", 10});
+  expectArgs(printer[3].args, {"001", 0, "Cliente", "12345678909", "Rua A, 1", "000123", "", "", "",
+                               "", "", "", "", "", false});
+}
+
+TEST_F(Items, AdditionRefusals) {
+  form->bldAddProdClick(nullptr);
+  EXPECT_EQ(lastMessage(), "Operação bloqueada! Nenhum produto foi selecionado.");
+  openAnswer = false;  // no coupon: silently nothing, the next touch tries again
+  form->ValidaProd("1");
+  form->bldAddProdClick(nullptr);
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_FALSE(boCupomAberto || form->cdsAddProduto.active());
+  EXPECT_EQ(form->bldCodigo->text(), "A100");
+  openAnswer = true;
+  itemAnswer = false;  // item refused: message, no row, button off, coupon stays open
+  form->bldAddProdClick(nullptr);
+  EXPECT_EQ(lastMessage(), "Último item será cancelado e deverá ser registrado novamente.");
+  EXPECT_FALSE(form->bldAddProd->isEnabled());
+  EXPECT_TRUE(boCupomAberto && form->cdsAddProduto.isEmpty());
+  expectNoProduct(*form);
+
+  itemAnswer = true;
+  form->ValidaProd("1");
+  form->bldQuant->setText("abc");
+  stQuant = "abc";
+  form->runHandler([this] { form->bldAddProdClick(nullptr); });  // as a touch runs it
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains("abc"));
+  EXPECT_TRUE(form->cdsAddProduto.isEmpty());
+}
+
+// After moving up the list the next number still follows the highest one, so cancelling
+// either item sends the printer a number only that item has.
+TEST_F(Items, NumbersNeverRepeatTotalsKeepTheirGrouping) {
+  addItem("1");
+  addItem("2");
+  addItem("2");
+  form->bldAbaixoClick(nullptr);
+  form->bldAbaixoClick(nullptr);
+  form->bldAbaixoClick(nullptr);  // on 001, the last row
+  addItem("1");
+  EXPECT_EQ(column(form->cdsAddProduto, "NRSEQUITVENDA"),
+            QStringList({"003", "002", "004", "001"}));
+  EXPECT_EQ(form->cdsAddProduto.asText("NRSEQ"), "004");
+
+  form->lblTotal->setText("999,00");
+  doTotal = 1010;
+  addItem("2", "0,8");
+  EXPECT_EQ(form->lblTotal->text(), "1.001,00");
+  EXPECT_EQ(form->lblValTroco->text(), "9,00");
+  EXPECT_TRUE(form->bldGravar->isEnabled());
+  addItem("1");
+  EXPECT_EQ(form->lblTotal->text(), "1.011,00");
+  EXPECT_EQ(form->lblValTroco->text(), "0,00");
+  EXPECT_FALSE(form->bldGravar->isEnabled());
+
+  form->cdsAddProduto.emptyDataSet();  // the screen reset
+  form->lblTotal->clear();
+  addItem("2");
+  EXPECT_EQ(column(form->cdsAddProduto, "NRSEQ"), QStringList({"001"}));
+  EXPECT_EQ(form->lblTotal->text(), "2,50");
+}
+
+TEST_F(Items, CancellingTheSelectedItem) {
+  form->bldCancelClick(nullptr);                               // list not open: nothing
+  form->runHandler([this] { form->bldAcimaClick(nullptr); });  // moving it: the error report
+  EXPECT_EQ(errors.size(), 1);
+  EXPECT_TRUE(messages.empty());
+  addItem("1");
+  addItem("2", "2");
+  addItem("1", "3");  // 003 30,00 / 002 5,00 / 001 10,00
+  printer.clear();
+  form->bldAbaixoClick(nullptr);
+  confirmAnswer = false;
+  form->bldCancelClick(nullptr);
+  EXPECT_TRUE(printer.empty());
+  confirmAnswer = true;
+  form->bldCancelClick(nullptr);
+  expectArgs(messages.back().args, {"", "N", "S", 0, "", "001", 0, true});
+  EXPECT_EQ(lastMessage(), "Confirma o cancelamento do item?");
+  expectArgs(printer[0].args, {"001", "002", 0, 0, "m", "0", "0", "0", 0, 0, 0, 0, 0});
+  EXPECT_EQ(form->lblTotal->text(), "40,00");
+  EXPECT_EQ(column(form->cdsAddProduto, "IDPRODIMPFIS"), QStringList({"S", "C", "S"}));
+  EXPECT_EQ(form->cdsAddProduto.displayText("IDPRODIMPFIS"), "Cancelado");
+  form->bldCancelClick(nullptr);  // already cancelled: no question, no call
+  EXPECT_EQ(printer.size(), 1u);
+
+  cancelAnswer = false;  // refused: row and total stay, the finish rule still runs
+  doTotal = 100;
+  form->bldAcimaClick(nullptr);
+  form->bldCancelClick(nullptr);
+  EXPECT_EQ(form->cdsAddProduto.asText("IDPRODIMPFIS") + form->lblTotal->text(), "S40,00");
+  EXPECT_EQ(form->lblValTroco->text(), "60,00");
+  EXPECT_TRUE(form->bldGravar->isEnabled());
+
+  cancelAnswer = true;
+  doTotal = 0;
+  for (int row : {1, 3}) {
+    form->cdsAddProduto.setRecNo(row);
+    form->bldCancelClick(nullptr);
+  }
+  EXPECT_EQ(form->lblTotal->text(), "0,00");
+  EXPECT_FALSE(form->bldGravar->isEnabled());
+  EXPECT_TRUE(boCupomAberto);
+  EXPECT_EQ(form->cdsAddProdutoIDPRODIMPFISGetText("S", true), "Impresso");
+  EXPECT_EQ(form->cdsAddProdutoIDPRODIMPFISGetText("", true), "");
+}
+
+}  // namespace
+}  // namespace saletest
