@@ -4,6 +4,7 @@
 #include "module/shell/SaleContext.h"
 
 #include <QDir>
+#include <QFile>
 
 using fw::Variant;
 
@@ -163,4 +164,15 @@ double TableFile::number(int row, const char* field) const {
 
 bool TableFile::isNull(int row, const char* field) const {
   return table->valueAt(row, table->fieldIndex(QLatin1String(field))).isNull();
+}
+
+QString TableFile::row(int row) const {
+  QStringList texts;
+  for (int i = 0; i < int(table->fields().size()); ++i) texts << table->textAt(row, i);
+  return texts.join(QLatin1Char('|'));
+}
+
+QByteArray fileBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }

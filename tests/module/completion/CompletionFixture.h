@@ -78,5 +78,8 @@ struct TableFile {
   QString text(int row, const char* field) const;
   double number(int row, const char* field) const;
   bool isNull(int row, const char* field) const;
+  QString row(int row) const;  // every field's text, "|" between them
   std::unique_ptr<fw::LocalTable> table;
 };
+
+QByteArray fileBytes(const QString& path);  // empty when unreadable

@@ -9,11 +9,6 @@ using fw::Variant;
 
 namespace {
 
-QByteArray bytesOf(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 const QString kRefused = QStringLiteral("Cancelamento não permitido. O último cupom fiscal já foi cancelado.");
 
 class CouponCancellationTest : public CompletionTest {
@@ -84,7 +79,7 @@ TEST_F(CouponCancellationTest, LastClosedCouponIsMarkedInItsStoredFile) {
   ringUpSale();
   ASSERT_TRUE(form->GeraArquivo(QStringLiteral("O")));
   form->LimpaRegistro();
-  const QByteArray cash = bytesOf(cashFile());
+  const QByteArray cash = fileBytes(cashFile());
   form->lblTotal->setText(QStringLiteral("5,00"));  // shows whether the screen is cleared
 
   form->bldCancelaClick(form->bldCancela);
@@ -93,7 +88,7 @@ TEST_F(CouponCancellationTest, LastClosedCouponIsMarkedInItsStoredFile) {
   TableFile sale(saleFile());
   ASSERT_EQ(sale.rows(), 3);
   for (int row = 0; row < 3; ++row) EXPECT_EQ(sale.text(row, "IDSITUVENDA"), QStringLiteral("C"));
-  EXPECT_EQ(bytesOf(cashFile()), cash);
+  EXPECT_EQ(fileBytes(cashFile()), cash);
   EXPECT_EQ(form->lblTotal->text(), QString());
 
   // The second touch asks the printer again about the same coupon.

@@ -12,11 +12,6 @@ using fw::Variant;
 
 namespace {
 
-QByteArray bytesOf(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 class SaleCompletionTest : public CompletionTest {
  protected:
   void SetUp() override {
@@ -185,6 +180,7 @@ TEST_F(SaleCompletionTest, ClosedCouponIsWrittenOnceTheMissingFolderExists) {
   ASSERT_TRUE(QDir(outputDir()).removeRecursively());
   form->bldGravarClick(form->bldGravar);
   expectFilesOwed();
+  EXPECT_FALSE(QDir(outputDir()).exists());
 
   ASSERT_TRUE(QDir().mkpath(outputDir()));
   expectRetryWritesFiles(1);
@@ -209,7 +205,7 @@ TEST_F(SaleCompletionTest, DiskFullDuringASaveKeepsTheEarlierFileWhole) {
   form->bldGravarClick(form->bldGravar);
   ASSERT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
   const QStringList earlierFiles = outputFiles();
-  const QByteArray earlierSale = bytesOf(saleFile());
+  const QByteArray earlierSale = fileBytes(saleFile());
   ASSERT_EQ(earlierFiles.size(), 2);
 
   // The next sale gets the same coupon number and is too big for what is left.
@@ -217,7 +213,7 @@ TEST_F(SaleCompletionTest, DiskFullDuringASaveKeepsTheEarlierFileWhole) {
   form->bldGravarClick(form->bldGravar);
   expectFilesOwed();
   EXPECT_EQ(outputFiles(), earlierFiles);
-  EXPECT_EQ(bytesOf(saleFile()), earlierSale);
+  EXPECT_EQ(fileBytes(saleFile()), earlierSale);
 
   disk.grow();
   expectRetryWritesFiles(2);
