@@ -369,10 +369,12 @@ PrinterAnswer VirtualPrinter::closeCoupon(const CouponClosing& closing) {
          closing.observation.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
       if (!text.trimmed().isEmpty()) tape.line(text.trimmed());
     }
-    tape.line(QStringLiteral("Trib aprox R$: %1 Federal, %2 Estadual, %3 Municipal")
-                  .arg(fw::formatAmount(closing.federalTax, tapeFormat()),
-                       fw::formatAmount(closing.stateTax, tapeFormat()),
-                       fw::formatAmount(closing.municipalTax, tapeFormat())));
+    // One part per line, so no amount is ever torn from its name by the 48 columns.
+    tape.line(QStringLiteral("Trib aprox R$ (Lei 12.741/2012):"));
+    tape.leftRight(QStringLiteral("  Federal"), fw::formatAmount(closing.federalTax, tapeFormat()));
+    tape.leftRight(QStringLiteral("  Estadual"), fw::formatAmount(closing.stateTax, tapeFormat()));
+    tape.leftRight(QStringLiteral("  Municipal"),
+                   fw::formatAmount(closing.municipalTax, tapeFormat()));
     tape.rule();
     const QString operatorText =
         (closing.operatorCode.trimmed() + QLatin1Char(' ') + closing.operatorName.trimmed())
