@@ -92,7 +92,10 @@ void DBGrid::applyDefaultColors(const QColor& fixedArea) {
 }
 
 void DBGrid::applyHeaderStyle() {
-  const QColor fixed = fixedArea_.isValid() ? fixedArea_ : titleBackground_;
+  // The title row right of the last column belongs to the cell area, as in the host's
+  // grids: it is painted in the cells' colour, not the fixed colour (which only the
+  // titles and a row indicator would show; these grids have none).
+  const QColor fixed = palette().color(QPalette::Base);
   horizontalHeader()->setStyleSheet(
       QStringLiteral("QHeaderView { background-color: %1; border: none; }"
                      "QHeaderView::section { background-color: %2; color: %3; border: none;"

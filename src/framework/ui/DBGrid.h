@@ -43,7 +43,7 @@ class DBGrid : public QTableView {
   LocalTableModel* model_;
   QColor titleBackground_{0xCC, 0x5B, 0x2C};
   QColor titleText_{Qt::white};
-  QColor fixedArea_;  // beside the last title; the titles' colour until set
+  QColor fixedArea_;  // the fixed cells' colour (no indicator column is shown)
 };
 
 }  // namespace fw
