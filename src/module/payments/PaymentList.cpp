@@ -41,7 +41,8 @@ std::vector<fw::FieldDef> TfrmVendaArquivo::paymentListFields() {
       hidden("DSIMPFISCAL", 50),
       FieldDef::dateTime(QStringLiteral("DTHRINCMOV")),
       shown("IDTIPOMOVIVE", 1),
-      FieldDef::number(QStringLiteral("VRMOVIVEND")),
+      // Shown as money in the payment grid, like the item grid's amounts ("R$50,00", not "50").
+      FieldDef::number(QStringLiteral("VRMOVIVEND"), {}, true, true),
       FieldDef::number(QStringLiteral("VRMOVIVEOUT")),
       FieldDef::number(QStringLiteral("VRCOTINDOUT")),
       shown("CDCLIENTE", 21),
