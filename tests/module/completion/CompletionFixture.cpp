@@ -71,7 +71,7 @@ QStringList CompletionTest::outputFiles() const {
   return QDir(outputDir()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
-void CompletionTest::addItem(const ItemSpec& item) {
+void CompletionTest::addItem(const NewItem& item) {
   fw::LocalTable& list = form->cdsAddProduto;
   QString number = QStringLiteral("001");
   if (!list.active()) {
@@ -122,7 +122,7 @@ void CompletionTest::addItem(const ItemSpec& item) {
   list.post();
 }
 
-void CompletionTest::addPayment(const PaymentSpec& payment) {
+void CompletionTest::addPayment(const NewPayment& payment) {
   fw::LocalTable& list = form->cdsReceb;
   if (!list.active()) {
     list.createDataSet();

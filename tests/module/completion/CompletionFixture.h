@@ -17,7 +17,7 @@
 // GCC counts a member left to its default initializer in a designated initializer as missing.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
-struct ItemSpec {
+struct NewItem {
   QString code = QStringLiteral("7");
   QString name = QStringLiteral("Refrigerante lata");
   double quantity = 1;
@@ -28,7 +28,7 @@ struct ItemSpec {
   QString note = QStringLiteral("[ARQ_VEN]");  // TXOBSVENDA
 };
 
-struct PaymentSpec {
+struct NewPayment {
   QString type = QStringLiteral("001");
   QString name = QStringLiteral("Dinheiro");
   double amount = 0;
@@ -48,9 +48,9 @@ class CompletionTest : public ::testing::Test {
   QStringList outputFiles() const;  // names in the output folder
 
   // Inserts before the current row, as adding an item does.
-  void addItem(const ItemSpec& item);
+  void addItem(const NewItem& item);
   // Moves one row forward, then inserts, as adding a payment does; adds to doTotal.
-  void addPayment(const PaymentSpec& payment);
+  void addPayment(const NewPayment& payment);
   void setSaleTotal(double total);
 
   std::unique_ptr<testsupport::FormFixture> screen;
