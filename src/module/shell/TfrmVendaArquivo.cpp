@@ -346,6 +346,12 @@ void TfrmVendaArquivo::connectHandlers() {
   on(bldCancela, &TfrmVendaArquivo::bldCancelaClick);
   // bldPrecoUn only displays the price: it runs nothing.
 
+  // A grid touch the table refused reaches the same general error report as a handler's.
+  for (fw::DBGrid* grid : {dbgProd, dbgRece}) {
+    connect(grid, &fw::DBGrid::touchFailed, this,
+            [this](const QString& message) { runHandler([&message] { throw fw::Error(message); }); });
+  }
+
   adcTesteConexao.beforeConnect = [this](runtime::TADOConnection& c) { adcTesteConexaoBeforeConnect(c); };
   adcTesteConexao.afterConnect = [this](runtime::TADOConnection& c) { adcTesteConexaoAfterConnect(c); };
   // The runtime library must not keep using a connection the form is about to release.
