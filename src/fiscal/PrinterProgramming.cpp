@@ -1,5 +1,7 @@
 #include "fiscal/PrinterProgramming.h"
 
+#include "runtime/Runtime.h"
+
 #include "framework/data/Error.h"
 #include "framework/data/LocalTable.h"
 
@@ -26,21 +28,7 @@ const TaxRate* PrinterProgramming::findRate(const QString& code) const {
 }
 
 QString PrinterProgramming::resolve(const QString& directory, const QString& relative) {
-  QString path = directory;
-  for (const QString& name : relative.split(QRegularExpression(QStringLiteral("[/\\\\]")),
-                                            Qt::SkipEmptyParts)) {
-    QString found = name;
-    const QDir dir(path);
-    for (const QString& entry : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
-      if (entry == name) {
-        found = entry;
-        break;
-      }
-      if (entry.compare(name, Qt::CaseInsensitive) == 0 && found == name) found = entry;
-    }
-    path = dir.filePath(found);
-  }
-  return path;
+  return runtime::resolvePath(directory + QLatin1Char('/') + relative);
 }
 
 std::vector<TaxRate> PrinterProgramming::loadRates(const QString& path) {

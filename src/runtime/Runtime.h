@@ -19,6 +19,11 @@ void install();
 // directory of the running program. No trailing separator.
 QString dataDirectory();
 
+// A path written the host's way ("\"-separated, any letter case) as it is on this disk:
+// every "\" becomes "/", and each component that exists is found without regard to case
+// (the exact spelling first); from the first missing component on, the spelling is kept.
+QString resolvePath(const QString& path);
+
 // Whether a person is there to answer dialogs. Off (the host's --screenshot mode, tools):
 // Mensagem writes "[mensagem] <text>" to stderr, and a confirmation is answered "no".
 void setInteractive(bool on);
