@@ -10,19 +10,6 @@
 #include <cmath>
 #include <exception>
 
-namespace {
-
-// "Gerar Cupom" only while the payments, to the cent, cover a positive sale total.
-void applyCompletionRule(fw::TBlendedBitBtn* button, double saleTotal, double received) {
-  if (outside::Trunc2(saleTotal) > outside::Trunc2(received)) {
-    button->setEnabled(false);
-  } else {
-    button->setEnabled(saleTotal > 0);
-  }
-}
-
-}  // namespace
-
 std::vector<fw::FieldDef> TfrmVendaArquivo::paymentListFields() {
   using fw::FieldDef;
   const auto shown = [](const char* name, int width) {
@@ -114,7 +101,7 @@ void TfrmVendaArquivo::bldAddReceClick(QObject* /*sender*/) {
   if (outside::Trunc2(total) < outside::Trunc2(doTotal)) {
     lblValTroco->setText(fw::formatAmount(std::fabs(doTotal - total)));
   }
-  applyCompletionRule(bldGravar, total, doTotal);
+  applyFinishButton(total, doTotal);
 
   bldCodRece->setText(QString());
   bldValorRece->setText(QString());
@@ -136,7 +123,7 @@ void TfrmVendaArquivo::bldCancelaReceClick(QObject* /*sender*/) {
     if (total < doTotal) lblValTroco->setText(fw::formatAmount(std::fabs(doTotal - total)));
     if (total >= doTotal) lblValTroco->setText(fw::formatAmount(0.0));
     // As after an addition: a sale must not stay ready to close with less received than due.
-    applyCompletionRule(bldGravar, total, doTotal);
+    applyFinishButton(total, doTotal);
   } catch (const fw::Error& e) {
     showMessage(e.message());
   } catch (const std::exception& e) {

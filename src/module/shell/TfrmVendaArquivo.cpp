@@ -407,13 +407,17 @@ double TfrmVendaArquivo::saleTotal() const {
 
 void TfrmVendaArquivo::showSaleTotal(double total) { lblTotal->setText(fw::formatAmount(total)); }
 
+void TfrmVendaArquivo::applyFinishButton(double saleTotal, double received) {
+  if (outside::Trunc2(saleTotal) > outside::Trunc2(received))
+    bldGravar->setEnabled(false);
+  else
+    bldGravar->setEnabled(saleTotal > 0);
+}
+
 void TfrmVendaArquivo::applyFinishRule() {
   const double s = saleTotal();
   const double r = doTotal;
-  if (outside::Trunc2(s) > outside::Trunc2(r))
-    bldGravar->setEnabled(false);
-  else
-    bldGravar->setEnabled(s > 0);
+  applyFinishButton(s, r);
   if (outside::Trunc2(s) < outside::Trunc2(r) && s > 0) lblValTroco->setText(fw::formatAmount(std::abs(r - s)));
   if (s >= r) lblValTroco->setText(fw::formatAmount(0));
 }

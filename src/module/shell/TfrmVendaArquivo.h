@@ -63,6 +63,8 @@ class TfrmVendaArquivo : public QDialog {
   double saleTotal() const;        // the amount lblTotal shows (0 when empty)
   void showSaleTotal(double total);
   void applyFinishRule();          // "Gerar Cupom" and the change after a total changed
+  // "Gerar Cupom" enabled exactly when the payments cover a positive sale total (cut to cents).
+  void applyFinishButton(double saleTotal, double received);
   void showMessage(const QString& text);  // Mensagem, information shape
   bool confirm(const QString& text);      // Mensagem, confirmation shape
 
