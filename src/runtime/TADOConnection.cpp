@@ -116,6 +116,24 @@ void TADOConnection::open() {
   }
 }
 
+void TADOConnection::test() {
+  if (!connected_) fail(QStringLiteral("a conexão não está aberta."));
+  SQLHSTMT statement = SQL_NULL_HSTMT;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(dbc_), &statement))) {
+    const QString detail = diagnostics(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_));
+    fail(detail.isEmpty() ? QStringLiteral("a conexão não responde.") : detail);
+  }
+  if (connectionTimeout > 0) {
+    SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connectionTimeout)), 0);
+  }
+  const SQLRETURN rc = SQLExecDirectW(statement, const_cast<SQLWCHAR*>(wide(testQuery)), SQL_NTS);
+  QString detail;
+  if (!SQL_SUCCEEDED(rc)) detail = diagnostics(SQL_HANDLE_STMT, statement);
+  SQLFreeHandle(SQL_HANDLE_STMT, statement);
+  if (!SQL_SUCCEEDED(rc)) fail(detail.isEmpty() ? QStringLiteral("a conexão não responde.") : detail);
+}
+
 void TADOConnection::close() {
   if (!connected_ && dbc_ == nullptr && env_ == nullptr) return;
   struct Release {
