@@ -32,7 +32,9 @@ class TADOConnection {
   // Throws fw::Error with the driver's diagnostic on failure.
   void open();
   // Runs testQuery on the open connection, waiting at most connectionTimeout seconds for it;
-  // throws fw::Error when it is not open or the query fails (the server went away).
+  // throws fw::Error when it is not open or the query fails (the server went away). A query
+  // that outlives the time-out costs the connection: it is released (beforeDisconnect runs)
+  // and the object is closed; otherwise releasing a failed connection is the caller's call.
   void test();
   QString testQuery = QStringLiteral("SELECT 1");
   void close();
