@@ -23,7 +23,8 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}strict_string_checks=0"
 rm -rf "$shots"
 mkdir -p "$shots"
 # The screen of a small shop's till; the sales screen is 800 x 600 and is centred on it.
+# Its locale too: the C library then writes and reads decimal commas.
 xvfb-run -a -s "-screen 0 1024x768x24" \
-  env QT_QPA_PLATFORM=xcb REGVENDA_E2E_SHOTS="$shots" "$build/bin/test_e2e" "$@"
+  env QT_QPA_PLATFORM=xcb LANG=pt_BR.UTF-8 LC_ALL=pt_BR.UTF-8 REGVENDA_E2E_SHOTS="$shots" "$build/bin/test_e2e" "$@"
 echo "Screenshots: $shots"
 find "$shots" -name '*.png' | sort

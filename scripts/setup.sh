@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the screen and the tests need, when missing.
-# Runs apt-get through sudo when not root. Safe to run again: it does nothing when all is there.
+# Also generates the pt_BR.UTF-8 locale. Runs apt-get and locale-gen through sudo when not
+# root. Safe to run again: it does nothing when all is there.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   unixodbc-dev odbc-postgresql postgresql
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation
+  locales
 )
 
 missing=()
@@ -17,13 +19,22 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  echo "setup: all packages present"
-  exit 0
-fi
-
-echo "setup: installing ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all packages present"
+else
+  echo "setup: installing ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A till runs with LANG=pt_BR.UTF-8, and so do the tests: the locale must exist.
+if ! locale -a 2>/dev/null | grep -qix 'pt_BR\.utf-\?8'; then
+  echo "setup: generating the pt_BR.UTF-8 locale"
+  if ! grep -qx 'pt_BR.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'pt_BR.UTF-8 UTF-8' | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+  fi
+  "${sudo_cmd[@]}" locale-gen >/dev/null
+fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up, builds with AddressSanitizer and UndefinedBehaviorSanitizer, starts a
-# throw-away PostgreSQL server on loopback for the database tests, and runs the whole suite.
+# throw-away PostgreSQL server on loopback for the database tests, and runs the whole suite
+# under the Brazilian locale.
 # Then runs the binary-table fuzzer for a short while (REGVENDA_FUZZ_SECONDS, 60 by default).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,6 +21,8 @@ trap cleanup EXIT
 set -a; . "$pgdir/env"; set +a
 
 export QT_QPA_PLATFORM=offscreen
+# As a till runs: the C library then writes and reads decimal commas (setup.sh generates it).
+export LANG=pt_BR.UTF-8 LC_ALL=pt_BR.UTF-8
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

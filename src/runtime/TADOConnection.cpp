@@ -10,6 +10,11 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace runtime {
@@ -114,6 +119,93 @@ void TADOConnection::open() {
       throw;
     }
   }
+}
+
+namespace {
+
+// One run of the test query. The driver's query time-out is kept by the server, so a server
+// that stopped answering (hung, or its network gone silent) would hold the caller for as
+// long as TCP takes to give up: the query runs on a worker the caller waits for only up to
+// the time-out. A worker left behind owns the connection from then on and releases it when
+// the driver finally returns.
+struct TestRun {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  bool abandoned = false;
+  QString failure;  // empty when the query succeeded
+};
+
+QString runQuery(SQLHDBC dbc, const QString& query, int timeoutSeconds) {
+  SQLHSTMT statement = SQL_NULL_HSTMT;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &statement))) {
+    const QString detail = diagnostics(SQL_HANDLE_DBC, dbc);
+    return detail.isEmpty() ? QStringLiteral("a conexão não responde.") : detail;
+  }
+  if (timeoutSeconds > 0) {
+    SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeoutSeconds)), 0);
+  }
+  const SQLRETURN rc = SQLExecDirectW(statement, const_cast<SQLWCHAR*>(wide(query)), SQL_NTS);
+  QString detail;
+  if (!SQL_SUCCEEDED(rc)) {
+    detail = diagnostics(SQL_HANDLE_STMT, statement);
+    if (detail.isEmpty()) detail = QStringLiteral("a conexão não responde.");
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, statement);
+  return detail;
+}
+
+}  // namespace
+
+void TADOConnection::test() {
+  if (!connected_) fail(QStringLiteral("a conexão não está aberta."));
+  const auto dbc = static_cast<SQLHDBC>(dbc_);
+  if (connectionTimeout <= 0) {
+    const QString failure = runQuery(dbc, testQuery, 0);
+    if (!failure.isEmpty()) fail(failure);
+    return;
+  }
+
+  const auto run = std::make_shared<TestRun>();
+  const auto env = static_cast<SQLHENV>(env_);
+  std::thread worker([run, env, dbc, query = testQuery, seconds = connectionTimeout] {
+    const QString failure = runQuery(dbc, query, seconds);
+    std::unique_lock lock(run->mutex);
+    run->done = true;
+    run->failure = failure;
+    if (run->abandoned) {
+      lock.unlock();
+      SQLDisconnect(dbc);
+      SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+      SQLFreeHandle(SQL_HANDLE_ENV, env);
+      return;
+    }
+    run->finished.notify_one();
+  });
+
+  std::unique_lock lock(run->mutex);
+  if (run->finished.wait_for(lock, std::chrono::seconds(connectionTimeout), [&] { return run->done; })) {
+    lock.unlock();
+    worker.join();
+    if (!run->failure.isEmpty()) fail(run->failure);
+    return;
+  }
+  run->abandoned = true;
+  lock.unlock();
+  worker.detach();
+  // The connection now belongs to the worker: whoever holds it is told it is gone, and this
+  // object forgets it.
+  struct Forget {
+    TADOConnection& self;
+    ~Forget() {
+      self.dbc_ = nullptr;
+      self.env_ = nullptr;
+      self.connected_ = false;
+    }
+  } forget{*this};
+  if (beforeDisconnect) beforeDisconnect(*this);
+  fail(QStringLiteral("o banco de dados não respondeu em %1 segundos.").arg(connectionTimeout));
 }
 
 void TADOConnection::close() {

@@ -1,7 +1,8 @@
 // TADOConnection: the database connection component, over ODBC (unixODBC). Used by the
 // screen only as an availability probe: connect with a connection string, a login
 // time-out in seconds and no prompt; report failure as fw::Error; stay open until closed
-// or destroyed. Before- and after-connect hooks run around a real attempt.
+// or destroyed; re-test an open connection with a cheap query. Before- and after-connect
+// hooks run around a real attempt.
 #pragma once
 
 #include <QString>
@@ -30,6 +31,12 @@ class TADOConnection {
   // Opens the connection unless it is open already (then nothing happens).
   // Throws fw::Error with the driver's diagnostic on failure.
   void open();
+  // Runs testQuery on the open connection, waiting at most connectionTimeout seconds for it;
+  // throws fw::Error when it is not open or the query fails (the server went away). A query
+  // that outlives the time-out costs the connection: it is released (beforeDisconnect runs)
+  // and the object is closed; otherwise releasing a failed connection is the caller's call.
+  void test();
+  QString testQuery = QStringLiteral("SELECT 1");
   void close();
   bool connected() const;
   void* handle() const;  // the ODBC connection handle (SQLHDBC), or nullptr

@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <map>
+#include <vector>
+
 namespace e2e {
 
 namespace {
@@ -109,6 +112,41 @@ Product Till::product(const QString& name) const {
   }
   return {catalog.asText(QStringLiteral("CDPRODUTO")), catalog.asText(QStringLiteral("CDBARPRODUTO")), name,
           catalog.asNumber(QStringLiteral("VRPRECITEM"))};
+}
+
+Product Till::addProduct(const QString& like, const Product& product) const {
+  const Product model = this->product(like);
+  const auto copyRow = [](fw::LocalTable& table, const std::map<QString, fw::Variant>& changes) {
+    std::vector<fw::Variant> values;
+    for (const fw::FieldDef& field : table.fields()) values.push_back(table.asVariant(field.name));
+    table.append();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const QString& name = table.fields()[i].name;
+      const auto changed = changes.find(name);
+      table.setVariant(name, changed == changes.end() ? values[i] : changed->second);
+    }
+    table.post();
+  };
+  const QString catalogPath = dataPath(QStringLiteral("Dados/Cadastros/ProdArquivo.cds"));
+  fw::LocalTable catalog(QStringLiteral("ProdArquivo"));
+  catalog.loadFromFile(catalogPath);
+  catalog.locate(QStringLiteral("CDPRODUTO"), fw::Variant(model.code));
+  copyRow(catalog, {{QStringLiteral("CDPRODUTO"), product.code},
+                    {QStringLiteral("CDARVPROD"), product.code},
+                    {QStringLiteral("CDBARPRODUTO"), product.barcode},
+                    {QStringLiteral("NMPRODUTO"), product.name},
+                    {QStringLiteral("VRPRECITEM"), product.price}});
+  catalog.saveToFile(catalogPath);
+
+  const QString ratesPath = dataPath(QStringLiteral("Dados/Cadastros/AliqSistema.cds"));
+  fw::LocalTable rates(QStringLiteral("AliqSistema"));
+  rates.loadFromFile(ratesPath);
+  if (!rates.locate(QStringLiteral("CDPRODUTO"), fw::Variant(model.code))) {
+    ADD_FAILURE() << "produto sem imposto: " << like.toStdString();
+  }
+  copyRow(rates, {{QStringLiteral("CDPRODUTO"), product.code}});
+  rates.saveToFile(ratesPath);
+  return product;
 }
 
 QString Till::shotsDir() {

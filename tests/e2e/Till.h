@@ -53,6 +53,9 @@ class Till : public ::testing::Test {
   std::unique_ptr<fw::LocalTable> readOutput(const QString& file) const;
   QString tape() const;  // the printer's paper tape
   Product product(const QString& name) const;
+  // Puts a product into the catalog: a copy of `like` (and of its tax row) with its own
+  // code, barcode, name and price.
+  Product addProduct(const QString& like, const Product& product) const;
 
   // A shots folder per test: <REGVENDA_E2E_SHOTS>/<test name>.
   static QString shotsDir();

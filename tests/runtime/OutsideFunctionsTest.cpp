@@ -3,6 +3,7 @@
 #include "module/outside/Outside.h"
 
 #include "QtPrinters.h"
+#include "support/ScopedCLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,24 @@ TEST(Trunc2, TinyHugeAndNonFiniteValues) {
   EXPECT_TRUE(std::isnan(Trunc2(std::numeric_limits<double>::quiet_NaN())));
   EXPECT_EQ(Trunc2(std::numeric_limits<double>::infinity()),
             std::numeric_limits<double>::infinity());
+}
+
+// A till's LANG gives the C library a decimal comma; the cut must not read it back wrong
+// (10 once became 0,01 and 9,99 became 0,099 there).
+TEST(Trunc2, SameUnderTheCAndTheBrazilianLocale) {
+  for (const char* name : ScopedCLocale::kTillLocales) {
+    ScopedCLocale locale(name);
+    ASSERT_TRUE(locale.ok()) << name << " is not installed (scripts/setup.sh generates it)";
+    EXPECT_EQ(ScopedCLocale::decimalPoint(), name[0] == 'C' ? "." : ",");
+    EXPECT_DOUBLE_EQ(Trunc2(10), 10) << name;
+    EXPECT_DOUBLE_EQ(Trunc2(9.99), 9.99) << name;
+    EXPECT_DOUBLE_EQ(Trunc2(3), 3) << name;
+    EXPECT_DOUBLE_EQ(Trunc2(42.95), 42.95) << name;
+    EXPECT_DOUBLE_EQ(Trunc2(0.29), 0.29) << name;
+    EXPECT_DOUBLE_EQ(Trunc2(-1.239), -1.23) << name;
+    EXPECT_DOUBLE_EQ(Trunc2(1234567.891), 1234567.89) << name;
+    EXPECT_DOUBLE_EQ(Trunc2(1e20), 1e20) << name;
+  }
 }
 
 TEST(Ajusta, FillsWithLeadingZerosAndLeavesLongerTextsAlone) {

@@ -257,6 +257,15 @@ class PrivateServer {
     QProcess::execute(QStringLiteral(REGVENDA_SOURCE_DIR "/scripts/pg/stop.sh"), {dir_});
     dir_.clear();
   }
+  // Every process of the server stopped (SIGSTOP) or let go on (SIGCONT): it keeps its
+  // connections but answers nothing.
+  void freeze(bool frozen) {
+    const QString signal = QLatin1String(frozen ? "STOP" : "CONT");
+    QProcess::execute(QStringLiteral("bash"),
+                      {QStringLiteral("-c"), QStringLiteral("pid=$(head -1 '%1/data/postmaster.pid') && "
+                                                            "pkill -%2 -P \"$pid\"; kill -%2 \"$pid\"")
+                                                 .arg(dir_, signal)});
+  }
   const QString& connection() const { return connection_; }
   const QString& error() const { return error_; }
 
@@ -264,20 +273,36 @@ class PrivateServer {
   QString dir_, connection_, error_;
 };
 
-TEST_F(WithServer, ServerStoppedAfterConnectingIsNotRetested) {
+// open() on an open connection does not look at the server; test() does, within the
+// time-out even when the server hangs (a hung query costs the connection).
+TEST_F(WithServer, TestTellsAServerThatWentAway) {
   PrivateServer server;
   ASSERT_FALSE(server.connection().isEmpty()) << server.error().toStdString();
   TADOConnection connection;
   Hooks hooks;
   hooks.attach(connection, server.connection());
+  EXPECT_THROW(connection.test(), fw::Error);  // not open yet
   connection.open();
-  ASSERT_TRUE(connection.connected());
+  EXPECT_NO_THROW(connection.test());
+
+  server.freeze(true);
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_THROW(connection.test(), fw::Error);
+  EXPECT_LT(clock.elapsed(), 3500);
+  EXPECT_FALSE(connection.connected());
+  EXPECT_EQ(hooks.disconnect, 1);
+  server.freeze(false);
+  connection.open();
+  EXPECT_EQ(hooks.before, 2);
+  EXPECT_NO_THROW(connection.test());
 
   server.stop();
   EXPECT_NO_THROW(connection.open());
-  EXPECT_TRUE(connection.connected());
-  EXPECT_EQ(hooks.before, 1);
-  EXPECT_EQ(selectOne(connection.handle()), -1);  // it is really gone
+  EXPECT_EQ(hooks.before, 2);
+  EXPECT_THROW(connection.test(), fw::Error);
+  EXPECT_TRUE(connection.connected());  // a failed answer: releasing it is the caller's call
+  EXPECT_EQ(selectOne(connection.handle()), -1);
   EXPECT_NO_THROW(connection.close());
-  EXPECT_EQ(hooks.disconnect, 1);
+  EXPECT_EQ(hooks.disconnect, 2);
 }

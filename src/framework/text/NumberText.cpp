@@ -256,40 +256,54 @@ double fromDateTime(const QDate& date, const QTime& time) {
   return days < 0 ? days - fraction : days + fraction;
 }
 
+// |value| down to the hundredths as formatAmount shows it: its 15 significant digits, then
+// half away from zero on the first dropped one. At least three digits ("005" is 0,05);
+// `negative` only when something other than zero shows.
+struct ShownCents {
+  bool negative = false;
+  std::string digits;
+};
+
+ShownCents shownCents(double value) {
+  const DecimalDigits d = decompose(value);
+  ShownCents c;
+  if (d.zero) {
+    c.digits = "000";
+    return c;
+  }
+  const int kept = d.exponent + 3;
+  bool roundUp = false;
+  if (kept >= 0) {
+    c.digits.reserve(static_cast<std::size_t>(kept) + 1);
+    for (int k = 0; k < kept; ++k) {
+      c.digits.push_back(k < kSignificant ? d.digits[static_cast<std::size_t>(k)] : '0');
+    }
+    roundUp = kept < kSignificant && d.digits[static_cast<std::size_t>(kept)] >= '5';
+  }
+  if (roundUp) {
+    incrementDigits(c.digits);
+  }
+  if (c.digits.size() < 3) {
+    c.digits.insert(0, 3 - c.digits.size(), '0');
+  }
+  c.negative = d.negative && c.digits.find_first_not_of('0') != std::string::npos;
+  return c;
+}
+
 }  // namespace
 
 QString formatAmount(double value, const FormatSettings& fs) {
   if (!std::isfinite(value)) {
     return nonFinite(value);
   }
-  const DecimalDigits d = decompose(value);
-  if (d.zero) {
-    return QStringLiteral("0") + fs.decimalSeparator + QStringLiteral("00");
-  }
-  // Digits down to the hundredths, then half away from zero on the first dropped digit.
-  const int kept = d.exponent + 3;
-  std::string cents;
-  bool roundUp = false;
-  if (kept >= 0) {
-    cents.reserve(static_cast<std::size_t>(kept) + 1);
-    for (int k = 0; k < kept; ++k) {
-      cents.push_back(k < kSignificant ? d.digits[static_cast<std::size_t>(k)] : '0');
-    }
-    roundUp = kept < kSignificant && d.digits[static_cast<std::size_t>(kept)] >= '5';
-  }
-  if (roundUp) {
-    incrementDigits(cents);
-  }
-  if (cents.size() < 3) {
-    cents.insert(0, 3 - cents.size(), '0');
-  }
+  const ShownCents c = shownCents(value);
+  const std::string& cents = c.digits;
   std::string intDigits = cents.substr(0, cents.size() - 2);
   const auto firstNonZero = intDigits.find_first_not_of('0');
   intDigits = firstNonZero == std::string::npos ? std::string("0") : intDigits.substr(firstNonZero);
-  const bool allZero = cents.find_first_not_of('0') == std::string::npos;
 
   QString out;
-  if (d.negative && !allZero) {
+  if (c.negative) {
     out += QLatin1Char('-');
   }
   out += groupedInteger(intDigits, fs.thousandSeparator);
@@ -297,6 +311,20 @@ QString formatAmount(double value, const FormatSettings& fs) {
   out += QLatin1Char(cents[cents.size() - 2]);
   out += QLatin1Char(cents[cents.size() - 1]);
   return out;
+}
+
+double roundAmount(double value) {
+  if (!std::isfinite(value)) {
+    return value;
+  }
+  const ShownCents c = shownCents(value);
+  if (c.digits.find_first_not_of('0') == std::string::npos) {
+    return 0.0;
+  }
+  const std::string text = c.digits + "e-2";
+  double result = 0.0;
+  std::from_chars(text.data(), text.data() + text.size(), result);
+  return c.negative ? -result : result;
 }
 
 QString formatCurrency(double value, const FormatSettings& fs) {

@@ -14,6 +14,11 @@ namespace fw {
 // (1E20 -> "100.000.000.000.000.000.000,00"); NaN shows "NAN", infinities "INF"/"-INF".
 QString formatAmount(double value, const FormatSettings& fs = FormatSettings::current());
 
+// The amount formatAmount shows, as a number: rounded to the cent the same way, so
+// 0,495 gives 0,5 and 0,1 + 0,2 gives 0,3 (the double nearest the shown decimal). Amounts
+// computed from amounts shown this way can be compared exactly. Non-finite values stay.
+double roundAmount(double value);
+
 // The currency symbol directly followed by formatAmount ("R$1.234,50").
 QString formatCurrency(double value, const FormatSettings& fs = FormatSettings::current());
 

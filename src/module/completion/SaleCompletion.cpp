@@ -132,10 +132,22 @@ void TfrmVendaArquivo::TestaConexao() {
 
   bool online = false;
   try {
-    adcTesteConexao.open();
+    if (adcTesteConexao.connected()) {
+      // An open connection says nothing about now: the central database may have gone
+      // away since. A failed test releases it (the runtime library lets go of it too), so
+      // the next probe connects anew and hands the new connection over.
+      try {
+        adcTesteConexao.test();
+      } catch (...) {
+        adcTesteConexao.close();
+        throw;
+      }
+    } else {
+      adcTesteConexao.open();
+    }
     online = true;
   } catch (...) {
-    // Any failure simply means the central database is still out of reach.
+    // Any failure simply means the central database is out of reach.
   }
   showConnectionState(lblConexao, lblInfo, online);
 }

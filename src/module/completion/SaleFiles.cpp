@@ -265,8 +265,11 @@ bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
           }
         }
 
-        const double total = saleTotal();
-        if (total < doTotal) {
+        // Decided and written on the amounts as the screen showed them: no change row for
+        // a difference below a cent, and no change amount with a fraction of one.
+        const double total = fw::roundAmount(saleTotal());
+        const double received = fw::roundAmount(doTotal);
+        if (total < received) {
           // The copy above ended on the payment list's last row.
           cdsMovCaixaArq.insert();
           copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("CDFILIAL"));
@@ -276,7 +279,7 @@ bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
           cdsMovCaixaArq.setText(QStringLiteral("CDTIPOTROCO"), QStringLiteral("001"));
           copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("NRORDTROCO"));
           cdsMovCaixaArq.setNull(QStringLiteral("DSIMPFISCAL"));
-          cdsMovCaixaArq.setNumber(QStringLiteral("VRMOVIVEND"), std::abs(doTotal - total));
+          cdsMovCaixaArq.setNumber(QStringLiteral("VRMOVIVEND"), fw::roundAmount(std::abs(received - total)));
           cdsMovCaixaArq.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("S"));
           copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("DTHRINCMOV"));
           writeSaleContext();

@@ -115,7 +115,7 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
   const double unitPrice = cdsProdutos.asNumber(QStringLiteral("VRPRECITEM"));
   fw::Variant itemBag = outside::Params_VendaItem_Kerrit(
       stIdEsquema, QString(), QStringLiteral("D"), itemCode, itemDescription(cdsProdutos),
-      stCdAliquota, cdsAliqImpFis.asText(QStringLiteral("IDALIQIMPFIS")),
+      stCdAliquota, preparedTaxKind,
       cdsProdutos.asText(QStringLiteral("SGUNIDADE")), QString(), stVrAliquota, QString(),
       openingInteger, fw::parseNumber(stQuant), unitPrice, 0.0, 0.0, false);
   if (!outside::VendaItem(itemBag)) {
@@ -140,6 +140,9 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
 
   const QString code = bldCodigo->text();
   const double quantity = fw::parseNumber(bldQuant->text());
+  // The item total as the grid, the sale total and the printer show it (to the cent), so
+  // cancelling it later takes off exactly what it put on.
+  const double itemTotal = fw::roundAmount(unitPrice * quantity);
   // The tax percentage is stored as its general text form reads back (15 significant
   // digits); a product without one leaves the field empty.
   const QString taxField = QStringLiteral("VRPEALIMPFIS");
@@ -172,7 +175,7 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
   list.setText(QStringLiteral("IDVENDEBCONS"), QStringLiteral("N"));
   list.setText(QStringLiteral("IDCANCMANUAL"), QStringLiteral("N"));
   list.setNumber(QStringLiteral("QTPRODVEND"), quantity);
-  list.setNumber(QStringLiteral("VRTOTVEND"), unitPrice * quantity);
+  list.setNumber(QStringLiteral("VRTOTVEND"), itemTotal);
   list.setNumber(QStringLiteral("VRUNITVEND"), unitPrice);
   list.setText(QStringLiteral("CDPRODUTO"), code);
   list.setNumber(QStringLiteral("VRUNITVENDCL"), 0.0);
@@ -198,7 +201,6 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
   lblTot->setVisible(true);
   lblTotal->setVisible(true);
 
-  const double itemTotal = unitPrice * quantity;
   showSaleTotal(created ? itemTotal : saleTotal() + itemTotal);
   applyFinishRule();
   clearProductEntry();

@@ -4,6 +4,8 @@
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 
+#include "framework/text/NumberText.h"
+
 void TfrmVendaArquivo::bldCancelClick(QObject* /*sender*/) {
   if (cdsAddProduto.asText(QStringLiteral("IDPRODIMPFIS")) != QLatin1String("S")) return;
   if (!confirm(msgPadrao.Msg(QStringLiteral("PROD_CANC")))) return;
@@ -12,7 +14,7 @@ void TfrmVendaArquivo::bldCancelClick(QObject* /*sender*/) {
       stIdEsquema, cdsAddProduto.asText(QStringLiteral("NRSEQ")), 0, 0, QStringLiteral("m"),
       QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), 0, 0, 0, 0, 0);
   if (cancelled) {
-    showSaleTotal(saleTotal() - cdsAddProduto.asNumber(QStringLiteral("VRTOTVEND")));
+    showSaleTotal(saleTotal() - fw::roundAmount(cdsAddProduto.asNumber(QStringLiteral("VRTOTVEND"))));
   }
   // Also after a refusal: the buttons are brought in line with what the screen shows.
   applyFinishRule();
@@ -30,6 +32,11 @@ QString TfrmVendaArquivo::cdsAddProdutoIDPRODIMPFISGetText(const QString& stored
   return QString();
 }
 
-void TfrmVendaArquivo::bldAcimaClick(QObject* /*sender*/) { cdsAddProduto.prior(); }
+// Before the first item the list is not open yet: the arrows have nothing to move.
+void TfrmVendaArquivo::bldAcimaClick(QObject* /*sender*/) {
+  if (cdsAddProduto.active()) cdsAddProduto.prior();
+}
 
-void TfrmVendaArquivo::bldAbaixoClick(QObject* /*sender*/) { cdsAddProduto.next(); }
+void TfrmVendaArquivo::bldAbaixoClick(QObject* /*sender*/) {
+  if (cdsAddProduto.active()) cdsAddProduto.next();
+}

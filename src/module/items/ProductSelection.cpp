@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -44,6 +45,14 @@ bool printerRateApplies() {
   return stIdTipoCaixa != QLatin1String("C");
 }
 
+// How wide the item list keeps a text (the sale file has the same widths).
+int itemListWidth(const char* field) {
+  for (const fw::FieldDef& def : TfrmVendaArquivo::itemListFields()) {
+    if (def.name == QLatin1String(field)) return def.width;
+  }
+  return 0;
+}
+
 }  // namespace
 
 void TfrmVendaArquivo::bldCodigoClick(QObject* /*sender*/) {
@@ -56,6 +65,7 @@ void TfrmVendaArquivo::bldCodigoClick(QObject* /*sender*/) {
 }
 
 void TfrmVendaArquivo::ValidaProd(const QString& code) {
+  preparedTaxKind.clear();
   try {
     const fw::Variant key(code);
     const bool found =
@@ -78,11 +88,28 @@ void TfrmVendaArquivo::ValidaProd(const QString& code) {
     // The refusals below clear the entry too: the catalog's current row is already the
     // refused product, and an earlier product still on screen would be added with its
     // name and price.
-    const auto refuse = [this](const char* key) {
+    const auto refuseWith = [this](const QString& text) {
       clearTaxFilter(cdsAliquota);
-      showMessage(items::refusalText(msgPadrao, QString::fromLatin1(key)));
+      showMessage(text);
       clearProductEntry();
     };
+    const auto refuse = [this, &refuseWith](const char* key) {
+      refuseWith(items::refusalText(msgPadrao, QString::fromLatin1(key)));
+    };
+
+    // The display code becomes the item's code in the list and the sale file: without one
+    // the product cannot be added, and a longer one would be cut into another product's.
+    static const int codeWidth =
+        std::min(itemListWidth("CDPRODUTO"), itemListWidth("CDPRODPROMOCAO"));
+    const QString displayCode = cdsProdutos.asText(QStringLiteral("CDARVPROD"));
+    if (displayCode.isEmpty()) {
+      refuseWith(items::noCodeText(cdsProdutos.asText(QStringLiteral("NMPRODUTO"))));
+      return;
+    }
+    if (displayCode.size() > codeWidth) {
+      refuseWith(items::codeTooLongText(displayCode, codeWidth));
+      return;
+    }
 
     cdsAliquota.setFilter(QString());
     cdsAliquota.setFiltered(false);
@@ -107,19 +134,29 @@ void TfrmVendaArquivo::ValidaProd(const QString& code) {
         refuse("ALIQ_NCAD");
         return;
       }
+      static const int rateCodeWidth = itemListWidth("CDORDALIQIMPR");
+      const QString rateCode = cdsAliqImpFis.asText(QStringLiteral("CDALIQIMPFIS"));
+      if (rateCode.size() > rateCodeWidth) {
+        refuseWith(items::rateCodeTooLongText(rateCode, rateCodeWidth));
+        return;
+      }
       clearTaxFilter(cdsAliquota);
-      stCdAliquota = cdsAliqImpFis.asText(QStringLiteral("CDALIQIMPFIS"));
+      stCdAliquota = rateCode;
+      preparedTaxKind = cdsAliqImpFis.asText(QStringLiteral("IDALIQIMPFIS"));
       const QString rateField = QStringLiteral("VRALIQIMPFIS");
       stVrAliquota = cdsAliqImpFis.isNull(rateField)
                          ? QString()
                          : fw::formatGeneral(cdsAliqImpFis.asNumber(rateField));
     } else {
+      // No printer rate: the product's own tax kind, never that of whatever printer rate
+      // row the table happens to stand on.
+      preparedTaxKind = cdsAliquota.asText(QStringLiteral("IDTPIMPOSFIS"));
       clearTaxFilter(cdsAliquota);
       stCdAliquota.clear();
       stVrAliquota.clear();
     }
 
-    bldCodigo->setText(cdsProdutos.asText(QStringLiteral("CDARVPROD")));
+    bldCodigo->setText(displayCode);
     lblProd->setText(cdsProdutos.asText(QStringLiteral("NMPRODUTO")) + QStringLiteral(" - ") +
                      cdsProdutos.asText(QStringLiteral("SGUNIDADE")));
     bldPrecoUn->setText(fw::formatCurrency(cdsProdutos.asNumber(QStringLiteral("VRPRECITEM"))));

@@ -4,9 +4,8 @@
 
 #include "framework/data/Error.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace outside {
@@ -142,24 +141,34 @@ QString bagOperation(const Variant& bag) {
 double Trunc2(double value) {
   if (!std::isfinite(value) || value == 0.0) return value;
   // The value as the nearest 15-significant-digit decimal (what the amount was meant to be:
-  // 0.29 is stored as 0.28999…), then its digits past the second decimal dropped.
+  // 0.29 is stored as 0.28999…), then its digits past the second decimal dropped. Through
+  // to_chars/from_chars: the C library's own conversions follow LC_NUMERIC, which a Qt
+  // application takes from LANG (under pt_BR they write and read a decimal comma).
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
-  const std::string text(buffer);
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                     std::chars_format::scientific, 14);
+  const std::string text(buffer, written.ptr);  // "d.dddddddddddddde±XX"
   const std::size_t ePos = text.find('e');
   std::string digits;
   for (std::size_t i = 0; i < ePos; ++i) {
     if (text[i] != '.') digits.push_back(text[i]);
   }
-  const int exponent = std::atoi(text.c_str() + ePos + 1);
+  int exponent = 0;
+  const char* expBegin = text.data() + ePos + 1;
+  if (*expBegin == '+') ++expBegin;
+  std::from_chars(expBegin, text.data() + text.size(), exponent);
   // digits[i] weighs 10^(exponent - i); keep down to weight 10^-2.
   const int keep = exponent + 3;
   if (keep <= 0) return 0.0;
   if (keep < static_cast<int>(digits.size())) digits.resize(static_cast<std::size_t>(keep));
   const int lastWeight = exponent - static_cast<int>(digits.size()) + 1;
-  const std::string cut = (value < 0 ? "-" : "") + digits + "e" + std::to_string(lastWeight);
-  const double result = std::strtod(cut.c_str(), nullptr);
-  return result == 0.0 ? 0.0 : result;
+  char weight[16];
+  const auto weightEnd = std::to_chars(weight, weight + sizeof weight, lastWeight).ptr;
+  const std::string cut = digits + 'e' + std::string(weight, weightEnd);
+  double result = 0.0;
+  std::from_chars(cut.data(), cut.data() + cut.size(), result);
+  if (result == 0.0) return 0.0;
+  return value < 0 ? -result : result;
 }
 
 QString Ajusta(const QString& text, int width) {

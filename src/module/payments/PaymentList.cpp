@@ -81,7 +81,10 @@ void TfrmVendaArquivo::bldAddReceClick(QObject* /*sender*/) {
   list.setText(QStringLiteral("DSIMPFISCAL"), cdsRecebAux.asText(QStringLiteral("DSIMPFISCAL")));
   list.setDateTime(QStringLiteral("DTHRINCMOV"), fw::nowDateTime());
   list.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("E"));
-  list.setNumber(QStringLiteral("VRMOVIVEND"), doValorRece);
+  // The payment counts as the amount the entry button showed (10,557 as 10,56), in the row,
+  // in the total received and on the printer alike.
+  const double amount = fw::roundAmount(doValorRece);
+  list.setNumber(QStringLiteral("VRMOVIVEND"), amount);
   list.setNumber(QStringLiteral("VRMOVIVEOUT"), 0.0);
   list.setNumber(QStringLiteral("VRCOTINDOUT"), 0.0);
   list.setText(QStringLiteral("CDCLIENTE"), stCdCliente);
@@ -94,12 +97,12 @@ void TfrmVendaArquivo::bldAddReceClick(QObject* /*sender*/) {
   list.setText(QStringLiteral("CDTIPORECEORIG"), QString());
   list.post();
 
-  doTotal += doValorRece;
+  doTotal = fw::roundAmount(doTotal + amount);
   lblTotRecebido->setText(fw::formatAmount(doTotal));
 
   const double total = saleTotal();
   if (outside::Trunc2(total) < outside::Trunc2(doTotal)) {
-    lblValTroco->setText(fw::formatAmount(std::fabs(doTotal - total)));
+    lblValTroco->setText(fw::formatAmount(fw::roundAmount(std::fabs(doTotal - total))));
   }
   applyFinishButton(total, doTotal);
 
@@ -114,13 +117,13 @@ void TfrmVendaArquivo::bldCancelaReceClick(QObject* /*sender*/) {
     if (list.asText(QStringLiteral("CDTIPORECE")).isEmpty()) return;
     if (!confirm(msgPadrao.Msg(QStringLiteral("CONFIRMAR_RECE")))) return;
 
-    doTotal -= list.asNumber(QStringLiteral("VRMOVIVEND"));
+    doTotal = fw::roundAmount(doTotal - fw::roundAmount(list.asNumber(QStringLiteral("VRMOVIVEND"))));
     list.remove();
     if (list.isEmpty()) list.close();
     lblTotRecebido->setText(fw::formatAmount(doTotal));
 
     const double total = saleTotal();
-    if (total < doTotal) lblValTroco->setText(fw::formatAmount(std::fabs(doTotal - total)));
+    if (total < doTotal) lblValTroco->setText(fw::formatAmount(fw::roundAmount(std::fabs(doTotal - total))));
     if (total >= doTotal) lblValTroco->setText(fw::formatAmount(0.0));
     // As after an addition: a sale must not stay ready to close with less received than due.
     applyFinishButton(total, doTotal);
@@ -131,6 +134,11 @@ void TfrmVendaArquivo::bldCancelaReceClick(QObject* /*sender*/) {
   }
 }
 
-void TfrmVendaArquivo::bldRolarCimaClick(QObject* /*sender*/) { cdsReceb.prior(); }
+// The list is closed before the first payment and after the last one was removed.
+void TfrmVendaArquivo::bldRolarCimaClick(QObject* /*sender*/) {
+  if (cdsReceb.active()) cdsReceb.prior();
+}
 
-void TfrmVendaArquivo::bldRolarBaixoClick(QObject* /*sender*/) { cdsReceb.next(); }
+void TfrmVendaArquivo::bldRolarBaixoClick(QObject* /*sender*/) {
+  if (cdsReceb.active()) cdsReceb.next();
+}

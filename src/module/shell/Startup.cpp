@@ -9,8 +9,13 @@
 #include "module/shell/SaleContext.h"
 #include "module/shell/Screen.h"
 
+#include "framework/data/Error.h"
+
 #include <QDir>
 #include <QFileInfo>
+
+#include <cstdint>
+#include <limits>
 
 namespace {
 
@@ -51,7 +56,8 @@ void TfrmVendaArquivo::InicializaForm() {
 
   // 7.
   const QString parameters = shell::hostPath(QStringLiteral("\\PARAMETROSORV.CDS"));
-  if (fileExists(parameters)) {
+  const bool parametersFound = fileExists(parameters);
+  if (parametersFound) {
     cdsParametrosOrv.loadFromFile(parameters);
     fw::LocalTable& p = cdsParametrosOrv;
     stIdEsquema = p.asText(QStringLiteral("IDESQUEMA"));
@@ -62,7 +68,17 @@ void TfrmVendaArquivo::InicializaForm() {
     stSolicitaCPF = p.asText(QStringLiteral("IDSOLICITACPF"));
     dtAberCaixa = p.asDateTime(QStringLiteral("DTABERCAIX"));
     boUtilizaImpFis = p.asFlag(QStringLiteral("UTILIZAIMPFIS"));
-    Rev_IdTipoImpFis = static_cast<std::int32_t>(p.asInteger(QStringLiteral("IDTIPOIMPFIS")));
+    // Cut to 32 bits, 4294967312 would become 16, a printer type that skips the rate lookup.
+    const qint64 printerType = p.asInteger(QStringLiteral("IDTIPOIMPFIS"));
+    if (printerType < std::numeric_limits<std::int32_t>::min() ||
+        printerType > std::numeric_limits<std::int32_t>::max()) {
+      throw fw::Error(QStringLiteral("O valor %1 do campo 'IDTIPOIMPFIS' está fora do intervalo "
+                                     "permitido (%2 a %3).")
+                          .arg(printerType)
+                          .arg(std::numeric_limits<std::int32_t>::min())
+                          .arg(std::numeric_limits<std::int32_t>::max()));
+    }
+    Rev_IdTipoImpFis = static_cast<std::int32_t>(printerType);
     stIdTipoCaixa = p.asText(QStringLiteral("IDCOLETOR"));
     Rev_NrSerie_Imp = p.asText(QStringLiteral("NRSERIEIMP"));
     stCdCliente = p.asText(QStringLiteral("CDCLIENTE"));
@@ -101,9 +117,24 @@ void TfrmVendaArquivo::InicializaForm() {
   const QString paymentTypes = shell::hostPath(QStringLiteral("\\Dados\\Cadastros\\ConfTipoRece.cds"));
   if (fileExists(paymentTypes)) cdsRecebAux.loadFromFile(paymentTypes);
 
-  // 13. No separator is inserted: "DSDIRCAD" carries its own.
-  const QString identification =
-      shell::resolvePath(cdsParametrosOrv.asText(QStringLiteral("DSDIRCAD")) + QStringLiteral("VARNOLE.CDS"));
+  // 13. No separator is inserted: "DSDIRCAD" carries its own. Without the parameters file
+  // start-up ends here; the cashier's message then says which file was looked for where.
+  QString folder;
+  try {
+    folder = cdsParametrosOrv.asText(QStringLiteral("DSDIRCAD"));
+  } catch (const fw::Error& e) {
+    if (parametersFound) throw;
+    throw fw::Error(e.message() +
+                    QStringLiteral(" O arquivo de parâmetros PARAMETROSORV.CDS não foi encontrado na "
+                                   "pasta de dados %1.")
+                        .arg(shell::dataDirectory()));
+  }
+  // A relative folder (an empty one included) is in the data directory, never in whatever
+  // folder the process happens to run in.
+  QString identificationPath = folder + QStringLiteral("VARNOLE.CDS");
+  if (QDir::isRelativePath(QString(identificationPath).replace(QLatin1Char('\\'), QLatin1Char('/'))))
+    identificationPath = shell::dataDirectory() + QLatin1Char('/') + identificationPath;
+  const QString identification = shell::resolvePath(identificationPath);
   if (fileExists(identification)) {
     cdsIdentPaf.loadFromFile(identification);
     const QString stored = cdsIdentPaf.asText(QStringLiteral("MD5ARQUIVOTXT"));

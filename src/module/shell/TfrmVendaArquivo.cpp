@@ -407,7 +407,11 @@ double TfrmVendaArquivo::saleTotal() const {
 
 void TfrmVendaArquivo::showSaleTotal(double total) { lblTotal->setText(fw::formatAmount(total)); }
 
+// Both rules work on the amounts as shown (to the cent), so the cut and the uncut
+// comparisons agree with what the cashier reads.
 void TfrmVendaArquivo::applyFinishButton(double saleTotal, double received) {
+  saleTotal = fw::roundAmount(saleTotal);
+  received = fw::roundAmount(received);
   if (outside::Trunc2(saleTotal) > outside::Trunc2(received))
     bldGravar->setEnabled(false);
   else
@@ -415,10 +419,11 @@ void TfrmVendaArquivo::applyFinishButton(double saleTotal, double received) {
 }
 
 void TfrmVendaArquivo::applyFinishRule() {
-  const double s = saleTotal();
-  const double r = doTotal;
+  const double s = fw::roundAmount(saleTotal());
+  const double r = fw::roundAmount(doTotal);
   applyFinishButton(s, r);
-  if (outside::Trunc2(s) < outside::Trunc2(r) && s > 0) lblValTroco->setText(fw::formatAmount(std::abs(r - s)));
+  if (outside::Trunc2(s) < outside::Trunc2(r) && s > 0)
+    lblValTroco->setText(fw::formatAmount(fw::roundAmount(std::abs(r - s))));
   if (s >= r) lblValTroco->setText(fw::formatAmount(0));
 }
 

@@ -134,6 +134,10 @@ class TfrmVendaArquivo : public QDialog {
   // printer to close a coupon it no longer has open).
   bool boCupomFechado = false;
 
+  // The tax kind of the product ValidaProd prepared, sent with the item: the kind of the
+  // printer rate it found, or, when no rate was looked up, of the product's own tax row.
+  QString preparedTaxKind;
+
   // The field layouts of the screen's own tables.
   static std::vector<fw::FieldDef> itemListFields();      // cdsAddProduto, 69 fields
   static std::vector<fw::FieldDef> paymentListFields();   // cdsReceb, 20 fields

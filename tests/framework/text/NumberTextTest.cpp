@@ -5,6 +5,7 @@
 
 #include "framework/data/Error.h"
 #include "framework/text/NumberText.h"
+#include "support/ScopedCLocale.h"
 
 namespace {
 
@@ -52,6 +53,28 @@ TEST(FormatAmount, RoundsDecimalValueHalfAwayFromZeroWithGrouping) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(fw::formatAmount(c.value, kBr), QString::fromUtf8(c.expected)) << c.value;
+  }
+}
+
+// The money rule's cent: what "#,##0.00" shows, as a number, whatever the C locale.
+TEST(RoundAmount, IsTheAmountFormatAmountShows) {
+  for (const char* name : ScopedCLocale::kTillLocales) {
+    ScopedCLocale locale(name);
+    ASSERT_TRUE(locale.ok()) << name << " is not installed (scripts/setup.sh generates it)";
+    EXPECT_EQ(fw::roundAmount(0.5 * 0.99), 0.5) << name;
+    EXPECT_EQ(fw::roundAmount(0.1 + 0.2), 0.3) << name;
+    EXPECT_EQ(fw::roundAmount(0.1 + 1.1), 1.2) << name;
+    EXPECT_EQ(fw::roundAmount(10.0 - 7.7), 2.3) << name;
+    EXPECT_EQ(fw::roundAmount(2.675), 2.68) << name;
+    EXPECT_EQ(fw::roundAmount(-2.345), -2.35) << name;
+    EXPECT_EQ(fw::roundAmount(999.995), 1000) << name;
+    EXPECT_EQ(fw::roundAmount(123456789.126), 123456789.13) << name;
+    EXPECT_EQ(fw::roundAmount(1e20), 1e20) << name;
+    EXPECT_FALSE(std::signbit(fw::roundAmount(-0.004))) << name;
+    EXPECT_TRUE(std::isnan(fw::roundAmount(std::numeric_limits<double>::quiet_NaN())));
+    for (double v : {0.495, 10.557, 1234.5, -0.005, 7.7 * 3}) {
+      EXPECT_EQ(fw::formatAmount(fw::roundAmount(v), kBr), fw::formatAmount(v, kBr)) << v;
+    }
   }
 }
 

@@ -126,7 +126,9 @@ TEST_F(ConnectionProbeTest, SilentPortGivesUpAfterTheLoginTimeout) {
   EXPECT_LT(waited, 3500);
 }
 
-TEST_F(ConnectionProbeTest, ServerStoppedAfterAnOnlineProbeIsNotRetested) {
+// Every probe re-tests an open connection: a server gone shows offline, the runtime library
+// lets go of the dead connection, and the next probe that reaches a server hands it a new one.
+TEST_F(ConnectionProbeTest, ServerGoneAfterAnOnlineProbeShowsOfflineUntilOneAnswers) {
   REQUIRE_SERVER();
   // A server of this test's own, so stopping it disturbs no other test.
   QTemporaryDir cluster;
@@ -151,11 +153,29 @@ TEST_F(ConnectionProbeTest, ServerStoppedAfterAnOnlineProbeIsNotRetested) {
 
   form->TestaConexao();
   expectOnline();
+  form->TestaConexao();  // still there: online, the same connection
+  expectOnline();
+  EXPECT_EQ(sessionCalls, 1);
   stop();
 
   form->lblConexao->setText(QStringLiteral("?"));
+  QElapsedTimer clock;
+  clock.start();
+  form->TestaConexao();
+  EXPECT_LT(clock.elapsed(), 3500);
+  EXPECT_EQ(form->lblConexao->text(), QStringLiteral("Banco de dados offline"));
+  EXPECT_FALSE(form->lblInfo->isVisibleTo(form));
+  EXPECT_FALSE(form->adcTesteConexao.connected());
+  ASSERT_TRUE(session.has_value());
+  EXPECT_EQ(*session, nullptr);
+  EXPECT_TRUE(messages.isEmpty());
+
+  connectionString = server;  // a central database answers again
   form->TestaConexao();
   expectOnline();
+  ASSERT_TRUE(session.has_value());
+  EXPECT_EQ(*session, form->adcTesteConexao.handle());
+  EXPECT_NE(*session, nullptr);
 }
 
 }  // namespace

@@ -91,6 +91,13 @@ TEST_F(SaleFilesTest, ChangeRowOnlyWhenMoreWasReceivedThanDue) {
   ASSERT_EQ(grouped.rows(), 2);
   EXPECT_EQ(grouped.text(0, "IDTIPOMOVIVE"), QStringLiteral("S"));
   EXPECT_EQ(grouped.number(0, "VRMOVIVEND"), 50);
+
+  // Decided and written to the cent the screen shows: 0,10 + 1,10 covers 1,20 exactly (no
+  // change row of 2.2e-16), and 50,00 for 47,70 gives 2,30, not 2.2999999999999972.
+  EXPECT_EQ(write(1.2, {0.1, 1.1}).rows(), 2);
+  const TableFile change = write(47.7, {50});
+  ASSERT_EQ(change.rows(), 2);
+  EXPECT_EQ(change.number(0, "VRMOVIVEND"), 2.3);
 }
 
 TEST_F(SaleFilesTest, CancelledOpenCouponLeavesCounterAndRateEmptyAndWritesNoCashFile) {

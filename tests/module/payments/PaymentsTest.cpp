@@ -1,6 +1,9 @@
 // Payment entry and the payment list: totals, change and "Gerar Cupom".
 #include "framework/text/NumberText.h"
 #include "module/items/SaleScreenTest.h"
+#include "support/ScopedCLocale.h"
+
+#include <optional>
 
 namespace saletest {
 namespace {
@@ -138,6 +141,14 @@ TEST_F(Payments, RowTotalsChangeAndFinishButton) {
 
 // Each new row goes before the row the forward move reached: P1, P2, P3 stand P2, P3, P1.
 TEST_F(Payments, RowOrderAndScrolling) {
+  for (int i = 0; i < 2; ++i) {  // not open yet, and closed again: the arrows do nothing
+    form->runHandler([this] { form->bldRolarCimaClick(nullptr); });
+    form->runHandler([this] { form->bldRolarBaixoClick(nullptr); });
+    form->cdsReceb.declareFields(TfrmVendaArquivo::paymentListFields());
+    form->cdsReceb.createDataSet();
+    form->cdsReceb.close();
+  }
+  EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
   sale("100,00");
   for (const char* amount : {"1", "2", "3"}) pay(amount);
   EXPECT_EQ(column(form->cdsReceb, "VRMOVIVEND"), QStringList({"2", "3", "1"}));
@@ -171,6 +182,69 @@ TEST_F(Payments, RemovingPayments) {
   EXPECT_EQ(messages.size(), asked);
   pay("60");  // the list is made anew
   EXPECT_EQ(totals(), "60,00|10,00|on");
+}
+
+// The money rule under both C library locales a till may run with: every amount counts as
+// the cents the screen shows, so totals, change and "Gerar Cupom" agree with what is read.
+class Money : public Payments, public ::testing::WithParamInterface<const char*> {
+ protected:
+  void SetUp() override {
+    Payments::SetUp();
+    locale.emplace(GetParam());
+    ASSERT_TRUE(locale->ok()) << GetParam() << " is not installed (scripts/setup.sh generates it)";
+    addProduct({"P3", "P3", "Três", 3.0, "UN", "", "", "", "", Variant()});
+    addProduct({"P999", "P999", "Nove e noventa e nove", 9.99, "UN", "", "", "", "", Variant()});
+    addProduct({"P099", "P099", "Bala", 0.99, "UN", "", "", "", "", Variant()});
+    for (const char* code : {"P3", "P999", "P099"}) addTaxRow(code, 18, "T");
+  }
+  void TearDown() override {
+    locale.reset();
+    Payments::TearDown();
+  }
+  std::optional<ScopedCLocale> locale;
+};
+
+INSTANTIATE_TEST_SUITE_P(Locales, Money, ::testing::ValuesIn(ScopedCLocale::kTillLocales));
+
+TEST_P(Money, CashPaymentsGiveChangeAndFinish) {
+  addItem("P3");
+  pay("10");
+  EXPECT_EQ(form->lblTotal->text() + "|" + totals(), "3,00|10,00|7,00|on");
+  form->LimpaRegistro();
+  addItem("P999");
+  pay("10");
+  EXPECT_EQ(form->lblTotal->text() + "|" + totals(), "9,99|10,00|0,01|on");
+  form->LimpaRegistro();
+  addItem("1");
+  form->lblTotal->setText("10,56");
+  pay("10,557");  // shown as 10,56: it counts as 10,56
+  EXPECT_EQ(totals(), "10,56|0,00|on");
+  EXPECT_EQ(form->cdsReceb.asNumber("VRMOVIVEND"), 10.56);
+  EXPECT_EQ(doTotal, 10.56);
+}
+
+TEST_P(Money, CancellingAnItemTakesOffWhatItPutOn) {
+  addItem("P099", "0,5");
+  EXPECT_EQ(form->lblTotal->text(), "0,50");
+  EXPECT_EQ(form->cdsAddProduto.asNumber("VRTOTVEND"), 0.5);
+  form->bldCancelClick(nullptr);
+  EXPECT_EQ(form->lblTotal->text(), "0,00");
+  EXPECT_FALSE(form->bldGravar->isEnabled());
+  pay("1");  // every item cancelled: no payment
+  EXPECT_EQ(lastMessage(), "Não existem produtos vendidos.");
+  EXPECT_FALSE(form->cdsReceb.active());
+}
+
+TEST_P(Money, ReceivedTotalStaysOnTheCent) {
+  sale("1,20");
+  pay("0,1");
+  pay("1,1");
+  EXPECT_EQ(doTotal, 1.2);  // not 1.2000000000000002
+  EXPECT_EQ(totals(), "1,20|0,00|on");
+  form->cdsReceb.setRecNo(1);  // the 1,10
+  form->bldCancelaReceClick(nullptr);
+  EXPECT_EQ(doTotal, 0.1);
+  EXPECT_EQ(totals(), "0,10|0,00|off");
 }
 
 }  // namespace

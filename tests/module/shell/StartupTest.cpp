@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using testsupport::FormFixture;
@@ -26,6 +27,23 @@ void writeEmptyTable(const QString& path, const std::vector<fw::FieldDef>& field
   table.declareFields(fields);
   table.createDataSet();
   table.saveToFile(path);
+}
+
+// Rewrites the parameters file with one field of another type or value.
+void setParameter(const FormFixture& f, const QString& field, fw::FieldType type, const fw::Variant& value) {
+  fw::LocalTable old;
+  old.loadFromFile(f.path("PARAMETROSORV.CDS"));
+  std::vector<fw::FieldDef> fields = old.fields();
+  for (fw::FieldDef& def : fields) {
+    if (def.name == field) def.type = type;
+  }
+  fw::LocalTable fresh;
+  fresh.declareFields(fields);
+  fresh.createDataSet();
+  fresh.append();
+  for (const fw::FieldDef& def : fields) fresh.setVariant(def.name, def.name == field ? value : old.asVariant(def.name));
+  fresh.post();
+  fresh.saveToFile(f.path("PARAMETROSORV.CDS"));
 }
 
 }  // namespace
@@ -101,11 +119,51 @@ TEST(Startup, WithoutParametersFailsOnTheIdentificationFolder) {
     f.initialize();
     FAIL() << "start-up went on without parameters";
   } catch (const fw::Error& e) {
-    EXPECT_TRUE(e.message().contains("DSDIRCAD")) << e.message().toStdString();
+    // The field's own text, then which file is missing and where it was looked for.
+    EXPECT_TRUE(e.message().startsWith("Campo 'DSDIRCAD' não encontrado. ")) << e.message().toStdString();
+    EXPECT_TRUE(e.message().contains("PARAMETROSORV.CDS")) << e.message().toStdString();
+    EXPECT_TRUE(e.message().contains(f.dataDir())) << e.message().toStdString();
   }
   // The steps before the failing one did their work.
   EXPECT_EQ(stOperadorLogin, "0007");
   EXPECT_TRUE(stIdEsquema.isEmpty());
+}
+
+// Cut to 32 bits this would be 16, a printer type that skips the rate lookup.
+TEST(Startup, PrinterTypeBeyond32BitsIsRefused) {
+  FormFixture f(notStarted());
+  setParameter(f, "IDTIPOIMPFIS", fw::FieldType::Int64, fw::Variant(qint64(4294967312)));
+  try {
+    f.initialize();
+    FAIL() << "start-up took a printer type beyond 32 bits";
+  } catch (const fw::Error& e) {
+    EXPECT_TRUE(e.message().contains("4294967312") && e.message().contains("IDTIPOIMPFIS"))
+        << e.message().toStdString();
+  }
+  EXPECT_EQ(Rev_IdTipoImpFis, 0);
+  setParameter(f, "IDTIPOIMPFIS", fw::FieldType::Int64, fw::Variant(qint64(-2147483648LL)));
+  f.initialize();
+  EXPECT_EQ(Rev_IdTipoImpFis, -2147483648LL);
+}
+
+// An empty folder names the data directory's file, never one in the process's own folder.
+TEST(Startup, EmptyIdentificationFolderIsTheDataDirectory) {
+  FormFixture f(notStarted());
+  setParameter(f, "DSDIRCAD", fw::FieldType::Text, fw::Variant());
+  ASSERT_TRUE(QFile::copy(f.path("Dados/Cadastros/VARNOLE.CDS"), f.path("VARNOLE.CDS")));
+  QTemporaryDir elsewhere;
+  fw::LocalTable stale;
+  stale.declareFields({fw::FieldDef::text("MD5ARQUIVOTXT", 100)});
+  stale.createDataSet();
+  stale.append();
+  stale.setText("MD5ARQUIVOTXT", "alheio");
+  stale.post();
+  stale.saveToFile(elsewhere.filePath("VARNOLE.CDS"));
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+  f.initialize();
+  QDir::setCurrent(before);
+  EXPECT_EQ(stMd5ArquivoTxt, "MD-5:" + f.demoSummary().identificationPlain);
 }
 
 TEST(Startup, MissingIdentificationKeepsTheEarlierValue) {
