@@ -32,7 +32,7 @@ TEST_F(PrinterRules, CountersStartOverAfter999999) {
   PrinterMemory m;
   m.coo = 999999;
   m.ccf = 999998;
-  m.save(p.memoryPath());
+  p.memoryStore().write(m);
   const PrinterAnswer a = p.openCoupon({});
   EXPECT_EQ(a.coo, "000001");
   EXPECT_EQ(a.ccf, "999999");
