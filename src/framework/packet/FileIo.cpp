@@ -241,10 +241,11 @@ qint64 appendToFile(const QString& path, const QByteArray& bytes) {
   err = closeFile(fd, path);
   if (!err && !existed) err = syncFolder(QFile::encodeName(info.absolutePath()), path);
   if (err) {
-    if (!existed)
+    if (!existed) {
       ::unlink(file.constData());
-    else
-      ::truncate(file.constData(), earlier);
+    } else if (::truncate(file.constData(), earlier) != 0) {
+      err = errno;  // the appended part stays: say why it could not be taken back
+    }
     writeFailed(path, err);
   }
   return earlier;
