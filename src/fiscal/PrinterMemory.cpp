@@ -5,17 +5,18 @@
 
 #include "framework/data/Error.h"
 
-#include <QFile>
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace fiscal {
 
 namespace {
 
-constexpr int kFormatVersion = 1;
+// Version 1 had neither checksum, save counter nor last document time; it is still read.
+constexpr int kFormatVersion = 2;
+const QString kChecksumKey = QStringLiteral("verificacao");
 constexpr int kCounterLimit = 999999;
 
 [[noreturn]] void bad(const QString& what) {
@@ -46,13 +47,27 @@ double requireNumber(const QJsonObject& object, const QString& key) {
   return value.toDouble();
 }
 
+// Whole numbers well inside a double's exact range.
+bool isWhole(double value) {
+  return value >= -9.0e15 && value <= 9.0e15 && value == static_cast<double>(static_cast<qint64>(value));
+}
+
 qint64 requireCents(const QJsonObject& object, const QString& key) {
   const double value = requireNumber(object, key);
-  // Cents are whole and well inside a double's exact range.
-  if (!(value >= -9.0e15 && value <= 9.0e15) || value != static_cast<double>(static_cast<qint64>(value)))
-    bad(QStringLiteral("\"%1\" não é um valor em centavos").arg(key));
+  if (!isWhole(value)) bad(QStringLiteral("\"%1\" não é um valor em centavos").arg(key));
   return static_cast<qint64>(value);
 }
+
+// Over the compact form of the document without the checksum: JSON objects keep their keys
+// sorted and numbers in their shortest exact form, so the form read back is the form written.
+QString checksumOf(QJsonObject object) {
+  object.remove(kChecksumKey);
+  return QString::fromLatin1(
+      QCryptographicHash::hash(QJsonDocument(object).toJson(QJsonDocument::Compact), QCryptographicHash::Sha256)
+          .toHex());
+}
+
+QString timeText(const QDateTime& time) { return time.toUTC().toString(Qt::ISODate); }
 
 int parseCounter(const QString& text, const QString& key) {
   bool ok = false;
@@ -171,6 +186,10 @@ QByteArray PrinterMemory::toJson() const {
   } else {
     o[QStringLiteral("ultimoCupom")] = QJsonValue();
   }
+  o[QStringLiteral("ultimoDocumentoEm")] =
+      lastDocumentAt.isValid() ? QJsonValue(timeText(lastDocumentAt)) : QJsonValue();
+  o[QStringLiteral("geracao")] = static_cast<double>(generation);
+  o[kChecksumKey] = checksumOf(o);
   return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -181,9 +200,21 @@ PrinterMemory PrinterMemory::fromJson(const QByteArray& bytes) {
     bad(QStringLiteral("%1 na posição %2").arg(error.errorString()).arg(error.offset));
   if (!document.isObject()) bad(QStringLiteral("o conteúdo não é um objeto"));
   const QJsonObject o = document.object();
-  if (requireNumber(o, QStringLiteral("versao")) != kFormatVersion)
-    bad(QStringLiteral("versão desconhecida"));
+  const double version = requireNumber(o, QStringLiteral("versao"));
+  if (version != 1 && version != kFormatVersion) bad(QStringLiteral("versão desconhecida"));
   PrinterMemory m;
+  if (version == kFormatVersion) {
+    if (requireText(o, kChecksumKey) != checksumOf(o))
+      bad(QStringLiteral("a verificação não confere (arquivo danificado ou alterado)"));
+    const double generation = requireNumber(o, QStringLiteral("geracao"));
+    if (!isWhole(generation) || generation < 0) bad(QStringLiteral("\"geracao\" não é um contador"));
+    m.generation = static_cast<qint64>(generation);
+    const QJsonValue at = require(o, QStringLiteral("ultimoDocumentoEm"));
+    if (!at.isNull()) {
+      m.lastDocumentAt = QDateTime::fromString(at.toString(), Qt::ISODate);
+      if (!m.lastDocumentAt.isValid()) bad(QStringLiteral("\"ultimoDocumentoEm\" não é data e hora"));
+    }
+  }
   m.coo = parseCounter(requireText(o, QStringLiteral("coo")), QStringLiteral("coo"));
   m.ccf = parseCounter(requireText(o, QStringLiteral("ccf")), QStringLiteral("ccf"));
   m.grandTotalCents = requireCents(o, QStringLiteral("gtCentavos"));
@@ -202,29 +233,6 @@ PrinterMemory PrinterMemory::fromJson(const QByteArray& bytes) {
     m.last = lc;
   }
   return m;
-}
-
-PrinterMemory PrinterMemory::load(const QString& path) {
-  QFile file(path);
-  if (!file.exists()) return {};
-  if (!file.open(QIODevice::ReadOnly)) {
-    throw fw::Error(QStringLiteral("não foi possível ler a memória fiscal %1: %2")
-                        .arg(path, file.errorString()));
-  }
-  try {
-    return fromJson(file.readAll());
-  } catch (const fw::Error& e) {
-    throw fw::Error(QStringLiteral("%1 (%2)").arg(e.message(), path));
-  }
-}
-
-void PrinterMemory::save(const QString& path) const {
-  QSaveFile file(path);
-  const QByteArray bytes = toJson();
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    throw fw::Error(QStringLiteral("não foi possível gravar a memória fiscal %1: %2")
-                        .arg(path, file.errorString()));
-  }
 }
 
 }  // namespace fiscal

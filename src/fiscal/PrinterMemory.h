@@ -1,7 +1,7 @@
 // PrinterMemory: what the virtual fiscal printer keeps in its fiscal memory — the coupon
 // counters, the coupon open on it with its items, the last coupon it ended and the grand
-// total — and how that memory is stored in the data directory (a small JSON document,
-// replaced atomically). Amounts that the printer totals are kept in cents so that a
+// total — and its text form, a small JSON document that carries a checksum of itself (the
+// two copies kept in the data directory are MemoryStore's). Amounts that the printer totals are kept in cents so that a
 // thousand coupons add up to exactly what their tapes show.
 #pragma once
 
@@ -53,20 +53,20 @@ struct PrinterMemory {
   qint64 cancelledTotalCents = 0;  // every cancelled coupon
   std::optional<OpenCoupon> open;
   std::optional<LastCoupon> last;
+  // The date and time printed on the last document; a command whose clock is earlier is
+  // refused. Invalid on a new printer (and in memories written before it was kept).
+  QDateTime lastDocumentAt;
+  // How many times the memory was saved: of two good copies the larger is the newer.
+  qint64 generation = 0;
 
   // Counters run from 000001 to 999999 and start over, as on the printer's display.
   static int nextCounter(int counter);
   static QString counterText(int counter);
 
   QByteArray toJson() const;
-  // Throws fw::Error naming what is wrong when the bytes are not a printer memory.
+  // Throws fw::Error naming what is wrong when the bytes are not a printer memory exactly
+  // as written: damaged, cut short or changed by hand (the checksum does not match).
   static PrinterMemory fromJson(const QByteArray& bytes);
-
-  // A missing file is a new printer. An unreadable one throws fw::Error: the file is left
-  // as it is for the technician.
-  static PrinterMemory load(const QString& path);
-  // Atomic: a temporary file beside the target, flushed, renamed over it. Throws fw::Error.
-  void save(const QString& path) const;
 };
 
 }  // namespace fiscal

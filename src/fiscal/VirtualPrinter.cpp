@@ -2,6 +2,7 @@
 
 #include "fiscal/ItemDescription.h"
 #include "framework/data/Error.h"
+#include "framework/packet/FileIo.h"
 #include "framework/text/NumberText.h"
 
 #include <QDir>
@@ -14,6 +15,9 @@
 namespace fiscal {
 
 namespace {
+
+const QString kSaleFolder = QStringLiteral("Dados/Venda_Arquivo");
+const QString kStampFormat = QStringLiteral("dd/MM/yyyy hh:mm:ss");
 
 const fw::FormatSettings& tapeFormat() {
   // The printer prints in Brazilian form whatever the till's locale.
@@ -88,17 +92,52 @@ PrinterAnswer refused(const QString& reason) {
 VirtualPrinter::VirtualPrinter(const QString& dataDirectory, Clock clock)
     : dataDirectory_(dataDirectory),
       clock_(std::move(clock)),
-      programming_(PrinterProgramming::load(dataDirectory)) {}
-
-QString VirtualPrinter::memoryPath() const {
-  return QDir(dataDirectory_).filePath(QStringLiteral("ImpressoraFiscal.json"));
+      programming_(PrinterProgramming::load(dataDirectory)),
+      store_(dataDirectory) {
+  fw::removeLeftoverTemporaries(dataDirectory_);
+  fw::removeLeftoverTemporaries(PrinterProgramming::resolve(dataDirectory_, kSaleFolder));
 }
 
 QString VirtualPrinter::tapePath() const {
   return QDir(dataDirectory_).filePath(QStringLiteral("Bobina.txt"));
 }
 
-PrinterMemory VirtualPrinter::memory() const { return PrinterMemory::load(memoryPath()); }
+PrinterMemory VirtualPrinter::memory() const {
+  QString blocked;
+  const std::optional<PrinterMemory> memory = readMemory(&blocked);
+  if (!memory) throw fw::Error(blocked);
+  return *memory;
+}
+
+std::optional<PrinterMemory> VirtualPrinter::readMemory(QString* blocked, QStringList* recovered) const {
+  const MemoryStore::Reading reading = store_.read();
+  if (recovered) *recovered = reading.recovered;
+  if (!reading.damage.isEmpty()) {
+    *blocked = reading.damage;
+    return std::nullopt;
+  }
+  if (reading.none) {
+    const QString evidence = printedBefore();
+    if (!evidence.isEmpty()) {
+      *blocked = QStringLiteral("memória fiscal não encontrada (%1), mas a impressora já emitiu documentos: %2")
+                     .arg(store_.path(1), evidence);
+      return std::nullopt;
+    }
+  }
+  return reading.memory;  // a new printer when there was none
+}
+
+QString VirtualPrinter::printedBefore() const {
+  QFile tape(tapePath());
+  static const QRegularExpression document(QStringLiteral("COO:\\d{6}"));
+  if (tape.open(QIODevice::ReadOnly) && document.match(QString::fromUtf8(tape.readAll())).hasMatch())
+    return QStringLiteral("a bobina %1 tem documentos").arg(tapePath());
+  const QString folder = PrinterProgramming::resolve(dataDirectory_, kSaleFolder);
+  const QStringList sales = QDir(folder).entryList(
+      {QStringLiteral("Venda*.cds"), QStringLiteral("MovCaixa*.cds")}, QDir::Files | QDir::Hidden);
+  if (!sales.isEmpty()) return QStringLiteral("há arquivos de venda em %1").arg(folder);
+  return {};
+}
 
 bool VirtualPrinter::toCents(double amount, qint64* cents) {
   if (!std::isfinite(amount) || std::fabs(amount) > 1e13) return false;
@@ -112,10 +151,7 @@ QString VirtualPrinter::formatCents(qint64 cents) {
   return fw::formatAmount(static_cast<double>(cents) / 100.0, tapeFormat());
 }
 
-QString VirtualPrinter::stamp() const {
-  const QDateTime now = clock_ ? clock_() : QDateTime::currentDateTime();
-  return now.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
-}
+QString VirtualPrinter::stamp() const { return now_.toString(kStampFormat); }
 
 void VirtualPrinter::printHeader(TapeText& tape, const QString& schema, const QString& branch,
                                  const QString& cashRegister,
@@ -137,43 +173,82 @@ void VirtualPrinter::printHeader(TapeText& tape, const QString& schema, const QS
   tape.rule();
 }
 
+qint64 VirtualPrinter::print(const TapeText& tape) {
+  QByteArray bytes = tape.text().toUtf8();
+  // A print cut by a killed process ends the tape mid-line; the next starts on a line of its own.
+  QFile file(tapePath());
+  if (file.open(QIODevice::ReadOnly) && file.size() > 0 && file.seek(file.size() - 1) &&
+      file.read(1) != "\n") {
+    bytes.prepend('\n');
+  }
+  file.close();
+  return fw::appendToFile(tapePath(), bytes);
+}
+
+QString VirtualPrinter::commit(const TapeText& tape, PrinterMemory& memory) {
+  qint64 earlier = 0;
+  try {
+    earlier = print(tape);
+  } catch (const fw::Error& e) {
+    return QStringLiteral("Sem papel: a bobina não pôde ser impressa, o comando não foi executado. %1")
+        .arg(e.message());
+  }
+  try {
+    store_.write(memory);
+  } catch (const fw::Error& e) {
+    QString reason =
+        QStringLiteral("Falha na memória fiscal, o comando não foi executado. %1").arg(e.message());
+    try {
+      fw::truncateFile(tapePath(), earlier);
+    } catch (const fw::Error& undo) {
+      reason += QStringLiteral(" A bobina mostra o que não foi registrado: %1").arg(undo.message());
+    }
+    return reason;
+  }
+  return {};
+}
+
 PrinterAnswer VirtualPrinter::printRefusal(const QString& reason) {
   TapeText tape;
   tape.centered(QStringLiteral("*** COMANDO RECUSADO ***"));
   tape.line(reason);
-  QFile file(tapePath());
-  // Best effort: a refusal must reach the cashier even when the tape cannot be written.
-  if (file.open(QIODevice::WriteOnly | QIODevice::Append)) file.write(tape.text().toUtf8());
+  try {
+    print(tape);
+  } catch (const fw::Error&) {
+    // A refusal must reach the cashier even when the tape cannot be written.
+  }
   return refused(reason);
 }
 
 PrinterAnswer VirtualPrinter::refuse(const QString& reason) { return printRefusal(reason); }
 
 PrinterAnswer VirtualPrinter::run(const Command& command) {
-  PrinterMemory memory;
-  try {
-    memory = PrinterMemory::load(memoryPath());
-  } catch (const fw::Error& e) {
+  now_ = clock_ ? clock_() : QDateTime::currentDateTime();
+  QString blocked;
+  QStringList recovered;
+  std::optional<PrinterMemory> memory = readMemory(&blocked, &recovered);
+  if (!memory) {
+    return printRefusal(QStringLiteral("Impressora fiscal bloqueada, %1. Chame o técnico.").arg(blocked));
+  }
+  if (!recovered.isEmpty()) {
+    TapeText note;
+    note.centered(QStringLiteral("MEMÓRIA FISCAL RECUPERADA"));
+    for (const QString& line : recovered) note.line(line);
+    const QString problem = commit(note, *memory);
+    if (!problem.isEmpty()) return printRefusal(problem);
+  }
+  if (memory->lastDocumentAt.isValid() && now_ < memory->lastDocumentAt) {
     return printRefusal(
-        QStringLiteral("Impressora fiscal bloqueada, %1. Chame o técnico.").arg(e.message()));
+        QStringLiteral("Data e hora do computador (%1) anteriores às do último documento emitido (%2). "
+                       "Acerte o relógio: o comando não foi executado.")
+            .arg(now_.toString(kStampFormat), memory->lastDocumentAt.toLocalTime().toString(kStampFormat)));
   }
-  TapeText tape;
-  const PrinterAnswer answer = command(memory, tape);
-  if (!answer.accepted) return printRefusal(answer.reason);
 
-  // Out of paper is found before the memory moves on, as a real printer checks its sensor.
-  QFile tapeFile(tapePath());
-  if (!tapeFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
-    return refused(QStringLiteral("Sem papel: não foi possível gravar a bobina %1 (%2).")
-                       .arg(tapePath(), tapeFile.errorString()));
-  }
-  try {
-    memory.save(memoryPath());
-  } catch (const fw::Error& e) {
-    tapeFile.close();
-    return printRefusal(QStringLiteral("Falha na memória fiscal: %1.").arg(e.message()));
-  }
-  tapeFile.write(tape.text().toUtf8());
+  TapeText tape;
+  const PrinterAnswer answer = command(*memory, tape);
+  if (!answer.accepted) return printRefusal(answer.reason);
+  const QString problem = commit(tape, *memory);
+  if (!problem.isEmpty()) return printRefusal(problem);
   return answer;
 }
 
@@ -189,7 +264,8 @@ PrinterAnswer VirtualPrinter::openCoupon(const CouponOpening& opening) {
     OpenCoupon c;
     c.coo = PrinterMemory::counterText(m.coo);
     c.ccf = PrinterMemory::counterText(m.ccf);
-    c.openedAt = clock_ ? clock_() : QDateTime::currentDateTime();
+    c.openedAt = now_;
+    m.lastDocumentAt = now_;
     c.schema = opening.schema;
     c.customerDocument = opening.customerDocument.trimmed();
     c.customerName = opening.customerName.trimmed();
@@ -395,6 +471,7 @@ PrinterAnswer VirtualPrinter::closeCoupon(const CouponClosing& closing) {
     a.paidCents = paid;
     a.changeCents = change;
     m.grandTotalCents += total;
+    m.lastDocumentAt = now_;
     m.last = LastCoupon{c.coo, total, false};
     m.open.reset();
     return a;
@@ -417,6 +494,7 @@ PrinterAnswer VirtualPrinter::cancelCoupon(const CouponCancelling& cancelling) {
       a.ccf = c.ccf;
       a.totalCents = total;
       m.cancelledTotalCents += total;
+      m.lastDocumentAt = now_;
       m.last = LastCoupon{c.coo, total, true};
       m.open.reset();
       return a;
@@ -444,6 +522,7 @@ PrinterAnswer VirtualPrinter::cancelCoupon(const CouponCancelling& cancelling) {
     a.receiptCoo = receipt;
     a.totalCents = m.last->totalCents;
     m.cancelledTotalCents += m.last->totalCents;
+    m.lastDocumentAt = now_;
     m.last->cancelled = true;
     return a;
   });

@@ -1,13 +1,16 @@
 // VirtualPrinter: a fiscal printer (ECF) that lives in the data directory. Its fiscal memory
-// is "ImpressoraFiscal.json" (PrinterMemory) and its paper tape "Bobina.txt", to which every
+// is kept in two copies (MemoryStore) and its paper tape is "Bobina.txt", to which every
 // command prints what a real printer prints, refusals included. It obeys a real printer's
 // rules and answers each command accepted or refused with the reason.
 //
-// Every command reads the memory from the file, works on a copy and writes it back before
-// the tape is printed, so two instances on one folder (a host restarted after a crash) act
-// as the same printer, and a failing disk leaves the memory as it was.
+// Every command reads the memory from its files, works on a copy, prints the tape and then
+// writes the memory; when either fails the print is undone and the command refused, so two
+// instances on one folder (a host restarted after a crash) act as the same printer, and a
+// failing disk leaves memory and tape as they were. The memory is never made anew where the
+// printer has printed before, and its clock never goes back.
 #pragma once
 
+#include "fiscal/MemoryStore.h"
 #include "fiscal/PrinterMemory.h"
 #include "fiscal/PrinterProgramming.h"
 #include "fiscal/TapeText.h"
@@ -16,6 +19,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace fiscal {
@@ -83,7 +87,8 @@ class VirtualPrinter {
   // The largest amount the printer's totalizers take for one item, payment or coupon.
   static constexpr qint64 kMaxAmountCents = 9999999999LL;  // 99.999.999,99
 
-  // Reads the programming (rates, header) from `dataDirectory` once, now.
+  // Reads the programming (rates, header) from `dataDirectory` once, now, and removes what
+  // saves killed half-way left in the data directory and in the sale files' folder.
   explicit VirtualPrinter(const QString& dataDirectory, Clock clock = {});
 
   PrinterAnswer openCoupon(const CouponOpening& opening);
@@ -96,10 +101,11 @@ class VirtualPrinter {
   // on the tape as any refusal.
   PrinterAnswer refuse(const QString& reason);
 
-  // The memory as the file holds it now; throws fw::Error when it cannot be read.
+  // The memory as its files hold it now; throws fw::Error when the printer is blocked.
   PrinterMemory memory() const;
   const PrinterProgramming& programming() const { return programming_; }
-  QString memoryPath() const;
+  const MemoryStore& memoryStore() const { return store_; }
+  QString memoryPath() const { return store_.path(1); }
   QString tapePath() const;
 
   // Amounts as the printer rounds them: to cents, halves away from zero, on the value's
@@ -110,6 +116,14 @@ class VirtualPrinter {
  private:
   using Command = std::function<PrinterAnswer(PrinterMemory& memory, TapeText& tape)>;
   PrinterAnswer run(const Command& command);
+  // The memory to work on, or why the printer is blocked; with the copies to restore.
+  std::optional<PrinterMemory> readMemory(QString* blocked, QStringList* recovered = nullptr) const;
+  // Where documents were printed before: the tape holds one or sale files exist. Empty
+  // when this folder never saw the printer print.
+  QString printedBefore() const;
+  // Prints `tape` and writes `memory`, both or neither; the reason when neither.
+  QString commit(const TapeText& tape, PrinterMemory& memory);
+  qint64 print(const TapeText& tape);  // checked; the tape's earlier length
   PrinterAnswer printRefusal(const QString& reason);
   void printHeader(TapeText& tape, const QString& schema, const QString& branch,
                    const QString& cashRegister, const QString& serialNumber) const;
@@ -118,6 +132,8 @@ class VirtualPrinter {
   QString dataDirectory_;
   Clock clock_;
   PrinterProgramming programming_;
+  MemoryStore store_;
+  QDateTime now_;  // the command's time, read once from the clock
 };
 
 }  // namespace fiscal

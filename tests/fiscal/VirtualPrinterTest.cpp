@@ -32,7 +32,7 @@ TEST_F(PrinterRules, CountersStartOverAfter999999) {
   PrinterMemory m;
   m.coo = 999999;
   m.ccf = 999998;
-  m.save(p.memoryPath());
+  p.memoryStore().write(m);
   const PrinterAnswer a = p.openCoupon({});
   EXPECT_EQ(a.coo, "000001");
   EXPECT_EQ(a.ccf, "999999");
@@ -213,6 +213,17 @@ TEST(PrinterMemoryFile, KeepsEverythingAcrossASaveAndALoad) {
   EXPECT_EQ(back.open->items[0].unitPrice, 0.1);
   EXPECT_EQ(back.open->openedAt, fixedNow());
   EXPECT_THROW(PrinterMemory::fromJson(R"({"versao":1,"coo":"1","ccf":"000000"})"), fw::Error);
+
+  // A changed digit is found; a memory of the first format, without a checksum, is read.
+  QByteArray changed = m.toJson();
+  changed.replace("123456789", "123456780");
+  EXPECT_THROW(PrinterMemory::fromJson(changed), fw::Error);
+  const PrinterMemory first = PrinterMemory::fromJson(
+      R"({"versao":1,"coo":"000007","ccf":"000006","gtCentavos":100,"cancelamentosCentavos":0,)"
+      R"("cupomAberto":null,"ultimoCupom":null})");
+  EXPECT_EQ(first.coo, 7);
+  EXPECT_EQ(first.generation, 0);
+  EXPECT_FALSE(first.lastDocumentAt.isValid());
 }
 
 }  // namespace

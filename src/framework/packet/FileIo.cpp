@@ -1,4 +1,5 @@
-// POSIX file calls, so that flush-to-disk and rename are explicit and every failure is seen.
+// POSIX file calls, so that syncing to disk and renaming are explicit and every failure is
+// seen: a buffered writer may report success after a flush that failed on a full disk.
 #include "framework/packet/FileIo.h"
 
 #include "framework/data/Error.h"
@@ -6,15 +7,21 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace fw {
 
 namespace {
+
+constexpr char kTempMark[] = ".tmp-";
+constexpr int kTempRandom = 6;  // what mkstemp puts in place of "XXXXXX"
 
 QString reason(int err) {
   switch (err) {
@@ -35,6 +42,116 @@ QString reason(int err) {
 
 [[noreturn]] void writeFailed(const QString& path, int err) {
   throw Error(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.").arg(path, reason(err)));
+}
+
+WriteFault& installedFault() {
+  static WriteFault fault;
+  return fault;
+}
+
+int injected(WriteStep step, const QString& path) {
+  const WriteFault& fault = installedFault();
+  return fault ? fault(step, path) : 0;
+}
+
+int writeLoop(int fd, const char* data, qsizetype left) {
+  while (left > 0) {
+    const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return ENOSPC;
+    data += n;
+    left -= n;
+  }
+  return 0;
+}
+
+int writeAll(int fd, const QByteArray& bytes, const QString& path) {
+  if (const int err = injected(WriteStep::Write, path)) {
+    writeLoop(fd, bytes.constData(), bytes.size() / 2);  // what a filling disk still took
+    return err;
+  }
+  return writeLoop(fd, bytes.constData(), bytes.size());
+}
+
+int syncFile(int fd, const QString& path) {
+  if (const int err = injected(WriteStep::Sync, path)) return err;
+  return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+// What the file holds from `offset` on is exactly `bytes`.
+int verify(int fd, const QByteArray& bytes, off_t offset, const QString& path) {
+  if (const int err = injected(WriteStep::Verify, path)) return err;
+  char buffer[65536];
+  qsizetype done = 0;
+  while (done < bytes.size()) {
+    const size_t want = static_cast<size_t>(std::min<qsizetype>(bytes.size() - done, sizeof buffer));
+    const ssize_t n = ::pread(fd, buffer, want, offset + done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0 || std::memcmp(buffer, bytes.constData() + done, static_cast<size_t>(n)) != 0) return EIO;
+    done += n;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return errno;
+  return st.st_size == offset + bytes.size() ? 0 : EIO;
+}
+
+int closeFile(int fd, const QString& path) {
+  const int err = injected(WriteStep::Close, path);
+  if (::close(fd) != 0 && !err) return errno;
+  return err;
+}
+
+// The rename or the new name must reach the disk too.
+int syncFolder(const QByteArray& folder, const QString& path) {
+  if (const int err = injected(WriteStep::SyncFolder, path)) return err;
+  const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return errno;
+  int err = ::fsync(dir) == 0 ? 0 : errno;
+  if (err == EINVAL) err = 0;  // a file system that cannot sync folders: nothing more to do
+  ::close(dir);
+  return err;
+}
+
+bool isTemporaryName(const char* name, const QByteArray& base) {
+  const size_t length = std::strlen(name);
+  const size_t mark = sizeof kTempMark - 1;
+  if (length <= mark + kTempRandom) return false;
+  const size_t stem = length - mark - kTempRandom;
+  if (std::memcmp(name + stem, kTempMark, mark) != 0) return false;
+  if (!base.isEmpty() && (static_cast<size_t>(base.size()) != stem || std::memcmp(name, base.constData(), stem) != 0))
+    return false;
+  for (const char* c = name + length - kTempRandom; *c; ++c) {
+    if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9'))) return false;
+  }
+  return true;
+}
+
+// A save holds a lock on its temporary until the rename, so a temporary nobody locks is a
+// leftover. `base` empty: every file's temporaries.
+int removeTemporaries(const QByteArray& folder, const QByteArray& base) {
+  DIR* dir = ::opendir(folder.constData());
+  if (!dir) return 0;
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!isTemporaryName(entry->d_name, base)) continue;
+    const QByteArray path = folder + '/' + entry->d_name;
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::unlink(path.constData()) == 0) {
+      ++removed;
+    }
+    ::close(fd);
+  }
+  ::closedir(dir);
+  return removed;
 }
 
 }  // namespace
@@ -59,11 +176,18 @@ void writeFileAtomically(const QString& path, const QByteArray& bytes) {
   if (info.isDir()) writeFailed(path, EISDIR);
   const QByteArray target = QFile::encodeName(info.absoluteFilePath());
   const QByteArray folder = QFile::encodeName(info.absolutePath());
-  QByteArray temp = target + ".tmp-XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) writeFailed(path, errno);
+  removeTemporaries(folder, QFile::encodeName(info.fileName()));
 
-  int err = 0;
+  QByteArray temp = target + kTempMark + QByteArray(kTempRandom, 'X');
+  int err = injected(WriteStep::Create, path);
+  const int fd = err ? -1 : ::mkostemp(temp.data(), O_CLOEXEC);
+  if (!err && fd < 0) err = errno;
+  if (err) writeFailed(path, err);
+  // The lock marks the temporary as in use; a second descriptor keeps it past the close,
+  // whose error is checked, until the rename.
+  ::flock(fd, LOCK_EX | LOCK_NB);
+  const int hold = ::dup(fd);
+
   struct stat existing;
   if (::stat(target.constData(), &existing) == 0) {
     ::fchmod(fd, existing.st_mode & 07777);
@@ -72,31 +196,74 @@ void writeFileAtomically(const QString& path, const QByteArray& bytes) {
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
   }
-  const char* data = bytes.constData();
-  qsizetype left = bytes.size();
-  while (left > 0 && !err) {
-    const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-    if (n < 0) {
-      if (errno != EINTR) err = errno;
-      continue;
-    }
-    if (n == 0) err = ENOSPC;
-    data += n;
-    left -= n;
-  }
-  if (!err && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && !err) err = errno;
+  err = writeAll(fd, bytes, path);
+  if (!err) err = syncFile(fd, path);
+  if (!err) err = verify(fd, bytes, 0, path);
+  const int closed = closeFile(fd, path);
+  if (!err) err = closed;
+  if (!err) err = injected(WriteStep::Rename, path);
   if (!err && ::rename(temp.constData(), target.constData()) != 0) err = errno;
-  if (err) {
-    ::unlink(temp.constData());
+  if (err) ::unlink(temp.constData());
+  if (hold >= 0) ::close(hold);
+  if (err) writeFailed(path, err);
+  // Past this point the new content is in place; a failure is still reported.
+  err = syncFolder(folder, path);
+  if (err) writeFailed(path, err);
+}
+
+qint64 appendToFile(const QString& path, const QByteArray& bytes) {
+  const QFileInfo info(path);
+  if (info.isDir()) writeFailed(path, EISDIR);
+  const QByteArray file = QFile::encodeName(info.absoluteFilePath());
+  struct stat st;
+  const bool existed = ::stat(file.constData(), &st) == 0;
+
+  int err = injected(WriteStep::Create, path);
+  const int fd = err ? -1 : ::open(file.constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (!err && fd < 0) err = errno;
+  if (err) writeFailed(path, err);
+  if (::fstat(fd, &st) != 0) {
+    err = errno;
+    ::close(fd);
     writeFailed(path, err);
   }
-  // The rename itself must reach the disk too.
-  const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
+  const off_t earlier = st.st_size;
+  err = writeAll(fd, bytes, path);
+  if (!err) err = syncFile(fd, path);
+  if (!err) err = verify(fd, bytes, earlier, path);
+  if (err) {
+    // Cutting back takes no space, so the file is whole again even on a full disk.
+    if (::ftruncate(fd, earlier) == 0) ::fsync(fd);
+    ::close(fd);
+    if (!existed) ::unlink(file.constData());
+    writeFailed(path, err);
   }
+  err = closeFile(fd, path);
+  if (!err && !existed) err = syncFolder(QFile::encodeName(info.absolutePath()), path);
+  if (err) {
+    if (!existed) {
+      ::unlink(file.constData());
+    } else if (::truncate(file.constData(), earlier) != 0) {
+      err = errno;  // the appended part stays: say why it could not be taken back
+    }
+    writeFailed(path, err);
+  }
+  return earlier;
 }
+
+void truncateFile(const QString& path, qint64 length) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+  int err = fd < 0 ? errno : 0;
+  if (!err && ::ftruncate(fd, static_cast<off_t>(length)) != 0) err = errno;
+  if (!err && ::fsync(fd) != 0) err = errno;
+  if (fd >= 0 && ::close(fd) != 0 && !err) err = errno;
+  if (err) writeFailed(path, err);
+}
+
+int removeLeftoverTemporaries(const QString& folder) {
+  return removeTemporaries(QFile::encodeName(QFileInfo(folder).absoluteFilePath()), {});
+}
+
+void setWriteFault(WriteFault fault) { installedFault() = std::move(fault); }
 
 }  // namespace fw

@@ -1,15 +1,40 @@
-// Whole-file reads and atomic writes of table files. A write goes to a temporary file
-// beside the target, is flushed to disk and renamed over the target, so a failure (full
-// disk, missing folder, no permission) never leaves a half-written table under the real
-// name: the earlier file stays as it was and an fw::Error names the file.
+// Whole-file reads and the one writer of every file the system writes. A replaced file goes
+// to a temporary file beside the target ("<name>.tmp-XXXXXX"), is synced to disk, read back
+// and compared, renamed over the target, and the folder is synced; an appended file is cut
+// back to its earlier length when the append fails. So a failure (full disk, missing folder,
+// no permission) never leaves a half-written file under the real name, and it is always
+// reported: an fw::Error names the file and why.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace fw {
 
 QByteArray readWholeFile(const QString& path);
+
+// A failure before the rename leaves the earlier file as it was. Temporaries that killed
+// saves of the same file left behind are removed first.
 void writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+// Appends at the end of the file, creating it when missing, and syncs it. On any failure the
+// file is cut back to its earlier length (removed when the append created it), so a reader
+// never meets part of what was appended. Returns the earlier length, for truncateFile.
+qint64 appendToFile(const QString& path, const QByteArray& bytes);
+// Undoes an append: cuts the file back to `length` and syncs it (needs no free space).
+void truncateFile(const QString& path, qint64 length);
+
+// Removes from `folder` the temporaries of saves killed half-way: only names this writer
+// makes, and only those no running save holds. Returns how many went.
+int removeLeftoverTemporaries(const QString& folder);
+
+// For tests: a disk that fails on demand. The fault is asked before each step with the path
+// being written; a non-zero errno makes the step fail with it. A failing Write has written
+// part of the bytes first, as a disk that fills up does.
+enum class WriteStep { Create, Write, Sync, Verify, Close, Rename, SyncFolder };
+using WriteFault = std::function<int(WriteStep step, const QString& path)>;
+void setWriteFault(WriteFault fault);  // an empty function: no faults
 
 }  // namespace fw
