@@ -61,90 +61,81 @@ int LocalTablePrivate::compareValues(const Variant& a, const Variant& b) {
   return (x > y) - (x < y);
 }
 
-// Key bytes of a stored value.
-void LocalTablePrivate::recordKey(int record, int pf, bool caseInsensitive, QByteArray& key) const {
+// The one key encoder. A key part is the same bytes whether it comes from a stored span
+// (`s`) or from a value (`v`, exactly one of the two is set): each field type below
+// encodes both sources side by side through the same primitives, so a record and a
+// searched value can never be encoded two ways. Returns false when no stored value can
+// equal the value (a value of another kind, a text outside the field's code page).
+bool LocalTablePrivate::encodeKey(int pf, const ValueSpan* s, const Variant* v, bool caseInsensitive,
+                                  QByteArray& key) const {
   const PacketField& f = packet.fields[static_cast<std::size_t>(pf)];
-  if (record >= 0 && record == editRecord && buffer[static_cast<std::size_t>(pf)]) {
-    valueKey(pf, *buffer[static_cast<std::size_t>(pf)], caseInsensitive, key);
-    return;
-  }
-  const ValueSpan s = packet.span(record, pf);
-  switch (f.fieldType) {
-    case FieldType::Text:
-      if (!caseInsensitive) {
-        appendKeyPart(key, s.data, s.null ? 0 : s.size);
-        return;
-      }
-      appendKeyText(key, s.null ? QString() : fromWindows1252(s.data, s.size).toCaseFolded());
-      return;
-    case FieldType::WideText: {
-      QString text = s.null ? QString() : DataPacket::decode(f, s).toText();
-      appendKeyText(key, caseInsensitive ? text.toCaseFolded() : text);
-      return;
-    }
-    case FieldType::Blob:
-      appendKeyPart(key, s.data, s.null ? 0 : s.size);
-      return;
-    case FieldType::Boolean: {
-      const char b = s.null ? 0 : (DataPacket::decode(f, s).toFlag() ? 2 : 1);
-      appendKeyPart(key, &b, 1);
-      return;
-    }
-    default:
-      if (s.null) {
-        appendKeyPart(key, nullptr, 0);
-      } else {
-        QByteArray tagged(1, '\1');
-        tagged.append(s.data, s.size);
-        appendKeyPart(key, tagged.constData(), tagged.size());
-      }
-  }
-}
-
-// Key bytes of a searched value; false when no stored value can equal it.
-bool LocalTablePrivate::valueKey(int pf, const Variant& v, bool caseInsensitive, QByteArray& key) const {
-  const PacketField& f = packet.fields[static_cast<std::size_t>(pf)];
+  const bool null = s ? s->null : false;
   try {
     switch (f.fieldType) {
-      case FieldType::Text: {
-        const QString text = v.toText();
-        if (!caseInsensitive) {
+      case FieldType::Text:
+        if (caseInsensitive) {
+          const QString text = s ? (null ? QString() : fromWindows1252(s->data, s->size)) : v->toText();
+          appendKeyText(key, text.toCaseFolded());
+        } else if (s) {
+          appendKeyPart(key, s->data, null ? 0 : s->size);
+        } else {
+          const QString text = v->toText();
           const QByteArray bytes = toWindows1252(text);
           if (fromWindows1252(bytes) != text) return false;
           appendKeyPart(key, bytes.constData(), bytes.size());
-        } else {
-          appendKeyText(key, text.toCaseFolded());
         }
         return true;
-      }
       case FieldType::WideText: {
-        const QString text = v.toText();
+        const QString text = s ? (null ? QString() : DataPacket::decode(f, *s).toText()) : v->toText();
         appendKeyText(key, caseInsensitive ? text.toCaseFolded() : text);
         return true;
       }
-      case FieldType::Blob: {
-        const QByteArray bytes = v.kind() == Variant::Kind::Packet ? v.toPacket() : toWindows1252(v.toText());
-        appendKeyPart(key, bytes.constData(), bytes.size());
+      case FieldType::Blob:
+        if (s) {
+          appendKeyPart(key, s->data, null ? 0 : s->size);
+        } else {
+          const QByteArray bytes = v->kind() == Variant::Kind::Packet ? v->toPacket() : toWindows1252(v->toText());
+          appendKeyPart(key, bytes.constData(), bytes.size());
+        }
         return true;
-      }
       case FieldType::Boolean: {
-        const char b = v.isNull() ? 0 : (v.toFlag() ? 2 : 1);
+        const bool isNull = s ? null : v->isNull();
+        const char b = isNull ? 0 : ((s ? DataPacket::decode(f, *s).toFlag() : v->toFlag()) ? 2 : 1);
         appendKeyPart(key, &b, 1);
         return true;
       }
       default:
-        if (v.isNull()) {
+        if (s ? null : v->isNull()) {
           appendKeyPart(key, nullptr, 0);
         } else {
           QByteArray tagged(1, '\1');
-          tagged.append(RecordBuilder::encodeFixed(f, v));
+          if (s)
+            tagged.append(s->data, s->size);
+          else
+            tagged.append(RecordBuilder::encodeFixed(f, *v));
           appendKeyPart(key, tagged.constData(), tagged.size());
         }
         return true;
     }
   } catch (const Error&) {
+    if (s) throw;  // a stored value that cannot be read is a fault, not a mismatch
     return false;  // a value of another kind (e.g. a text that is no number) matches nothing
   }
+}
+
+// Key bytes of a stored value (the edit buffer's when the record is being edited).
+void LocalTablePrivate::recordKey(int record, int pf, bool caseInsensitive, QByteArray& key) const {
+  if (record >= 0 && record == editRecord && buffer[static_cast<std::size_t>(pf)]) {
+    encodeKey(pf, nullptr, &*buffer[static_cast<std::size_t>(pf)], caseInsensitive, key);
+    return;
+  }
+  const ValueSpan s = packet.span(record, pf);
+  encodeKey(pf, &s, nullptr, caseInsensitive, key);
+}
+
+// Key bytes of a searched value; false when no stored value can equal it.
+bool LocalTablePrivate::valueKey(int pf, const Variant& v, bool caseInsensitive, QByteArray& key) const {
+  return encodeKey(pf, nullptr, &v, caseInsensitive, key);
 }
 
 const LookupIndex& LocalTablePrivate::lookupIndex(const std::vector<int>& pfs, bool caseInsensitive) {

@@ -114,6 +114,7 @@ class LocalTablePrivate {
   static int compareValues(const Variant& a, const Variant& b);
   void recordKey(int record, int pf, bool caseInsensitive, QByteArray& key) const;
   bool valueKey(int pf, const Variant& v, bool caseInsensitive, QByteArray& key) const;
+  bool encodeKey(int pf, const ValueSpan* s, const Variant* v, bool caseInsensitive, QByteArray& key) const;
   const LookupIndex& lookupIndex(const std::vector<int>& pfs, bool caseInsensitive);
   std::vector<quint32> candidates(const std::vector<int>& pfs, const QByteArray& wanted, bool caseInsensitive);
 
