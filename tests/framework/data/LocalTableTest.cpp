@@ -168,3 +168,23 @@ TEST(LocalTable, LocateFindsFirstMatchAndKeepsCursorOnMiss) {
   EXPECT_EQ(t.recNo(), 151);
   EXPECT_FALSE(t.locate("NMPRODUTO", Variant("N150")));
 }
+
+TEST(LocalTable, SortedViewLocateAndFilterAgreeOnNumberAndTextKeys) {
+  LocalTable t;
+  t.declareFields(itemFields());
+  t.createDataSet();
+  for (int i = 0; i < 100; ++i) addRow(t, QString::number(i % 10), QString("N%1").arg(i), 0.5 * i);
+  t.addIndex("NOME", "NMPRODUTO");
+  t.setIndexName("NOME");  // text order: N0, N1, N10, ...
+  ASSERT_TRUE(t.locate("VRPRECITEM", Variant(21.0)));
+  EXPECT_EQ(t.asText("NMPRODUTO"), "N42");
+  const int row = t.recNo();
+  ASSERT_TRUE(t.locate("NMPRODUTO", Variant("n42"), LocalTable::CaseInsensitive));
+  EXPECT_EQ(t.recNo(), row);
+  ASSERT_TRUE(t.locate("CDPRODUTO;VRPRECITEM", Variant::array({Variant("2"), Variant(21.0)})));
+  EXPECT_EQ(t.recNo(), row);
+  t.setFilter("VRPRECITEM = 21");
+  t.setFiltered(true);
+  ASSERT_EQ(t.recordCount(), 1);
+  EXPECT_EQ(t.asText("NMPRODUTO"), "N42");
+}
