@@ -8,8 +8,8 @@
 //   FechaCupom: 1 "MD-5:" line, 2 schema, 10 observation, 13 payment list packet, 22/23
 //     operator code and name, 41 ECF identification, 43 state, 45 state registration,
 //     51 federal, 50 state and 58 municipal approximate taxes; the rest unused.
-//   Cancela_Cupom_Imp: 0 schema, 4 branch, 5 cash register, 6 printer serial number; 3 (the
-//     caller's belief that a coupon is open) is not needed: the printer knows.
+//   Cancela_Cupom_Imp: 0 schema, 3 (a flag) the open coupon (true) or the last closed one
+//     (false), 4 branch, 5 cash register, 6 printer serial number.
 #include "fiscal/FiscalBridge.h"
 
 #include "framework/data/Error.h"
@@ -158,6 +158,8 @@ bool FiscalBridge::Cancela_Cupom_Imp(const VariantList& values, Variant& answer)
   cancelling.branch = values[4].toText();
   cancelling.cashRegister = values[5].toText();
   cancelling.serialNumber = values[6].toText();
+  // The printer refuses to cancel a coupon other than the one the screen means.
+  if (values[3].kind() == Variant::Kind::Flag) cancelling.openCoupon = values[3].toFlag();
   const PrinterAnswer result = printer_.cancelCoupon(cancelling);
   if (result.accepted) {
     setAnswer(answer, 0, Variant(result.coo));

@@ -481,6 +481,14 @@ PrinterAnswer VirtualPrinter::closeCoupon(const CouponClosing& closing) {
 PrinterAnswer VirtualPrinter::cancelCoupon(const CouponCancelling& cancelling) {
   return run([&](PrinterMemory& m, TapeText& tape) {
     PrinterAnswer a;
+    if (cancelling.openCoupon == true && !m.open) {
+      return refused(QStringLiteral("Cancelamento não permitido: não há cupom fiscal aberto na impressora."));
+    }
+    if (cancelling.openCoupon == false && m.open) {
+      return refused(QStringLiteral("Cancelamento não permitido: há um cupom fiscal aberto na impressora (COO %1); "
+                                    "o último cupom fechado não foi cancelado.")
+                         .arg(m.open->coo));
+    }
     if (m.open) {
       const OpenCoupon& c = *m.open;
       const qint64 total = c.liveTotalCents();

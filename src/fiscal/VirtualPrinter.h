@@ -65,6 +65,9 @@ struct CouponCancelling {
   QString branch;
   QString cashRegister;
   QString serialNumber;
+  // Which coupon the caller means: the open one (true) or the last closed one (false).
+  // Unset: whichever the printer has (the open one when there is one).
+  std::optional<bool> openCoupon;
 };
 
 struct PrinterAnswer {
@@ -95,7 +98,8 @@ class VirtualPrinter {
   PrinterAnswer sellItem(const ItemSale& item);
   PrinterAnswer cancelItem(const QString& itemNumber);
   PrinterAnswer closeCoupon(const CouponClosing& closing);
-  // The open coupon whenever one is open; otherwise the last closed coupon.
+  // The open coupon whenever one is open; otherwise the last closed coupon. A caller that
+  // says which one it means is refused when the printer holds the other.
   PrinterAnswer cancelCoupon(const CouponCancelling& cancelling);
   // A command the bridge could not even hand over (an unreadable payment list): printed
   // on the tape as any refusal.

@@ -6,7 +6,7 @@
 //
 // --screenshot: nobody is at the screen; messages go to stderr, start-up runs, the screen
 // is rendered to FILE (PNG) and the program leaves. Exit status 1 when the screen was not
-// shown (a start-up failure), 2 when the module or the picture could not be handled.
+// shown (a start-up failure, or another host already open on the same data directory), 2 when the module or the picture could not be handled.
 #include "dialogs/DialogsPackage.h"
 #include "fiscal/FiscalPackage.h"
 #include "module/outside/Outside.h"
@@ -21,6 +21,9 @@
 #include <QTimer>
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -98,6 +101,23 @@ int main(int argc, char** argv) {
   if (!screenshotFile.isEmpty()) runtime::setInteractive(false);
 
   runtime::install();
+  // One host per data directory: two would share one printer memory and one sale on screen.
+  // The lock lives as long as the process, and the system lets go of it on a crash.
+  const QString lockPath = QDir(runtime::dataDirectory()).filePath(QStringLiteral("regvenda.lock"));
+  const int lock = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+    const QString text =
+        lock < 0 ? QStringLiteral("Não foi possível abrir o arquivo de trava %1: o Registro de Vendas não foi aberto.")
+                       .arg(lockPath)
+                 : QStringLiteral("O Registro de Vendas já está aberto nesta pasta de dados (%1). Feche-o antes de "
+                                  "abrir outro.")
+                       .arg(runtime::dataDirectory());
+    std::fprintf(stderr, "regvenda: %s\n", qPrintable(text));
+    if (!screenshotFile.isEmpty() || !outside::Mensagem) return 1;
+    outside::Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), outside::tmErro, QString(),
+                      QString(), 0, nullptr);
+    return 1;
+  }
   fiscal::install(runtime::dataDirectory());
   dialogs::install();
   // The general error report: an error that escaped a touch handler, shown while the

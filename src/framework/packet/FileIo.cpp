@@ -260,6 +260,25 @@ void truncateFile(const QString& path, qint64 length) {
   if (err) writeFailed(path, err);
 }
 
+void moveFileAside(const QString& from, const QString& to) {
+  const QFileInfo source(from);
+  const QFileInfo target(to);
+  const QByteArray targetFolder = QFile::encodeName(target.absolutePath());
+  int err = 0;
+  if (::mkdir(targetFolder.constData(), 0777) != 0 && errno != EEXIST) err = errno;
+  if (!err) err = injected(WriteStep::Rename, to);
+  // A hard link and an unlink, not a rename: a name already taken is refused, never replaced.
+  if (!err && ::link(QFile::encodeName(source.absoluteFilePath()).constData(),
+                     QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
+    err = errno;
+  if (!err) err = syncFolder(targetFolder, to);
+  if (!err && ::unlink(QFile::encodeName(source.absoluteFilePath()).constData()) != 0) err = errno;
+  if (!err) err = syncFolder(QFile::encodeName(source.absolutePath()), from);
+  if (err) {
+    throw Error(QStringLiteral("Não foi possível mover o arquivo '%1' para '%2': %3.").arg(from, to, reason(err)));
+  }
+}
+
 int removeLeftoverTemporaries(const QString& folder) {
   return removeTemporaries(QFile::encodeName(QFileInfo(folder).absoluteFilePath()), {});
 }

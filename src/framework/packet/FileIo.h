@@ -26,6 +26,11 @@ qint64 appendToFile(const QString& path, const QByteArray& bytes);
 // Undoes an append: cuts the file back to `length` and syncs it (needs no free space).
 void truncateFile(const QString& path, qint64 length);
 
+// Moves a file to a new name (the folder of `to` is created, one level, when missing)
+// without ever replacing a file already there, and syncs both folders. Throws fw::Error
+// naming the file and why; a failure leaves the file where it was.
+void moveFileAside(const QString& from, const QString& to);
+
 // Removes from `folder` the temporaries of saves killed half-way: only names this writer
 // makes, and only those no running save holds. Returns how many went.
 int removeLeftoverTemporaries(const QString& folder);

@@ -1,12 +1,38 @@
 // "Cancela Cupom": cancels the coupon open on the fiscal printer, or the last one closed,
-// and records the cancellation in the coupon's sale file.
+// and records the cancellation in the coupon's sale file. The printer is told which of the
+// two the screen means, so it never cancels the other one.
 #include "module/outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 
 using fw::Variant;
 
+namespace {
+
+// Every row of the sale on screen is marked cancelled.
+void markCancelled(fw::LocalTable& items) {
+  // When the printer refused the coupon's first item the item list was never created:
+  // the coupon then has an empty sale file.
+  if (!items.active()) return;
+  items.first();
+  while (!items.eof()) {
+    items.edit();
+    items.setText(QStringLiteral("IDSITUVENDA"), QStringLiteral("C"));
+    items.post();
+    items.next();
+  }
+}
+
+}  // namespace
+
 void TfrmVendaArquivo::bldCancelaClick(QObject* /*sender*/) {
+  const KeepOnReturn keep(*this);
+  // A cancellation the printer already made is written, not asked for again.
+  if (!cancelamentoDevido.isEmpty()) {
+    settleOwedFiles();
+    return;
+  }
+
   const fw::VariantList values{
       Variant(stIdEsquema),   Variant(false),         Variant(false),
       Variant(boCupomAberto), Variant(stFilialLogin), Variant(stCaixaAber),
@@ -18,22 +44,25 @@ void TfrmVendaArquivo::bldCancelaClick(QObject* /*sender*/) {
     showMessage(msgPadrao.Msg(QStringLiteral("Nao_Canc_Per")));
     return;
   }
+  const QString cancelledCoupon = answer.isArray() && answer.size() > 0 ? answer.at(0).toText() : QString();
 
-  if (boCupomAberto) {
-    // When the printer refused the coupon's first item the item list was never created:
-    // the coupon then has an empty sale file.
-    if (cdsAddProduto.active()) {
-      cdsAddProduto.first();
-      while (!cdsAddProduto.eof()) {
-        cdsAddProduto.edit();
-        cdsAddProduto.setText(QStringLiteral("IDSITUVENDA"), QStringLiteral("C"));
-        cdsAddProduto.post();
-        cdsAddProduto.next();
-      }
-    }
-    if (GeraArquivo(QStringLiteral("C"))) LimpaRegistro();
+  // From the printer's confirmation on, the cancellation's file is what is owed: never the
+  // sale's own files, and the cancelled rows never reach another coupon.
+  if (boCupomAberto || boCupomFechado) {
+    // The sale on screen: open, or closed with its files still owed.
+    markCancelled(cdsAddProduto);
     boCupomAberto = false;
+    boCupomFechado = false;
+    cancelamentoDevido = QStringLiteral("C");
+    keepSale();
+    if (GeraArquivo(QStringLiteral("C"))) LimpaRegistro();
   } else {
+    if (!cancelledCoupon.isEmpty() && cancelledCoupon != ultimoCupomFechado) {
+      ultimoCupomFechado = cancelledCoupon;
+      ultimoArquivoVenda = saleFileName(cancelledCoupon);
+    }
+    cancelamentoDevido = QStringLiteral("P");
+    keepSale();
     if (GeraArquivo(QStringLiteral("P"))) LimpaRegistro();
   }
 }

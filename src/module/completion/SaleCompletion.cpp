@@ -27,6 +27,12 @@ void showConnectionState(QLabel* indicator, QLabel* advice, bool online) {
 }  // namespace
 
 void TfrmVendaArquivo::bldGravarClick(QObject* /*sender*/) {
+  const KeepOnReturn keep(*this);
+  // A cancellation the printer made is written, never a completed sale for it.
+  if (!cancelamentoDevido.isEmpty()) {
+    settleOwedFiles();
+    return;
+  }
   const bool noItems = cdsAddProduto.isEmpty();
   const bool noPayments = cdsReceb.isEmpty();
   if (noItems || noPayments) {
@@ -89,6 +95,12 @@ void TfrmVendaArquivo::bldGravarClick(QObject* /*sender*/) {
     values.push_back(Variant(fw::parseNumber(tax2)));       // 58
 
     if (!outside::FechaCupom(values, 0, answer)) return;
+    // Closed on the printer: from here the sale owes its files, also after a crash.
+    boCupomAberto = false;
+    boCupomFechado = true;
+    ultimoCupomFechado = stCupomVen;
+    ultimoArquivoVenda = saleFileName(stCupomVen);
+    keepSale();
   }
 
   if (GeraArquivo(QStringLiteral("O"))) {
@@ -114,6 +126,10 @@ void TfrmVendaArquivo::LimpaRegistro() {
   doTotal = 0;
   doValorRece = 0;
   boCupomFechado = false;
+  cancelamentoDevido.clear();
+  arquivosTentados = false;
+  // The sale has ended: the kept file keeps only the last closed coupon.
+  keepSale();
 }
 
 void TfrmVendaArquivo::TestaConexao() {

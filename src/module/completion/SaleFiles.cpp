@@ -6,8 +6,10 @@
 #include "module/shell/TfrmVendaArquivo.h"
 
 #include "framework/data/Error.h"
+#include "framework/packet/FileIo.h"
 #include "framework/text/NumberText.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <cmath>
@@ -197,16 +199,34 @@ bool safeNamePart(const QString& part) {
          !part.contains(QStringLiteral("..")) && !part.contains(QChar(u'\0'));
 }
 
-QString outputFile(const QString& prefix) {
-  if (!safeNamePart(stFilialLogin) || !safeNamePart(stCaixaAber) || !safeNamePart(stCupomVen)) {
+QString outputName(const QString& prefix, const QString& coupon) {
+  if (!safeNamePart(stFilialLogin) || !safeNamePart(stCaixaAber) || !safeNamePart(coupon)) {
     throw fw::Error(
         QStringLiteral("Não foi possível gravar o arquivo da venda: a filial \"%1\", o caixa "
                        "\"%2\" ou o número do cupom \"%3\" contém \"/\", \"\\\" ou \"..\".")
-            .arg(stFilialLogin, stCaixaAber, stCupomVen));
+            .arg(stFilialLogin, stCaixaAber, coupon));
   }
-  return shell::outputDirectory() + QLatin1Char('/') + prefix + stFilialLogin +
-         QLatin1Char('_') + stCaixaAber + QLatin1Char('_') + stCupomVen +
+  return prefix + stFilialLogin + QLatin1Char('_') + stCaixaAber + QLatin1Char('_') + coupon +
          QStringLiteral(".cds");
+}
+
+QString outputFile(const QString& prefix) {
+  return shell::outputDirectory() + QLatin1Char('/') + outputName(prefix, stCupomVen);
+}
+
+// Another sale's file under a name this sale is about to write (the printer's numbers
+// started over) goes to "Substituidos" under a dated name; it is never deleted.
+void moveAsideIfPresent(const QString& path) {
+  const QFileInfo info(path);
+  if (!info.exists()) return;
+  const QString folder = info.absolutePath() + QStringLiteral("/Substituidos/");
+  const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+  QString target = folder + info.completeBaseName() + QLatin1Char('_') + stamp + QStringLiteral(".cds");
+  for (int n = 2; QFileInfo::exists(target); ++n) {
+    target = folder + info.completeBaseName() + QLatin1Char('_') + stamp + QLatin1Char('-') + QString::number(n) +
+             QStringLiteral(".cds");
+  }
+  fw::moveFileAside(path, target);
 }
 
 void resetTable(LocalTable& table, const std::vector<FieldDef>& fields) {
@@ -216,6 +236,8 @@ void resetTable(LocalTable& table, const std::vector<FieldDef>& fields) {
 }
 
 }  // namespace
+
+QString TfrmVendaArquivo::saleFileName(const QString& coupon) { return outputName(QStringLiteral("Venda"), coupon); }
 
 bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
   try {
@@ -241,6 +263,13 @@ bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
           cdsVendaArq.post();
           cdsAddProduto.next();
         }
+      }
+      if (!arquivosTentados) {
+        moveAsideIfPresent(saleFile);
+        if (completed) moveAsideIfPresent(cashFile);
+        // From here what the names hold is this sale's own attempt, also after a crash.
+        arquivosTentados = true;
+        keepSale();
       }
       cdsVendaArq.saveToFile(saleFile);
 
@@ -286,11 +315,23 @@ bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
           cdsMovCaixaArq.post();
         }
         cdsMovCaixaArq.saveToFile(cashFile);
+        ultimoCupomFechado = stCupomVen;
+        ultimoArquivoVenda = QFileInfo(saleFile).fileName();
       }
       result = true;
     } else if (mode == QLatin1String("P")) {
-      const QString saleFile = outputFile(QStringLiteral("Venda"));
-      if (QFileInfo::exists(saleFile)) {
+      // The last closed coupon's own file, rewritten in place.
+      const QString name = ultimoArquivoVenda.isEmpty() ? saleFileName(stCupomVen) : ultimoArquivoVenda;
+      const QString coupon = ultimoCupomFechado.isEmpty() ? stCupomVen : ultimoCupomFechado;
+      if (!safeNamePart(name)) throw fw::Error(QStringLiteral("Nome de arquivo inválido: \"%1\".").arg(name));
+      const QString saleFile = shell::outputDirectory() + QLatin1Char('/') + name;
+      if (!QFileInfo::exists(saleFile)) {
+        // Nothing to mark, and nothing owed: the cashier is told which coupon it was.
+        cancelamentoDevido.clear();
+        showMessage(QStringLiteral("O cupom %1 foi cancelado na impressora, mas o arquivo da venda deste cupom "
+                                   "(%2) não foi encontrado.")
+                        .arg(coupon.isEmpty() ? QStringLiteral("?") : coupon, name));
+      } else {
         cdsVendaArq.loadFromFile(saleFile);
         cdsVendaArq.first();
         while (!cdsVendaArq.eof()) {
@@ -305,7 +346,10 @@ bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
     }
 
     boCupomAberto = false;
-    if (result) boCupomFechado = false;
+    if (result) {
+      boCupomFechado = false;
+      cancelamentoDevido.clear();
+    }
     return result;
   } catch (const fw::Error& error) {
     showMessage(error.message());

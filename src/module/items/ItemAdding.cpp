@@ -37,6 +37,19 @@ QString itemDescription(const fw::LocalTable& products) {
   return description + products.asText(QStringLiteral("NMPRODUTO"));
 }
 
+// A payment type the payment entry offers (shown on this screen, with a code). The entry's
+// filter only ever hides rows that are not shown, so the visible rows are enough.
+bool anyUsablePaymentType(const fw::LocalTable& types) {
+  if (!types.active()) return false;
+  const int shown = types.fieldIndex(QStringLiteral("IDMOSTRARECE"));
+  const int code = types.fieldIndex(QStringLiteral("CDTIPORECE"));
+  if (shown < 0 || code < 0) return false;
+  for (int row = 0; row < types.recordCount(); ++row) {
+    if (types.textAt(row, shown) == QLatin1String("S") && !types.textAt(row, code).trimmed().isEmpty()) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<fw::FieldDef> TfrmVendaArquivo::itemListFields() {
@@ -79,8 +92,25 @@ std::vector<fw::FieldDef> TfrmVendaArquivo::itemListFields() {
 }
 
 void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
+  const KeepOnReturn keep(*this);
   if (outside::EmptyString(bldCodigo->text())) {
     showMessage(msgPadrao.Msg(QStringLiteral("Falta_Prod")));
+    return;
+  }
+  // What the last sale still owes to the files comes first: its rows must never reach a
+  // new coupon. Settling clears the screen, but not the product the cashier chose.
+  if (boCupomFechado || !cancelamentoDevido.isEmpty()) {
+    const QString chosen[] = {bldCodigo->text(), lblProd->text(), bldPrecoUn->text(), bldQuant->text()};
+    if (!settleOwedFiles()) return;
+    bldCodigo->setText(chosen[0]);
+    lblProd->setText(chosen[1]);
+    bldPrecoUn->setText(chosen[2]);
+    bldQuant->setText(chosen[3]);
+  }
+  // A coupon that could never be paid is not opened.
+  if (!boCupomAberto && !anyUsablePaymentType(cdsRecebAux)) {
+    showMessage(QStringLiteral("Nenhum tipo de recebimento pode ser usado nesta tela: o cupom não foi aberto. "
+                               "Verifique o cadastro de tipos de recebimento."));
     return;
   }
 
@@ -107,6 +137,9 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
     stCupomVen = outside::RecebeParams(bag, QStringLiteral("CUPNR")).toText();
     couponCounter = outside::RecebeParams(bag, QStringLiteral("CONTCUPOM")).toText();
     boCupomAberto = true;
+    arquivosTentados = false;
+    // The printer holds a coupon now: kept before the item goes to it.
+    keepSale();
   }
 
   const QString barcode = cdsProdutos.asText(QStringLiteral("CDBARPRODUTO"));

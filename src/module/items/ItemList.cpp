@@ -7,7 +7,13 @@
 #include "framework/text/NumberText.h"
 
 void TfrmVendaArquivo::bldCancelClick(QObject* /*sender*/) {
+  const KeepOnReturn keep(*this);
   if (cdsAddProduto.asText(QStringLiteral("IDPRODIMPFIS")) != QLatin1String("S")) return;
+  // A closed or cancelled coupon's rows wait for their files: no item of it is cancelled.
+  if (boCupomFechado || !cancelamentoDevido.isEmpty()) {
+    settleOwedFiles();
+    return;
+  }
   if (!confirm(msgPadrao.Msg(QStringLiteral("PROD_CANC")))) return;
 
   const bool cancelled = outside::Cancela_ItGenerico(

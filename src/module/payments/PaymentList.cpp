@@ -44,6 +44,9 @@ std::vector<fw::FieldDef> TfrmVendaArquivo::paymentListFields() {
 }
 
 void TfrmVendaArquivo::bldAddReceClick(QObject* /*sender*/) {
+  const KeepOnReturn keep(*this);
+  // No payment for a coupon that is closed or cancelled: its files are written first.
+  if ((boCupomFechado || !cancelamentoDevido.isEmpty()) && !settleOwedFiles()) return;
   if (cdsAddProduto.isEmpty()) {
     showMessage(msgPadrao.Msg(QStringLiteral("SEM_PROD")));
     bldCodRece->setText(QString());
@@ -111,6 +114,9 @@ void TfrmVendaArquivo::bldAddReceClick(QObject* /*sender*/) {
 }
 
 void TfrmVendaArquivo::bldCancelaReceClick(QObject* /*sender*/) {
+  const KeepOnReturn keep(*this);
+  // A closed or cancelled coupon's payments are its record: its files are written first.
+  if ((boCupomFechado || !cancelamentoDevido.isEmpty()) && !settleOwedFiles()) return;
   try {
     fw::LocalTable& list = cdsReceb;
     if (list.isEmpty()) return;

@@ -141,4 +141,7 @@ void TfrmVendaArquivo::InicializaForm() {
     const QString plain = outside::Uncripto ? outside::Uncripto(stored, kIdentificationKey) : stored;
     stMd5ArquivoTxt = QStringLiteral("MD-5:") + plain;
   }
+
+  // 14. The sale left on screen by an earlier run, crashed or not, comes back as it was.
+  recoverKeptSale();
 }

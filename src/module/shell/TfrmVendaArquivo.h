@@ -15,6 +15,7 @@
 #include "framework/ui/DBGrid.h"
 #include "framework/ui/TBlendedBitBtn.h"
 #include "framework/ui/TBlendedButton.h"
+#include "module/shell/KeptSale.h"
 #include "runtime/TADOConnection.h"
 #include "runtime/TMessages.h"
 
@@ -53,6 +54,8 @@ class TfrmVendaArquivo : public QDialog {
   void bldGravarClick(QObject* sender);
   void bldCancelaClick(QObject* sender);
   bool GeraArquivo(const QString& mode);
+  // "Venda<branch>_<register>_<coupon>.cds", the sale file's name in the output folder.
+  static QString saleFileName(const QString& coupon);
   void LimpaRegistro();
   void TestaConexao();  // the database probe
   void adcTesteConexaoBeforeConnect(runtime::TADOConnection& connection);
@@ -133,6 +136,37 @@ class TfrmVendaArquivo : public QDialog {
   // written yet: the next "Gerar Cupom" only writes the files (it must not ask the
   // printer to close a coupon it no longer has open).
   bool boCupomFechado = false;
+  // A cancellation the printer confirmed whose file is not written yet: "C" (the sale on
+  // screen) or "P" (the last closed coupon's file). Written before anything else is done.
+  QString cancelamentoDevido;
+  // The sale's files were tried once: what their names hold is this sale's own attempt.
+  bool arquivosTentados = false;
+  // The last coupon closed on the printer and its sale file's name in the output folder:
+  // the file a cancellation of that coupon rewrites.
+  QString ultimoCupomFechado;
+  QString ultimoArquivoVenda;
+
+  // ---- The kept sale (shell/KeptSaleSteps.cpp) ----------------------------------------------
+  shell::KeptSale keptSale;
+  shell::KeptSaleState keptState() const;
+  // Writes the sale on screen to its kept file; a failure is told to the cashier.
+  void keepSale();
+  // At start-up: brings back a kept sale in progress, as it was.
+  void recoverKeptSale();
+  // Writes the files the sale still owes; true when nothing is owed any more (the screen is
+  // then cleared for the next sale).
+  bool settleOwedFiles();
+  // Keeps the sale when the handler that holds it returns, whichever way.
+  class KeepOnReturn {
+   public:
+    explicit KeepOnReturn(TfrmVendaArquivo& form) : form_(form) {}
+    ~KeepOnReturn() { form_.keepSale(); }
+    KeepOnReturn(const KeepOnReturn&) = delete;
+    KeepOnReturn& operator=(const KeepOnReturn&) = delete;
+
+   private:
+    TfrmVendaArquivo& form_;
+  };
 
   // The tax kind of the product ValidaProd prepared, sent with the item: the kind of the
   // printer rate it found, or, when no rate was looked up, of the product's own tax row.
