@@ -46,6 +46,7 @@
 #include <functional>
 #include <random>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -162,9 +163,16 @@ class Driver {
     crash::journalMemory(dataDir_, journal_, &lastJournal_);
     ++acts_;
     if (acts_ == killAt_) armKill();
-    const bool more = mode_ == QStringLiteral("play") ? playStep(top) : settleStep(top);
-    if (more) cashier_.on<QWidget>(QStringLiteral("próximo passo"), [this](QWidget& t) { react(t); });
+    if (mode_ == QStringLiteral("play")) {
+      playStep(top);
+    } else {
+      settleStep(top);
+    }
   }
+
+  // Queues the next reaction. Called before touching: a touch that opens a dialog returns only
+  // when the dialog closes, and the steps inside it must be waiting by then.
+  void again() { cashier_.on<QWidget>(QStringLiteral("próximo passo"), [this](QWidget& t) { react(t); }); }
 
   void armKill() {
     say(QStringLiteral("morte no passo %1 depois de %2 µs").arg(killAt_).arg(killDelayUs_));
@@ -188,25 +196,36 @@ class Driver {
 
   // ---- Playing a sale ---------------------------------------------------------------------
 
-  bool playStep(QWidget& top) {
-    if (plan_.empty()) return false;
+  // A touch on a control the screen may have turned off meanwhile: then the action is given
+  // up at its next step, as a cashier would.
+  void tap(QWidget* control) {
+    if (control && control->isVisible() && control->isEnabled()) {
+      c().touch(control);
+    } else {
+      say(QStringLiteral("controle desabilitado: ") + (control ? control->objectName() : QStringLiteral("?")));
+    }
+  }
+
+  void playStep(QWidget& top) {
+    if (plan_.empty()) return;
     if (plan_.front().accepts(&top)) {
       Expect next = std::move(plan_.front());
       plan_.pop_front();
+      if (!plan_.empty()) again();
       next.act(&top);
-      return !plan_.empty();
+      return;
     }
     // Something else is on top: answer or close it, and give up the action under way.
+    if (!plan_.front().startsAction) {
+      say(QStringLiteral("ação abandonada em: ") + plan_.front().what);
+      while (!plan_.empty() && !plan_.front().startsAction) plan_.pop_front();
+    }
+    if (!plan_.empty()) again();
     if (qobject_cast<MessageDialog*>(&top)) {
       answer(top);
     } else if (!qobject_cast<Form*>(&top)) {
       c().press(&top, Qt::Key_Escape);
     }
-    if (!plan_.front().startsAction) {
-      say(QStringLiteral("ação abandonada em: ") + plan_.front().what);
-      while (!plan_.empty() && !plan_.front().startsAction) plan_.pop_front();
-    }
-    return !plan_.empty();
   }
 
   void buildSale() {
@@ -230,11 +249,11 @@ class Driver {
       pay(QStringLiteral("dinheiro"), true, pick(2000));
       if (pick(10) == 0) leaveAndComeBack();
       plan_.push_back(expect<Form>(QStringLiteral("Gerar Cupom"), [this](Form& f) {
-        if (f.bldGravar->isEnabled()) c().touch(f.bldGravar);
+        if (f.bldGravar->isEnabled()) tap(f.bldGravar);
       }, true));
       if (pick(6) == 0) cancelCoupon();
     }
-    plan_.push_back(expect<Form>(QStringLiteral("sair"), [this](Form& f) { c().touch(f.spdSair); }, true));
+    plan_.push_back(expect<Form>(QStringLiteral("sair"), [this](Form& f) { tap(f.spdSair); }, true));
     killAt_ = 1 + pick(static_cast<int>(plan_.size()) + 1);
     // Half the deaths right inside the touched handler, where the files are written.
     killDelayUs_ = pick(2) == 0 ? pick(3000) : pick(40000);
@@ -242,7 +261,7 @@ class Driver {
   }
 
   void addItem(const Product& p, int quantityChoice) {
-    plan_.push_back(expect<Form>(QStringLiteral("escolher um produto"), [this](Form& f) { c().touch(f.bldCodigo); }, true));
+    plan_.push_back(expect<Form>(QStringLiteral("escolher um produto"), [this](Form& f) { tap(f.bldCodigo); }, true));
     plan_.push_back(expect<SearchDialog>(QStringLiteral("código de barras ") + p.barcode, [this, p](SearchDialog& d) {
       c().type(&d, p.barcode);
       c().press(&d, Qt::Key_Return);
@@ -250,14 +269,14 @@ class Driver {
     if (p.weighed) {
       static const QString kQuantities[] = {QStringLiteral("0,75"), QStringLiteral("1,5"), QStringLiteral("2,5")};
       const QString quantity = kQuantities[quantityChoice];
-      plan_.push_back(expect<Form>(QStringLiteral("toca na quantidade"), [this](Form& f) { c().touch(f.bldQuant); }));
+      plan_.push_back(expect<Form>(QStringLiteral("toca na quantidade"), [this](Form& f) { tap(f.bldQuant); }));
       plan_.push_back(expect<NumericKeypadDialog>(QStringLiteral("quantidade ") + quantity, [this, quantity](auto& d) {
         c().type(&d, quantity);
         c().press(&d, Qt::Key_Return);
       }));
     }
     plan_.push_back(expect<Form>(QStringLiteral("adiciona o item"), [this](Form& f) {
-      if (f.bldAddProd->isEnabled()) c().touch(f.bldAddProd);
+      if (f.bldAddProd->isEnabled()) tap(f.bldAddProd);
     }));
   }
 
@@ -267,7 +286,7 @@ class Driver {
       const fw::LocalTable& items = f.cdsAddProduto;
       if (f.bldCancel->isEnabled() && items.active() && items.recordCount() > 0 &&
           items.asText(QStringLiteral("IDPRODIMPFIS")) != QStringLiteral("C")) {
-        c().touch(f.bldCancel);
+        tap(f.bldCancel);
       }
     }, true));
     plan_.push_back({QStringLiteral("confirma o cancelamento do item"),
@@ -275,20 +294,20 @@ class Driver {
                        return qobject_cast<MessageDialog*>(top) &&
                               e2e::Cashier::messageText(*top).startsWith(QStringLiteral("Confirma o cancelamento"));
                      },
-                     [this](QWidget* top) { c().touch(e2e::Cashier::button(*top, QStringLiteral("Sim"))); }});
+                     [this](QWidget* top) { tap(e2e::Cashier::button(*top, QStringLiteral("Sim"))); }});
   }
 
   // A payment of `type`: a small part of what is left, or (last) all of it, in cash with up
   // to `extraCents` of change.
   void pay(const QString& type, bool last, int extraCents) {
     plan_.push_back(expect<Form>(QStringLiteral("recebimento ") + type, [this](Form& f) {
-      if (f.bldCodRece->isEnabled() && remainingCents(f) > 0) c().touch(f.bldCodRece);
+      if (f.bldCodRece->isEnabled() && remainingCents(f) > 0) tap(f.bldCodRece);
     }, true));
     plan_.push_back(expect<SearchDialog>(QStringLiteral("tipo ") + type, [this, type](SearchDialog& d) {
       c().type(&d, type);
       c().press(&d, Qt::Key_Return);
     }));
-    plan_.push_back(expect<Form>(QStringLiteral("toca no valor"), [this](Form& f) { c().touch(f.bldValorRece); }));
+    plan_.push_back(expect<Form>(QStringLiteral("toca no valor"), [this](Form& f) { tap(f.bldValorRece); }));
     plan_.push_back(expect<NumericKeypadDialog>(QStringLiteral("digita o valor"), [this, last, extraCents](auto& d) {
       const qint64 left = frmVendaArquivo ? remainingCents(*frmVendaArquivo) : 100;
       const qint64 cents = last ? left + extraCents : std::max<qint64>(1, left / 3);
@@ -296,93 +315,83 @@ class Driver {
       c().press(&d, Qt::Key_Return);
     }));
     plan_.push_back(expect<Form>(QStringLiteral("adiciona o recebimento"), [this](Form& f) {
-      if (f.bldAddRece->isEnabled()) c().touch(f.bldAddRece);
+      if (f.bldAddRece->isEnabled()) tap(f.bldAddRece);
     }));
   }
 
   void cancelCoupon() {
     plan_.push_back(expect<Form>(QStringLiteral("Cancela Cupom"), [this](Form& f) {
-      if (f.bldCancela->isEnabled()) c().touch(f.bldCancela);
+      if (f.bldCancela->isEnabled()) tap(f.bldCancela);
     }, true));
   }
 
   void leaveAndComeBack() {
     plan_.push_back(expect<Form>(QStringLiteral("sai da tela e volta"), [this](Form& f) {
       reenter_ = true;
-      c().touch(f.spdSair);
+      tap(f.spdSair);
     }, true));
   }
 
   // ---- The host started again: settle the sale ---------------------------------------------
 
-  bool settleStep(QWidget& top) {
-    if (qobject_cast<MessageDialog*>(&top)) {
-      answer(top);
-      return true;
-    }
-    if (auto* search = qobject_cast<SearchDialog*>(&top)) {
-      if (stage_ == Pay::Type) {
-        c().type(search, QStringLiteral("dinheiro"));
-        c().press(search, Qt::Key_Return);
-        stage_ = Pay::Value;
-      } else {
-        c().press(search, Qt::Key_Escape);
-      }
-      return true;
-    }
-    if (auto* keypad = qobject_cast<NumericKeypadDialog*>(&top)) {
-      if (stage_ == Pay::Amount) {
-        const qint64 left = frmVendaArquivo ? remainingCents(*frmVendaArquivo) : 0;
-        c().type(keypad, keypadText(std::max<qint64>(left, 1)));
-        c().press(keypad, Qt::Key_Return);
-        stage_ = Pay::Add;
-      } else {
-        c().press(keypad, Qt::Key_Escape);
-      }
-      return true;
-    }
+  void settleStep(QWidget& top) {
     auto* f = qobject_cast<Form*>(&top);
     if (!f) {
-      c().press(&top, Qt::Key_Escape);
-      return true;
+      again();
+      settleDialog(top);
+      return;
     }
-    // A screen that will not settle is left as it is, for the checks to tell.
+    QAbstractButton* next = settleTouch(*f);
+    if (next != f->spdSair) again();
+    c().touch(next);
+  }
+
+  void settleDialog(QWidget& top) {
+    if (qobject_cast<MessageDialog*>(&top)) {
+      answer(top);
+    } else if (auto* search = qobject_cast<SearchDialog*>(&top); search && stage_ == Pay::Type) {
+      c().type(search, QStringLiteral("dinheiro"));
+      c().press(search, Qt::Key_Return);
+      stage_ = Pay::Value;
+    } else if (auto* keypad = qobject_cast<NumericKeypadDialog*>(&top); keypad && stage_ == Pay::Amount) {
+      const qint64 left = frmVendaArquivo ? remainingCents(*frmVendaArquivo) : 0;
+      c().type(keypad, keypadText(std::max<qint64>(left, 1)));
+      c().press(keypad, Qt::Key_Return);
+      stage_ = Pay::Add;
+    } else {
+      c().press(&top, Qt::Key_Escape);
+    }
+  }
+
+  // What to touch on the screen to settle the sale; spdSair when it is settled, or when it
+  // will not settle (left as it is, for the checks to tell).
+  QAbstractButton* settleTouch(Form& f) {
     if (++tries_ > 16) {
       say(QStringLiteral("a venda não se resolveu: saindo"));
-      c().touch(f->spdSair);
-      return false;
+      return f.spdSair;
     }
-    if (stage_ == Pay::Value && f->bldValorRece->isEnabled()) {
-      c().touch(f->bldValorRece);
+    const Pay stage = std::exchange(stage_, Pay::None);
+    if (stage == Pay::Value && f.bldValorRece->isEnabled()) {
       stage_ = Pay::Amount;
-      return true;
+      return f.bldValorRece;
     }
-    if (stage_ == Pay::Add && f->bldAddRece->isEnabled()) {
-      c().touch(f->bldAddRece);
-      stage_ = Pay::None;
-      return true;
-    }
-    stage_ = Pay::None;
+    if (stage == Pay::Add && f.bldAddRece->isEnabled()) return f.bldAddRece;
     const bool cancel = mode_ == QStringLiteral("cancel");
-    const int items = liveItems(*f);
-    if (!cancel && f->bldGravar->isEnabled() && closes_ < 3) {
+    const int items = liveItems(f);
+    if (!cancel && f.bldGravar->isEnabled() && closes_ < 3) {
       ++closes_;
-      c().touch(f->bldGravar);
-      return true;
+      return f.bldGravar;
     }
-    if (!cancel && items > 0 && remainingCents(*f) > 0 && f->bldCodRece->isEnabled() && payments_ < 2) {
+    if (!cancel && items > 0 && remainingCents(f) > 0 && f.bldCodRece->isEnabled() && payments_ < 2) {
       ++payments_;
       stage_ = Pay::Type;
-      c().touch(f->bldCodRece);
-      return true;
+      return f.bldCodRece;
     }
-    if ((items > 0 || printerHasOpenCoupon(dataDir_)) && f->bldCancela->isEnabled() && cancels_ < 2) {
+    if ((items > 0 || printerHasOpenCoupon(dataDir_)) && f.bldCancela->isEnabled() && cancels_ < 2) {
       ++cancels_;
-      c().touch(f->bldCancela);
-      return true;
+      return f.bldCancela;
     }
-    c().touch(f->spdSair);
-    return false;
+    return f.spdSair;
   }
 
   QString dataDir_;

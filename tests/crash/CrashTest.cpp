@@ -39,7 +39,7 @@ std::optional<fiscal::PrinterMemory> readMemory(const QString& dataDir) {
   }
 }
 
-struct Run {
+struct DriverRun {
   bool killed = false;
   int status = 0;
   QString errors;
@@ -62,14 +62,14 @@ class Rounds : public ::testing::Test {
     demo::writeDemoData(dataDir_, demo::Options{});
   }
 
-  Run drive(const QString& mode, quint64 seed) {
+  DriverRun drive(const QString& mode, quint64 seed) {
     QProcess driver;
     driver.setProgram(QStringLiteral(REGVENDA_BIN_DIR "/crash_driver"));
     driver.setArguments({QStringLiteral("--data-dir"), dataDir_, QStringLiteral("--journal"), journal_,
                          QStringLiteral("--seed"), QString::number(seed), QStringLiteral("--") + mode});
     driver.setProcessChannelMode(QProcess::SeparateChannels);
     driver.start();
-    Run run;
+    DriverRun run;
     if (!driver.waitForStarted(30000)) {
       run.status = -1;
       run.errors = QStringLiteral("crash_driver não iniciou: ") + driver.errorString();
@@ -126,7 +126,7 @@ TEST_F(Rounds, KilledAtAnyStepNoSaleIsLostOrBookedWrong) {
     std::vector<Finding> findings;
     QString log;
 
-    const Run play = drive(QStringLiteral("play"), seed);
+    const DriverRun play = drive(QStringLiteral("play"), seed);
     killed += play.killed ? 1 : 0;
     log += play.errors;
     if (!play.killed && play.status != 0) {
@@ -134,7 +134,7 @@ TEST_F(Rounds, KilledAtAnyStepNoSaleIsLostOrBookedWrong) {
     }
     // The host again: paid and closed two times in three, else cancelled; a coupon still open
     // after that is cancelled by one more start.
-    const Run settle = drive(seed % 3 == 0 ? QStringLiteral("cancel") : QStringLiteral("finish"), seed);
+    const DriverRun settle = drive(seed % 3 == 0 ? QStringLiteral("cancel") : QStringLiteral("finish"), seed);
     log += settle.errors;
     if (settle.killed || settle.status != 0) {
       findings.push_back({QStringLiteral("motorista"), QStringLiteral("o reinício terminou com status %1%2")
@@ -143,7 +143,7 @@ TEST_F(Rounds, KilledAtAnyStepNoSaleIsLostOrBookedWrong) {
     }
     std::optional<fiscal::PrinterMemory> after = readMemory(dataDir_);
     if (after && after->open) {
-      const Run again = drive(QStringLiteral("cancel"), seed);
+      const DriverRun again = drive(QStringLiteral("cancel"), seed);
       log += again.errors;
       after = readMemory(dataDir_);
     }
