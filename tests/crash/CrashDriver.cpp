@@ -211,6 +211,7 @@ class Driver {
     if (plan_.front().accepts(&top)) {
       Expect next = std::move(plan_.front());
       plan_.pop_front();
+      say(QStringLiteral("passo %1: %2").arg(acts_).arg(next.what));
       if (!plan_.empty()) again();
       next.act(&top);
       return;
