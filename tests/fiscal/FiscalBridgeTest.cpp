@@ -84,7 +84,7 @@ TEST_F(Bridge, RefusalsAnswerFalseWithoutAMessageDialogInstalled) {
   EXPECT_FALSE(cancelItem("001"));
 }
 
-TEST_F(Bridge, AfterARestartTheOpenCouponIsRefusedThenCancelledByTheCouponCancel) {
+TEST_F(Bridge, AfterARestartTheOpenCouponIsCancelledOnlyWhenTheScreenMeansIt) {
   ASSERT_TRUE(open());
   ASSERT_TRUE(sell("1", "Produto", "01", 1, 5));
   bridge.reset();
@@ -92,10 +92,21 @@ TEST_F(Bridge, AfterARestartTheOpenCouponIsRefusedThenCancelledByTheCouponCancel
   FiscalBridge restarted(dir.path(), fixedNow);
   restarted.publish();
   EXPECT_FALSE(open());
-  // The screen believes no coupon is open and asks for the last closed one.
+  // A screen that believes no coupon is open asks for the last closed one: refused, with
+  // the open coupon named, and nothing cancelled.
   fw::Variant answer = fw::Variant::emptyArray(10);
-  EXPECT_TRUE(outside::Cancela_Cupom_Imp(cancelValues(false), answer));
+  shown.clear();
+  EXPECT_FALSE(outside::Cancela_Cupom_Imp(cancelValues(false), answer));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(shown[0].text.contains("há um cupom fiscal aberto na impressora (COO 000001)"))
+      << shown[0].text.toStdString();
+  EXPECT_TRUE(restarted.printer().memory().open.has_value());
+
+  EXPECT_TRUE(outside::Cancela_Cupom_Imp(cancelValues(true), answer));
   EXPECT_EQ(answer.at(0).toText(), "000001");
+  // Now none is open: asked for an open one, the printer refuses.
+  EXPECT_FALSE(outside::Cancela_Cupom_Imp(cancelValues(true), answer));
+  EXPECT_TRUE(shown.back().text.endsWith("não há cupom fiscal aberto na impressora.")) << shown.back().text.toStdString();
   fw::Variant bag;
   ASSERT_TRUE(open(&bag));
   EXPECT_EQ(outside::RecebeParams(bag, "CUPNR").toText(), "000002");

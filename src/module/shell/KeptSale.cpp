@@ -103,7 +103,7 @@ void copyRows(const fw::Variant& data, const QString& kind, const std::vector<Fi
       const fw::ValueSpan value = list.span(r, from[i]);
       if (!value.null) row.setRaw(columns[i], value.data, value.size);
     }
-    file.store(row.finish());
+    file.records.push_back(file.store(row.finish()));
   }
 }
 
@@ -121,7 +121,7 @@ QByteArray listRows(const DataPacket& file, const QString& kind, const std::vect
       const fw::ValueSpan value = file.span(r, from[i]);
       if (!value.null) row.setRaw(static_cast<int>(i), value.data, value.size);
     }
-    list.store(row.finish());
+    list.records.push_back(list.store(row.finish()));
   }
   if (list.records.empty()) return {};
   return fw::writeBinaryPacket(list);
@@ -151,7 +151,7 @@ QByteArray KeptSale::encode(const KeptSaleState& state, const fw::LocalTable& it
   if (!state.lastClosedFile.isEmpty()) row.setText(column(kLastFile), state.lastClosedFile);
   row.setVariant(column(kSaleTotal), fw::Variant(state.saleTotal));
   row.setVariant(column(kReceived), fw::Variant(state.received));
-  file.store(row.finish());
+  file.records.push_back(file.store(row.finish()));
   if (items.active()) copyRows(items.data(), QStringLiteral("I"), l.itemFields, l.itemColumn, file, row);
   if (payments.active())
     copyRows(payments.data(), QStringLiteral("R"), l.paymentFields, l.paymentColumn, file, row);

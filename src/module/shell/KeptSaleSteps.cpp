@@ -83,17 +83,14 @@ void TfrmVendaArquivo::recoverKeptSale() {
     for (int row = 0; row < cdsAddProduto.recordCount(); ++row) {
       if (cdsAddProduto.textAt(row, column) == QLatin1String("S")) ++printed;
     }
-    cdsAddProduto.last();
     lblTot->setVisible(true);
     lblTotal->setVisible(true);
     showSaleTotal(state.saleTotal);
   }
   if (!cdsReceb.isEmpty()) {
-    cdsReceb.last();
     lblTotRecebido->setText(fw::formatAmount(doTotal));
   }
   if (!cdsAddProduto.isEmpty()) applyFinishRule();
-  keptSale.save(keptState(), cdsAddProduto, cdsReceb);
 
   showMessage(QStringLiteral("Venda em andamento recuperada: cupom %1, %2.")
                   .arg(stCupomVen, printed == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 itens").arg(printed)));

@@ -1,5 +1,6 @@
 #include "module/completion/CompletionFixture.h"
 
+#include "framework/packet/FileIo.h"
 #include "module/outside/Outside.h"
 #include "module/shell/SaleContext.h"
 
@@ -59,6 +60,7 @@ void CompletionTest::SetUp() {
 }
 
 void CompletionTest::TearDown() {
+  fw::setWriteFault({});
   form = nullptr;
   screen.reset();
 }
@@ -147,6 +149,13 @@ void CompletionTest::addPayment(const NewPayment& payment) {
 }
 
 void CompletionTest::setSaleTotal(double total) { form->showSaleTotal(total); }
+
+void CompletionTest::restart() {
+  screen->releaseForm();
+  salecontext::resetToLoadValues();
+  form = &screen->createForm();
+  screen->initialize();
+}
 
 TableFile::TableFile(const QString& path) : table(std::make_unique<fw::LocalTable>()) {
   table->loadFromFile(path);

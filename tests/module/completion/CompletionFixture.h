@@ -52,6 +52,9 @@ class CompletionTest : public ::testing::Test {
   // Moves one row forward, then inserts, as adding a payment does; adds to doTotal.
   void addPayment(const NewPayment& payment);
   void setSaleTotal(double total);
+  // The host killed and started again on the same data directory: a new form, the sale
+  // context as a freshly loaded module has it, start-up from the files.
+  void restart();
 
   std::unique_ptr<testsupport::FormFixture> screen;
   TfrmVendaArquivo* form = nullptr;

@@ -3,7 +3,11 @@
 
 #include "module/shell/SaleContext.h"
 
+#include "framework/packet/FileIo.h"
+
 #include <QFile>
+
+#include <cerrno>
 
 using fw::Variant;
 
@@ -98,15 +102,81 @@ TEST_F(CouponCancellationTest, LastClosedCouponIsMarkedInItsStoredFile) {
   EXPECT_EQ(messages, QStringList{kRefused});
 }
 
-TEST_F(CouponCancellationTest, LastCouponWithoutStoredFileIsLeftAlone) {
+TEST_F(CouponCancellationTest, LastCouponWithoutStoredFileIsToldAndLeftAlone) {
   boCupomAberto = false;
-  stCupomVen.clear();
+  stCupomVen = QStringLiteral("000777");
   form->lblTotal->setText(QStringLiteral("5,00"));
   form->bldCancelaClick(form->bldCancela);
   EXPECT_EQ(cancelCalls, 1);
-  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_EQ(messages, QStringList{"O cupom 000777 foi cancelado na impressora, mas o arquivo da venda deste cupom "
+                                  "(Venda10_2_000777.cds) não foi encontrado."});
   EXPECT_TRUE(outputFiles().isEmpty());
   EXPECT_EQ(form->lblTotal->text(), QStringLiteral("5,00"));
+}
+
+// After a restart the screen still knows the last closed coupon: its own file is marked,
+// and the printer is told the last closed coupon is meant.
+TEST_F(CouponCancellationTest, AfterARestartTheLastClosedCouponsOwnFileIsMarked) {
+  ringUpSale();
+  form->bldGravarClick(form->bldGravar);
+  ASSERT_TRUE(QFile::exists(saleFile()));
+  restart();
+  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_TRUE(stCupomVen.isEmpty());
+
+  form->bldCancelaClick(form->bldCancela);
+  ASSERT_EQ(cancelValues.size(), 8u);
+  EXPECT_TRUE(cancelValues[3] == Variant(false));
+  TableFile sale(saleFile());
+  ASSERT_EQ(sale.rows(), 3);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(sale.text(row, "IDSITUVENDA"), QStringLiteral("C"));
+  EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+}
+
+// A "C" file failing after the printer cancelled is owed, across a restart, and the next
+// "Gerar Cupom" writes the cancellation, never a completed sale.
+TEST_F(CouponCancellationTest, CancellationFileFailingIsOwedAndNeverBecomesACompletedSale) {
+  ringUpSale();
+  fw::setWriteFault([](fw::WriteStep, const QString& path) { return path.contains("/Venda_Arquivo/") ? EIO : 0; });
+  form->bldCancelaClick(form->bldCancela);
+  EXPECT_FALSE(boCupomAberto);
+  EXPECT_EQ(form->cancelamentoDevido, "C");
+  restart();
+  fw::setWriteFault({});
+  EXPECT_EQ(form->cancelamentoDevido, "C");
+  EXPECT_FALSE(boCupomAberto);
+
+  form->bldGravarClick(form->bldGravar);
+  EXPECT_EQ(closeCalls, 0);
+  EXPECT_EQ(cancelCalls, 1);
+  TableFile sale(saleFile());
+  ASSERT_EQ(sale.rows(), 3);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(sale.text(row, "IDSITUVENDA"), QStringLiteral("C"));
+  EXPECT_FALSE(QFile::exists(cashFile()));
+  EXPECT_TRUE(form->cdsAddProduto.isEmpty());
+  EXPECT_TRUE(form->cancelamentoDevido.isEmpty());
+}
+
+// Files owed, then the coupon cancelled: the printer's confirmation clears what was owed and
+// the sale file records the cancellation.
+TEST_F(CouponCancellationTest, FilesOwedThenCancelledWritesTheCancellationNotTheSale) {
+  ringUpSale();
+  fw::setWriteFault([](fw::WriteStep, const QString& path) { return path.contains("/Venda_Arquivo/") ? EIO : 0; });
+  form->bldGravarClick(form->bldGravar);
+  fw::setWriteFault({});
+  ASSERT_TRUE(form->boCupomFechado);
+
+  form->bldCancelaClick(form->bldCancela);
+  EXPECT_TRUE(cancelValues[3] == Variant(false));
+  EXPECT_FALSE(form->boCupomFechado);
+  TableFile sale(saleFile());
+  ASSERT_EQ(sale.rows(), 3);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(sale.text(row, "IDSITUVENDA"), QStringLiteral("C"));
+  EXPECT_FALSE(QFile::exists(cashFile()));
+
+  form->bldGravarClick(form->bldGravar);
+  EXPECT_EQ(closeCalls, 1);
+  EXPECT_FALSE(QFile::exists(cashFile()));
 }
 
 }  // namespace

@@ -5,8 +5,12 @@
 
 #include "module/shell/SaleContext.h"
 
+#include "framework/packet/FileIo.h"
+
 #include <QDir>
 #include <QFile>
+
+#include <cerrno>
 
 using fw::Variant;
 
@@ -47,7 +51,7 @@ class SaleCompletionTest : public CompletionTest {
   void expectFilesOwed() {
     EXPECT_EQ(messages.size(), 1);
     EXPECT_TRUE(form->boCupomFechado);
-    EXPECT_TRUE(boCupomAberto);
+    EXPECT_FALSE(boCupomAberto);  // the printer closed it
     EXPECT_EQ(form->lblTotal->text(), QStringLiteral("72,50"));
     EXPECT_EQ(form->lblConexao->text(), QStringLiteral("Banco de dados offline"));
   }
@@ -208,16 +212,79 @@ TEST_F(SaleCompletionTest, DiskFullDuringASaveKeepsTheEarlierFileWhole) {
   const QByteArray earlierSale = fileBytes(saleFile());
   ASSERT_EQ(earlierFiles.size(), 2);
 
-  // The next sale gets the same coupon number and is too big for what is left.
+  // The next sale gets the same coupon number and is too big for what is left: the earlier
+  // sale's files are moved aside whole, and nothing half-written takes their names.
   ringUpSale(12, QString(2000, QLatin1Char('x')));
   form->bldGravarClick(form->bldGravar);
   expectFilesOwed();
-  EXPECT_EQ(outputFiles(), earlierFiles);
-  EXPECT_EQ(fileBytes(saleFile()), earlierSale);
+  for (const QString& name : outputFiles()) EXPECT_TRUE(earlierFiles.contains(name)) << name.toStdString();
+  EXPECT_NE(fileBytes(saleFile()), earlierSale);
+  const QDir aside(outputDir() + QStringLiteral("/Substituidos"));
+  const QStringList moved = aside.entryList(QDir::Files, QDir::Name);
+  ASSERT_EQ(moved.size(), 2);
+  EXPECT_EQ(fileBytes(aside.filePath(moved[1])), earlierSale);
 
   disk.grow();
   expectRetryWritesFiles(2);
   EXPECT_EQ(TableFile(saleFile()).rows(), 12);
+}
+
+// Closed on the printer, files failed, host restarted: the sale comes back owing its files
+// and the next "Gerar Cupom" writes them without closing again.
+TEST_F(SaleCompletionTest, ClosedCouponWhoseFilesFailedIsWrittenAfterARestart) {
+  ringUpSale(2);
+  fw::setWriteFault([](fw::WriteStep, const QString& path) { return path.contains("/Venda_Arquivo/") ? EIO : 0; });
+  form->bldGravarClick(form->bldGravar);
+  fw::setWriteFault({});
+  ASSERT_EQ(closeCalls, 1);
+  ASSERT_TRUE(outputFiles().isEmpty());
+
+  messages.clear();
+  restart();
+  EXPECT_EQ(messages, QStringList{"Venda em andamento recuperada: cupom 815, 2 itens."})
+      << messages.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(form->boCupomFechado);
+  EXPECT_FALSE(boCupomAberto);
+  EXPECT_EQ(form->lblTotal->text(), "72,50");
+  EXPECT_EQ(form->lblTotRecebido->text(), "80,00");
+  EXPECT_EQ(form->lblValTroco->text(), "7,50");
+  EXPECT_TRUE(form->bldGravar->isEnabled());
+
+  messages.clear();
+  form->bldGravarClick(form->bldGravar);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+  EXPECT_EQ(closeCalls, 1);
+  EXPECT_EQ(TableFile(saleFile()).rows(), 2);
+  EXPECT_EQ(TableFile(cashFile()).rows(), 3);
+  expectScreenReset();
+
+  // The sale has ended: nothing comes back at the next start.
+  restart();
+  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_TRUE(form->cdsAddProduto.isEmpty());
+}
+
+// The disk filling between the two saves: the sale stays owed, also across a restart, and
+// its own sale file is rewritten, not moved aside as another sale's.
+TEST_F(SaleCompletionTest, CashFileFailingAfterTheSaleFileLeavesTheSaleOwed) {
+  ringUpSale();
+  fw::setWriteFault([](fw::WriteStep step, const QString& path) {
+    return step == fw::WriteStep::Write && path.contains("MovCaixa") ? ENOSPC : 0;
+  });
+  form->bldGravarClick(form->bldGravar);
+  fw::setWriteFault({});
+  ASSERT_TRUE(QFile::exists(saleFile()));
+  ASSERT_FALSE(QFile::exists(cashFile()));
+  EXPECT_TRUE(form->boCupomFechado);
+
+  restart();
+  EXPECT_TRUE(form->boCupomFechado);
+  messages.clear();
+  form->bldGravarClick(form->bldGravar);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+  EXPECT_EQ(closeCalls, 1);
+  EXPECT_EQ(outputFiles(), QStringList({"MovCaixa10_2_815.cds", "Venda10_2_815.cds"}));
+  EXPECT_FALSE(QDir(outputDir() + "/Substituidos").exists());
 }
 
 }  // namespace

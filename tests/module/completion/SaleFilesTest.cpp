@@ -136,7 +136,7 @@ TEST_F(SaleFilesTest, CancelledLastCouponMarksEveryStoredRow) {
   EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(SaleFilesTest, MissingStoredFileAndUnknownModesWriteNothingSilently) {
+TEST_F(SaleFilesTest, MissingStoredFileIsToldAndUnknownModesWriteNothing) {
   addItem({});
   addPayment({.amount = 10});
   stCupomVen = QStringLiteral("999");
@@ -148,7 +148,32 @@ TEST_F(SaleFilesTest, MissingStoredFileAndUnknownModesWriteNothingSilently) {
     EXPECT_TRUE(form->cdsMovCaixaArq.active() && form->cdsMovCaixaArq.isEmpty()) << mode;
   }
   EXPECT_TRUE(outputFiles().isEmpty());
-  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_EQ(messages, QStringList{"O cupom 999 foi cancelado na impressora, mas o arquivo da venda deste cupom "
+                                  "(Venda10_2_999.cds) não foi encontrado."});
+}
+
+// The printer's numbers started over: an earlier sale's files under the new coupon's names
+// are moved aside, never replaced; the sale's own retry rewrites its files in place.
+TEST_F(SaleFilesTest, AnotherSalesFilesUnderTheSameNumberAreMovedAsideNotReplaced) {
+  for (const QString& path : {saleFile(), cashFile()}) {
+    QFile earlier(path);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("venda anterior");
+  }
+  addItem({});
+  addPayment({.amount = 10});
+  setSaleTotal(10);
+  ASSERT_TRUE(form->GeraArquivo(QStringLiteral("O")));
+  EXPECT_EQ(TableFile(saleFile()).rows(), 1);
+  EXPECT_EQ(TableFile(cashFile()).rows(), 1);
+  const QDir aside(outputDir() + QStringLiteral("/Substituidos"));
+  const QStringList moved = aside.entryList(QDir::Files, QDir::Name);
+  ASSERT_EQ(moved.size(), 2);
+  EXPECT_TRUE(moved[0].startsWith("MovCaixa10_2_815_") && moved[1].startsWith("Venda10_2_815_")) << moved.join(' ').toStdString();
+  for (const QString& name : moved) EXPECT_EQ(fileBytes(aside.filePath(name)), "venda anterior");
+
+  ASSERT_TRUE(form->GeraArquivo(QStringLiteral("O")));
+  EXPECT_EQ(aside.entryList(QDir::Files).size(), 2);
 }
 
 TEST_F(SaleFilesTest, NamePartsThatLeaveTheOutputFolderAreRefused) {

@@ -1,6 +1,12 @@
 // Choosing products, adding them on the printer, cancelling and moving in the item list.
 #include "module/items/SaleScreenTest.h"
 
+#include "framework/packet/FileIo.h"
+
+#include <QDir>
+
+#include <cerrno>
+
 namespace saletest {
 namespace {
 
@@ -314,6 +320,73 @@ TEST_F(Items, CancellingTheSelectedItem) {
   EXPECT_TRUE(boCupomAberto);
   EXPECT_EQ(form->cdsAddProdutoIDPRODIMPFISGetText("S", true), "Impresso");
   EXPECT_EQ(form->cdsAddProdutoIDPRODIMPFISGetText("", true), "");
+}
+
+// A host killed with two items on an open coupon: the next start has the sale as it was,
+// and its item numbers go on.
+TEST_F(Items, KilledWithAnOpenCouponTheNextStartHasTheSaleAsItWas) {
+  addItem("1", "2");
+  addItem("2");
+  ASSERT_EQ(form->lblTotal->text(), "22,50");
+  restart();
+
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(lastMessage(), "Venda em andamento recuperada: cupom 000123, 2 itens.");
+  EXPECT_TRUE(boCupomAberto);
+  EXPECT_EQ(stCupomVen, "000123");
+  QStringList codes = column(form->cdsAddProduto, "CDPRODUTO");
+  codes.sort();
+  EXPECT_EQ(codes, QStringList({"A100", "B200"}));
+  EXPECT_EQ(form->lblTotal->text(), "22,50");
+  EXPECT_EQ(form->lblValTroco->text(), "0,00");
+  EXPECT_FALSE(form->bldGravar->isEnabled());
+
+  addItem("2");
+  ASSERT_EQ(printer.size(), 1u);  // the same coupon: no second opening
+  EXPECT_EQ(printer[0].name, "VendaItem");
+  QStringList numbers = column(form->cdsAddProduto, "NRSEQ");
+  numbers.sort();
+  EXPECT_EQ(numbers, QStringList({"001", "002", "003"}));
+  EXPECT_EQ(form->lblTotal->text(), "25,00");
+}
+
+// A "C" file that failed after the printer cancelled the coupon stays owed, across a
+// restart, and is written before the next item opens a new coupon with none of its rows.
+TEST_F(Items, CancelledRowsWhoseFileFailedNeverReachTheNextCoupon) {
+  ASSERT_TRUE(QDir().mkpath(outputFolder()));
+  outside::Cancela_Cupom_Imp = [](const VariantList&, Variant&) { return true; };
+  addItem("1");
+  fw::setWriteFault([](fw::WriteStep, const QString& path) { return path.contains("Venda_Arquivo") ? ENOSPC : 0; });
+  form->bldCancelaClick(nullptr);
+  EXPECT_FALSE(boCupomAberto);
+  EXPECT_EQ(form->cancelamentoDevido, "C");
+  restart();
+  fw::setWriteFault({});
+  EXPECT_EQ(form->cancelamentoDevido, "C");
+
+  addItem("2");
+  fw::LocalTable cancelled;
+  cancelled.loadFromFile(outputFolder() + "/Venda0001_002_000123.cds");
+  EXPECT_EQ(column(cancelled, "CDPRODUTO"), QStringList{"A100"});
+  EXPECT_EQ(column(cancelled, "IDSITUVENDA"), QStringList{"C"});
+  EXPECT_EQ(column(form->cdsAddProduto, "CDPRODUTO"), QStringList{"B200"});
+  ASSERT_FALSE(printer.empty());
+  EXPECT_EQ(printer[0].name, "AbreCupom");
+  EXPECT_TRUE(boCupomAberto);
+}
+
+TEST_F(Items, NoCouponIsOpenedWhenNoPaymentTypeCanBeUsed) {
+  fw::LocalTable& types = form->cdsRecebAux;
+  for (types.first(); !types.eof(); types.next()) {
+    types.edit();
+    types.setText("IDMOSTRARECE", "N");
+    types.post();
+  }
+  addItem("1");
+  EXPECT_TRUE(printer.empty());
+  EXPECT_FALSE(boCupomAberto);
+  EXPECT_TRUE(form->cdsAddProduto.isEmpty());
+  EXPECT_TRUE(lastMessage().startsWith("Nenhum tipo de recebimento pode ser usado nesta tela")) << lastMessage().toStdString();
 }
 
 }  // namespace

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <memory>
 
+#include "framework/packet/FileIo.h"
 #include "module/outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
@@ -52,11 +56,16 @@ class SaleScreenTest : public ::testing::Test {
   int searchRow = 1;  // 1-based among the visible rows
   QString keypadText;
 
+  // The screen keeps its sale in the data directory: each test has its own.
+  QTemporaryDir dataDir;
+  QByteArray oldDataDir;
+  bool hadDataDir = false;
+
   void SetUp() override {
-    salecontext::resetToLoadValues();
-    stIdEsquema = "001", stFilialLogin = "0001", stCaixaAber = "002", stCdEmpresa = "01";
-    stCdCliente = "CLI1", stOperadorLogin = "OPER", stLojaAber = "LJ01", stInfNomeEnd = "S";
-    dtDataMovimento = 45000, dtAberCaixa = 45000.25, boUtilizaImpFis = true, Rev_IdTipoImpFis = 1;
+    hadDataDir = qEnvironmentVariableIsSet("REGVENDA_DATA_DIR");
+    oldDataDir = qgetenv("REGVENDA_DATA_DIR");
+    qputenv("REGVENDA_DATA_DIR", QFile::encodeName(dataDir.path()));
+    setContext();
     outside::resetAll();
     outside::AbreCupom = [this](Variant& bag) {
       printer.push_back({"AbreCupom", outside::bagArguments(bag)});
@@ -105,10 +114,37 @@ class SaleScreenTest : public ::testing::Test {
     frmVendaArquivo = form.get();
     fillCatalogs();
   }
+  // The sale context as start-up leaves it for these tests.
+  static void setContext() {
+    salecontext::resetToLoadValues();
+    stIdEsquema = "001", stFilialLogin = "0001", stCaixaAber = "002", stCdEmpresa = "01";
+    stCdCliente = "CLI1", stOperadorLogin = "OPER", stLojaAber = "LJ01", stInfNomeEnd = "S";
+    dtDataMovimento = 45000, dtAberCaixa = 45000.25, boUtilizaImpFis = true, Rev_IdTipoImpFis = 1;
+  }
+  // The host killed and started again on the same data directory: a fresh sale context and
+  // form, which brings back the kept sale.
+  void restart() {
+    form.reset();
+    setContext();
+    form = std::make_unique<TfrmVendaArquivo>();
+    frmVendaArquivo = form.get();
+    fillCatalogs();
+    messages.clear();
+    printer.clear();
+    form->recoverKeptSale();
+  }
+  QString outputFolder() const { return dataDir.path() + "/Dados/Venda_Arquivo"; }
+
   void TearDown() override {
     form.reset();
     outside::resetAll();
     salecontext::resetToLoadValues();
+    fw::setWriteFault({});
+    if (hadDataDir) {
+      qputenv("REGVENDA_DATA_DIR", oldDataDir);
+    } else {
+      qunsetenv("REGVENDA_DATA_DIR");
+    }
   }
 
   static void addRow(fw::LocalTable& t, const QStringList& fields, const VariantList& values) {

@@ -10,6 +10,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using testsupport::FormFixture;
 
 namespace {
@@ -110,4 +114,32 @@ TEST(Entry, HostRendersTheScreenOrFailsWithoutParameters) {
   EXPECT_EQ(run.exitCode(), 1);
   EXPECT_TRUE(QString::fromLocal8Bit(run.readAllStandardError()).contains("DSDIRCAD"));
   EXPECT_FALSE(QFile::exists(picture));
+}
+
+// Two hosts on one data directory would share one printer and one sale on screen: the
+// second does not start while the first holds the directory.
+TEST(Entry, SecondHostOnTheSameDataDirectoryDoesNotStart) {
+  const QString host = QStringLiteral(REGVENDA_BIN_DIR "/regvenda");
+  if (!QFile::exists(host)) GTEST_SKIP() << "the host program is not built";
+  FormFixture f(dataOnly());
+  // The first host's lock, as it holds it for its life.
+  const int first = ::open(QFile::encodeName(f.path("regvenda.lock")).constData(), O_RDWR | O_CREAT, 0666);
+  ASSERT_GE(first, 0);
+  ASSERT_EQ(::flock(first, LOCK_EX | LOCK_NB), 0);
+
+  QProcess run;
+  auto env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  run.setProcessEnvironment(env);
+  const QString picture = f.path("tela.png");
+  run.start(host, {"--data-dir", f.dataDir(), "--screenshot", picture});
+  ASSERT_TRUE(run.waitForFinished(60000));
+  EXPECT_EQ(run.exitCode(), 1);
+  EXPECT_TRUE(QString::fromLocal8Bit(run.readAllStandardError()).contains("já está aberto nesta pasta de dados"));
+  EXPECT_FALSE(QFile::exists(picture));
+
+  ::close(first);  // the first host ended: the next one starts
+  run.start(host, {"--data-dir", f.dataDir(), "--screenshot", picture});
+  ASSERT_TRUE(run.waitForFinished(60000));
+  EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
 }
