@@ -119,6 +119,10 @@ TEST_F(Rounds, KilledAtAnyStepNoSaleIsLostOrBookedWrong) {
   int killed = 0;
   int failedRounds = 0;
   for (int round = 0; round < rounds; ++round) {
+    if (round > 0 && round % 20 == 0) {
+      std::printf("crash: %d de %d rodadas, %d com falhas\n", round, rounds, failedRounds);
+      std::fflush(stdout);
+    }
     const quint64 seed = firstSeed + static_cast<quint64>(round);
     // A printer that has not printed yet has no memory: its counters are all zero.
     const std::optional<fiscal::PrinterMemory> before =
