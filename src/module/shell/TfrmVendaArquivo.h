@@ -9,6 +9,8 @@
 //   completion/  bldGravarClick, LimpaRegistro, TestaConexao (SaleCompletion.cpp),
 //                GeraArquivo (SaleFiles.cpp), bldCancelaClick (CouponCancellation.cpp),
 //                adcTesteConexaoBeforeConnect/AfterConnect (ConnectionProbe.cpp)
+//   shell/       keepSale, recoverKeptSale, settleOwedFiles (KeptSaleSteps.cpp): the sale on
+//                screen kept on disk (KeptSale.h)
 #pragma once
 
 #include "framework/data/LocalTable.h"

@@ -150,9 +150,9 @@ void CompletionTest::addPayment(const NewPayment& payment) {
 
 void CompletionTest::setSaleTotal(double total) { form->showSaleTotal(total); }
 
-void CompletionTest::restart() {
+void CompletionTest::restart(bool killed) {
   screen->releaseForm();
-  salecontext::resetToLoadValues();
+  if (killed) salecontext::resetToLoadValues();
   form = &screen->createForm();
   screen->initialize();
 }

@@ -53,8 +53,9 @@ class CompletionTest : public ::testing::Test {
   void addPayment(const NewPayment& payment);
   void setSaleTotal(double total);
   // The host killed and started again on the same data directory: a new form, the sale
-  // context as a freshly loaded module has it, start-up from the files.
-  void restart();
+  // context as a freshly loaded module has it, start-up from the files. Not killed: the
+  // screen left and opened again in the same host (the sale context stays).
+  void restart(bool killed = true);
 
   std::unique_ptr<testsupport::FormFixture> screen;
   TfrmVendaArquivo* form = nullptr;

@@ -247,6 +247,49 @@ TEST(Startup, PlacesTheFormOnSmallAndLargeScreens) {
   g.form().hide();
 }
 
+// The kept sale is a plain table that any reader of table files takes as it is; one that
+// cannot be read is kept aside and the screen starts with no sale.
+TEST(Startup, KeptSaleIsAPlainTableAndAnUnreadableOneIsKeptAside) {
+  FormFixture f;
+  TfrmVendaArquivo& form = f.form();
+  form.cdsReceb.createDataSet();
+  form.cdsReceb.append();
+  form.cdsReceb.setText("NMTIPORECE", "Dinheiro");
+  form.cdsReceb.setNumber("VRMOVIVEND", 5);
+  form.cdsReceb.post();
+  stCupomVen = "000321";
+  boCupomAberto = true;
+  doTotal = 5;
+  form.keepSale();
+
+  const QString kept = f.path("VendaEmAndamento.cds");
+  fw::LocalTable file;
+  file.loadFromFile(kept);
+  ASSERT_EQ(file.recordCount(), 2);
+  const auto text = [&file](int row, const char* field) { return file.textAt(row, file.fieldIndex(field)); };
+  EXPECT_EQ(text(0, "TIPOREG") + text(0, "NRCUPOMVEN") + text(0, "IDCUPOMABERTO"), "V000321S");
+  EXPECT_EQ(text(1, "TIPOREG") + text(1, "NMTIPORECE"), "RDinheiro");
+  EXPECT_EQ(file.valueAt(1, file.fieldIndex("VRMOVIVEND")).toNumber(), 5.0);
+
+  QFile damaged(kept);
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  damaged.write("não é uma tabela");
+  damaged.close();
+  f.messages.clear();
+  f.createForm();
+  f.initialize();
+  ASSERT_EQ(f.messages.size(), 1u);
+  EXPECT_TRUE(f.messages[0].text.startsWith("A venda em andamento guardada não pôde ser lida"))
+      << f.messages[0].text.toStdString();
+  EXPECT_TRUE(f.form().cdsReceb.isEmpty());
+  EXPECT_FALSE(QFile::exists(kept));
+  const QStringList aside = QDir(f.dataDir()).entryList({"VendaEmAndamento-ilegivel-*.cds"});
+  ASSERT_EQ(aside.size(), 1);
+  QFile keptAside(f.path(aside[0]));
+  ASSERT_TRUE(keptAside.open(QIODevice::ReadOnly));
+  EXPECT_EQ(keptAside.readAll(), QByteArray("não é uma tabela"));
+}
+
 TEST(SaleContext, FinalizationEmptiesTheTextsOnly) {
   stCupomVen = QStringLiteral("000123");
   stMd5ArquivoTxt = QStringLiteral("MD-5:x");
