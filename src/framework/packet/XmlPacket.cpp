@@ -168,6 +168,20 @@ QString unwritableProperty(const PacketProperty& p) {
   return {};
 }
 
+// Characters a text field holds when read from XML: its WIDTH, else what the length
+// prefix the reader gives it (one byte) can count.
+qsizetype textLimit(const PacketField& f) {
+  const int width = f.width();
+  if (width > 0) return width;
+  return f.fieldType == FieldType::WideText ? 127 : 255;
+}
+
+std::size_t utf8Size(QStringView text) {
+  std::size_t n = 0;
+  for (const QChar c : text) n += c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 ? 2 : 3;
+  return n;
+}
+
 // The reader over pugixml's tree. Attribute values are NUL-terminated UTF-8 inside the
 // buffer pugixml parsed in place.
 class XmlReader {
@@ -175,11 +189,13 @@ class XmlReader {
   XmlReader(QByteArray xml, const QString& source) : buffer_(std::move(xml)), source_(source) {}
 
   DataPacket read() {
-    refuseNullReferences();
+    const bool utf16 = toUtf8FromUtf16();
+    refuseNulls();
     char* data = buffer_.data();
     const pugi::xml_parse_result parsed =
         doc_.load_buffer_inplace(data, static_cast<std::size_t>(buffer_.size()),
-                                 pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype);
+                                 pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype,
+                                 utf16 ? pugi::encoding_utf8 : pugi::encoding_auto);
     if (!parsed) fail(QString::fromUtf8(parsed.description()), parsed.offset);
     pugi::xml_node root;
     for (pugi::xml_node node = doc_.first_child(); node; node = node.next_sibling()) {
@@ -222,8 +238,26 @@ class XmlReader {
     return at >= begin && at < begin + buffer_.size() ? at - begin : element.offset_debug();
   }
 
-  // pugixml turns "&#0;" into a NUL that would end the value unseen; XML has no such character.
-  void refuseNullReferences() const {
+  // A UTF-16 file (known by its byte-order mark) is read as the same text in UTF-8, so the
+  // checks below see every file alike.
+  bool toUtf8FromUtf16() {
+    const auto bom = [&](unsigned char a, unsigned char b) {
+      return buffer_.size() >= 2 && static_cast<unsigned char>(buffer_[0]) == a && static_cast<unsigned char>(buffer_[1]) == b;
+    };
+    const bool little = bom(0xFF, 0xFE);
+    if (!little && !bom(0xFE, 0xFF)) return false;
+    QStringDecoder decoder(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(QByteArrayView(buffer_).sliced(2));
+    if (decoder.hasError()) fail(QStringLiteral("texto UTF-16 inválido"), 0);
+    buffer_ = text.toUtf8();
+    return true;
+  }
+
+  // XML has no NUL character. pugixml would end a value at a raw NUL byte or at "&#0;"
+  // unseen, so both are refused before it reads the file.
+  void refuseNulls() const {
+    if (const void* nul = std::memchr(buffer_.constData(), '\0', static_cast<std::size_t>(buffer_.size())))
+      fail(QStringLiteral("caractere nulo"), static_cast<const char*>(nul) - buffer_.constData());
     const char* p = buffer_.constData();
     const char* end = p + buffer_.size();
     while ((p = static_cast<const char*>(std::memchr(p, '&', static_cast<std::size_t>(end - p))))) {
@@ -362,11 +396,7 @@ class XmlReader {
       Column c;
       c.textBlob = isTextBlob(f);
       c.width = f.width();
-      if (f.fieldType == FieldType::Text || f.fieldType == FieldType::WideText) {
-        // Without a WIDTH the length prefix is the limit.
-        const qsizetype prefixLimit = (qsizetype(1) << (8 * f.prefixSize)) - 1;
-        c.maxChars = c.width > 0 ? c.width : (f.fieldType == FieldType::WideText ? prefixLimit / 2 : prefixLimit);
-      }
+      if (f.fieldType == FieldType::Text || f.fieldType == FieldType::WideText) c.maxChars = textLimit(f);
       columns_.push_back(c);
     }
     for (std::size_t i = 0; i < xmlNames_.size(); ++i)
@@ -652,26 +682,21 @@ QString xmlSafeName(const QString& name) {
 
 QString valueText(const PacketField& f, const ValueSpan& s, bool textBlob, int record) {
   switch (f.fieldType) {
-    case FieldType::Text: {
-      // The reader holds a text to its WIDTH (or its length prefix).
-      const int width = f.width();
-      if (width > 0 && s.size > width)
-        refuse(record, f, QStringLiteral("texto de %1 caracteres, mais que os %2 do campo").arg(s.size).arg(width));
-      return fromWindows1252(s.data, s.size);
-    }
+    case FieldType::Text:
     case FieldType::WideText: {
-      const QString text = DataPacket::decode(f, s).toText();
-      const int width = f.width();
-      if (width > 0 && text.size() > width)
-        refuse(record, f, QStringLiteral("texto de %1 caracteres, mais que os %2 do campo").arg(text.size()).arg(width));
+      const QString text = f.fieldType == FieldType::Text ? fromWindows1252(s.data, s.size)
+                                                          : DataPacket::decode(f, s).toText();
+      const qsizetype limit = textLimit(f);
+      if (text.size() > limit)
+        refuse(record, f, QStringLiteral("texto de %1 caracteres, mais que os %2 do campo").arg(text.size()).arg(limit));
       return text;
     }
-    case FieldType::Blob:
-      if (!textBlob && s.size > static_cast<qsizetype>(kMaxValueBytes / 4 * 3))
+    case FieldType::Blob: {
+      const QString text = textBlob ? fromWindows1252(s.data, s.size) : QString::fromLatin1(QByteArray(s.data, s.size).toBase64());
+      if (utf8Size(text) > kMaxValueBytes)
         refuse(record, f, QStringLiteral("valor grande demais para XML (%1 bytes)").arg(s.size));
-      if (textBlob && s.size > static_cast<qsizetype>(kMaxValueBytes / 2))
-        refuse(record, f, QStringLiteral("texto grande demais para XML (%1 bytes)").arg(s.size));
-      return textBlob ? fromWindows1252(s.data, s.size) : QString::fromLatin1(QByteArray(s.data, s.size).toBase64());
+      return text;
+    }
     case FieldType::Boolean: return DataPacket::decode(f, s).toFlag() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     case FieldType::Number: {
       double v;
