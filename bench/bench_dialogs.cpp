@@ -10,6 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <random>
 
@@ -108,6 +110,78 @@ void BM_FilterScannedBarcode(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FilterScannedBarcode)->Unit(benchmark::kMillisecond);
+
+// Forgets the catalog's search index, as at the start of a day.
+void forgetIndex(fw::LocalTable& table) {
+  table.setFiltered(true);
+  table.setFiltered(false);
+}
+
+// From the touch to the dialog on screen: built, filled and painted once.
+void openAndPaint(fw::LocalTable& table) {
+  dialogs::SearchDialog dialog(table);
+  dialog.show();
+  QApplication::processEvents();
+  benchmark::DoNotOptimize(dialog.shownRowCount());
+}
+
+// The first search of the day, nothing prepared ahead.
+void BM_FirstSearchCold(benchmark::State& state) {
+  fw::LocalTable& table = catalog();
+  for (auto _ : state) {
+    state.PauseTiming();
+    forgetIndex(table);
+    state.ResumeTiming();
+    openAndPaint(table);
+  }
+}
+BENCHMARK(BM_FirstSearchCold)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The first search of the day on a screen that prepared it: the catalog was indexed on the
+// event loop after the screen came up, before the touch.
+void BM_FirstSearchPrepared(benchmark::State& state) {
+  fw::LocalTable& table = catalog();
+  for (auto _ : state) {
+    state.PauseTiming();
+    forgetIndex(table);
+    dialogs::SearchIndex::prepare(table);
+    while (!dialogs::SearchIndex::isReady(table)) QApplication::processEvents();
+    state.ResumeTiming();
+    openAndPaint(table);
+  }
+}
+BENCHMARK(BM_FirstSearchPrepared)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The preparation itself: how long the screen is kept from input at most (one slice) and
+// in all.
+void BM_PrepareInSlices(benchmark::State& state) {
+  fw::LocalTable& table = catalog();
+  double longest = 0;
+  int slices = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    forgetIndex(table);
+    state.ResumeTiming();
+    dialogs::SearchIndex::prepare(table);
+    while (!dialogs::SearchIndex::isReady(table)) {
+      const auto start = std::chrono::steady_clock::now();
+      QApplication::processEvents();
+      longest = std::max(longest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+      ++slices;
+    }
+  }
+  state.counters["longest_slice_ms"] = longest;
+  state.counters["slices"] = static_cast<double>(slices) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_PrepareInSlices)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Every later search: the index is there already.
+void BM_LaterSearch(benchmark::State& state) {
+  fw::LocalTable& table = catalog();
+  openAndPaint(table);
+  for (auto _ : state) openAndPaint(table);
+}
+BENCHMARK(BM_LaterSearch)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // One keystroke in the real dialog: filter, grid model reset, highlight and scroll.
 void BM_DialogKeystroke(benchmark::State& state) {

@@ -1,6 +1,7 @@
 // Local tables at the size of a real shop: a 100 000-product catalog with the 18 catalog
 // fields, loaded and saved as a binary file and loaded as XML; locate by code, by barcode
 // and of the last row; a code filter switched on and off on a 100 000-row tax table.
+#include "framework/data/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/FileIo.h"
 
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <functional>
 #include <malloc.h>
 #include <random>
@@ -181,6 +183,57 @@ void BM_CatalogXmlLoad(benchmark::State& state) {
   state.counters["xml_MB"] = static_cast<double>(f.catalogXmlSize) / 1e6;
 }
 BENCHMARK(BM_CatalogXmlLoad)->Unit(benchmark::kMillisecond);
+
+// Peak resident memory in bytes since the last reset (Linux).
+qint64 peakResident() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
+  return 0;
+}
+
+void resetPeakResident() {
+  QFile clear(QStringLiteral("/proc/self/clear_refs"));
+  if (clear.open(QIODevice::WriteOnly)) clear.write("5");
+}
+
+// A hostile file: one 200 MB attribute. It must be refused within a second, holding little
+// more than the file itself.
+void BM_XmlHugeAttributeRefused(benchmark::State& state) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("huge.xml"));
+  {
+    QByteArray xml("<?xml version=\"1.0\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+                   "<FIELD attrname=\"NMPRODUTO\" fieldtype=\"string\" WIDTH=\"50\"/></FIELDS><PARAMS/>"
+                   "</METADATA><ROWDATA><ROW NMPRODUTO=\"");
+    xml.append(QByteArray(200 * 1000 * 1000, 'x'));
+    xml.append("\"/></ROWDATA></DATAPACKET>");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(xml) != xml.size()) state.SkipWithError("cannot write");
+  }
+  const qint64 fileSize = QFileInfo(path).size();
+  qint64 extra = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    malloc_trim(0);
+    resetPeakResident();
+    const qint64 before = peakResident();
+    state.ResumeTiming();
+    bool refused = false;
+    try {
+      LocalTable t("cdsProdutos");
+      t.loadFromXmlFile(path);
+    } catch (const fw::Error&) {
+      refused = true;
+    }
+    if (!refused) state.SkipWithError("accepted");
+    extra = std::max(extra, peakResident() - before);
+  }
+  state.counters["file_MB"] = static_cast<double>(fileSize) / 1e6;
+  state.counters["peak_extra_MB"] = static_cast<double>(extra) / 1e6;
+}
+BENCHMARK(BM_XmlHugeAttributeRefused)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 void locateLoop(benchmark::State& state, const char* field, const std::function<QString(int)>& value,
                 bool spread) {

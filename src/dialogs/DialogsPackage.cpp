@@ -6,6 +6,7 @@
 #include "dialogs/CustomerDataDialog.h"
 #include "dialogs/NumericKeypadDialog.h"
 #include "dialogs/SearchDialog.h"
+#include "dialogs/SearchIndex.h"
 #include "dialogs/TaxApproximation.h"
 #include "module/outside/Outside.h"
 #include "runtime/Runtime.h"
@@ -36,6 +37,9 @@ void install() {
     SearchDialog dialog(table, caller());
     return dialog.exec() == QDialog::Accepted;
   };
+  outside::PreparaPesquisa = [](fw::LocalTable& table) {
+    if (runtime::interactive()) SearchIndex::prepare(table);
+  };
   outside::TecladoNumerico = [](QString& text, const QString& title, const QString& prompt,
                                 const QString& emptyText, int maxLength, int allowZero,
                                 int twoDecimals, int, int, int) {
@@ -57,6 +61,7 @@ void install() {
 
 void uninstall() {
   outside::Pesquisa = nullptr;
+  outside::PreparaPesquisa = nullptr;
   outside::TecladoNumerico = nullptr;
   outside::CriaInfAdicional = nullptr;
   outside::CalculoIcmsDFederal = nullptr;

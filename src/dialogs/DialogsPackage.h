@@ -1,12 +1,12 @@
-// The operator dialogs package: puts the search dialog, the numeric keypad, the
-// customer-data dialog and the tax approximation into the procedure variables of
-// module/outside. The host calls install() once at start.
+// The operator dialogs package: puts the search dialog (and its preparation ahead of the
+// first search), the numeric keypad, the customer-data dialog and the tax approximation
+// into the procedure variables of module/outside. The host calls install() once at start.
 #pragma once
 
 namespace dialogs {
 
 void install();
-// Empties the four procedure variables again.
+// Empties those procedure variables again.
 void uninstall();
 
 }  // namespace dialogs

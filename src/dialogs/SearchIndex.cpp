@@ -4,8 +4,10 @@
 #include "dialogs/TextFolding.h"
 #include "framework/text/NumberText.h"
 
+#include <QElapsedTimer>
 #include <QHash>  // qHash(QStringView)
 #include <QStringMatcher>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -45,10 +47,12 @@ QString foldedQuery(const QString& typed) { return foldText(typed).trimmed(); }
 
 }  // namespace
 
-SearchIndex::SearchIndex(const fw::LocalTable& table) {
+SearchIndex::SearchIndex(const fw::LocalTable& table) : SearchIndex(table, Deferred{}) {
+  addRows(table, rowCount_);
+}
+
+SearchIndex::SearchIndex(const fw::LocalTable& table, Deferred) {
   const std::vector<fw::FieldDef>& fields = table.fields();
-  std::vector<bool> searched;  // per column: a text field, so the search line looks in it
-  std::vector<int> keyedOther;
   for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
     const fw::FieldDef& field = fields[static_cast<std::size_t>(i)];
     if (field.visible) {
@@ -58,34 +62,43 @@ SearchIndex::SearchIndex(const fw::LocalTable& table) {
                           !field.currency && !field.displayText;
       columns_.push_back({i, field.displayLabel(), isNumericType(field.type), amount,
                           isTextType(field.type) ? field.width : 12});
-      searched.push_back(isTextType(field.type));
+      searched_.push_back(isTextType(field.type));
     } else if (isTextType(field.type)) {
-      keyedOther.push_back(i);
+      keyedOther_.push_back(i);
     }
   }
 
   rowCount_ = table.active() ? table.recordCount() : 0;
   rowStart_.reserve(static_cast<std::size_t>(rowCount_) + 1);
+  rowStart_.push_back(0);
   text_.reserve(static_cast<qsizetype>(rowCount_) * 48);
-  visibleKeys_.reserve(static_cast<std::size_t>(rowCount_) * columns_.size());
-  otherKeys_.reserve(static_cast<std::size_t>(rowCount_) * keyedOther.size());
+  visibleKeys_.keys.reserve(static_cast<std::size_t>(rowCount_) * columns_.size());
+  otherKeys_.keys.reserve(static_cast<std::size_t>(rowCount_) * keyedOther_.size());
+}
 
-  for (int row = 0; row < rowCount_; ++row) {
-    rowStart_.push_back(text_.size());
+bool SearchIndex::addRows(const fw::LocalTable& table, int count) {
+  const int end = nextRow_ + std::min(count, rowCount_ - nextRow_);
+  for (int row = nextRow_; row < end; ++row) {
     for (std::size_t c = 0; c < columns_.size(); ++c) {
       const QString shown = cellText(table, row, columns_[c]);
-      addKey(visibleKeys_, shown, row);
-      if (searched[c]) {
+      addKey(visibleKeys_.keys, shown, row);
+      if (searched_[c]) {
         appendFolded(text_, shown);
         text_.append(kFieldEnd);
       }
     }
     text_.append(kRowEnd);
-    for (const int field : keyedOther) addKey(otherKeys_, table.textAt(row, field), row);
+    rowStart_.push_back(text_.size());
+    for (const int field : keyedOther_) addKey(otherKeys_.keys, table.textAt(row, field), row);
   }
-  rowStart_.push_back(text_.size());
-  std::sort(visibleKeys_.begin(), visibleKeys_.end(), byHashThenRow);
-  std::sort(otherKeys_.begin(), otherKeys_.end(), byHashThenRow);
+  nextRow_ = end;
+  for (Keys* keys : {&visibleKeys_, &otherKeys_}) {
+    const std::size_t from = keys->runEnds.empty() ? 0 : keys->runEnds.back();
+    if (keys->keys.size() == from) continue;
+    std::sort(keys->keys.begin() + static_cast<std::ptrdiff_t>(from), keys->keys.end(), byHashThenRow);
+    keys->runEnds.push_back(keys->keys.size());
+  }
+  return complete();
 }
 
 QString SearchIndex::cellText(const fw::LocalTable& table, int row, const Column& column) {
@@ -104,36 +117,102 @@ void SearchIndex::addKey(std::vector<Key>& keys, const QString& value, int row) 
   keys.push_back({keyHash(folded), offset, static_cast<std::uint32_t>(folded.size()), row});
 }
 
-std::shared_ptr<const SearchIndex> SearchIndex::of(const fw::LocalTable& table) {
-  struct Entry {
-    std::shared_ptr<const SearchIndex> index;
-    std::vector<QMetaObject::Connection> watches;
-  };
-  static QHash<const fw::LocalTable*, Entry> cache;
-  if (const auto it = cache.constFind(&table); it != cache.constEnd()) return it->index;
+namespace {
 
-  Entry entry{std::make_shared<const SearchIndex>(table), {}};
+// Rows indexed per event-loop turn are measured in time, not rows: a slow till and a fast
+// one both stay responsive.
+constexpr qint64 kSliceNanoseconds = 4'000'000;
+constexpr int kRowsBetweenClockReads = 128;
+
+struct CacheEntry {
+  std::shared_ptr<SearchIndex> index;
+  std::vector<QMetaObject::Connection> watches;
+};
+
+// Tables that outlive the cache (statics destroyed after it) must not call into it.
+struct Cache : QHash<const fw::LocalTable*, CacheEntry> {
+  ~Cache() {
+    for (const CacheEntry& entry : std::as_const(*this))
+      for (const QMetaObject::Connection& watch : entry.watches) QObject::disconnect(watch);
+  }
+};
+
+Cache& cache() {
+  static Cache entries;
+  return entries;
+}
+
+}  // namespace
+
+std::shared_ptr<SearchIndex> SearchIndex::cached(const fw::LocalTable& table, bool deferred) {
+  if (const auto it = cache().constFind(&table); it != cache().constEnd()) return it->index;
+
+  CacheEntry entry{deferred ? std::shared_ptr<SearchIndex>(new SearchIndex(table, Deferred{}))
+                            : std::make_shared<SearchIndex>(table),
+                   {}};
   const fw::LocalTable* key = &table;
   const auto forget = [key] {
-    const auto it = cache.find(key);
-    if (it == cache.end()) return;
+    const auto it = cache().find(key);
+    if (it == cache().end()) return;
     for (const QMetaObject::Connection& watch : it->watches) QObject::disconnect(watch);
-    cache.erase(it);
+    cache().erase(it);
   };
   entry.watches = {
       QObject::connect(&table, &fw::LocalTable::recordsChanged, forget),
       QObject::connect(&table, &fw::LocalTable::valueChanged, forget),
       QObject::connect(&table, &QObject::destroyed, forget),
   };
-  return cache.insert(key, std::move(entry))->index;
+  return cache().insert(key, std::move(entry))->index;
 }
 
-int SearchIndex::findKey(const std::vector<Key>& keys, const QString& folded) const {
+std::shared_ptr<const SearchIndex> SearchIndex::of(const fw::LocalTable& table) {
+  const std::shared_ptr<SearchIndex> index = cached(table, false);
+  // A search before the prepared index is done finishes it now.
+  if (!index->complete()) index->addRows(table, index->rowCount_);
+  return index;
+}
+
+void SearchIndex::prepare(const fw::LocalTable& table) {
+  if (cache().contains(&table)) return;
+  const std::weak_ptr<SearchIndex> building = cached(table, true);
+  const fw::LocalTable* key = &table;
+  // Each slice runs on the event loop; the table as context drops it if the table goes.
+  struct Slice {
+    std::weak_ptr<SearchIndex> building;
+    const fw::LocalTable* table;
+    void operator()() const {
+      const std::shared_ptr<SearchIndex> index = building.lock();
+      // Forgotten (the table changed) or finished by a search meanwhile: nothing to do.
+      if (!index || index->complete()) return;
+      QElapsedTimer clock;
+      clock.start();
+      while (!index->addRows(*table, kRowsBetweenClockReads))
+        if (clock.nsecsElapsed() >= kSliceNanoseconds) {
+          QTimer::singleShot(0, table, *this);
+          return;
+        }
+    }
+  };
+  QTimer::singleShot(0, &table, Slice{building, key});
+}
+
+bool SearchIndex::isReady(const fw::LocalTable& table) {
+  const auto it = cache().constFind(&table);
+  return it != cache().constEnd() && it->index->complete();
+}
+
+int SearchIndex::findKey(const Keys& keys, const QString& folded) const {
   const std::uint32_t hash = keyHash(folded);
-  auto it = std::lower_bound(keys.begin(), keys.end(), hash,
-                             [](const Key& key, std::uint32_t h) { return key.hash < h; });
-  for (; it != keys.end() && it->hash == hash; ++it) {
-    if (QStringView(keyText_).mid(it->offset, it->length) == folded) return it->row;
+  std::size_t runStart = 0;
+  for (const std::size_t runEnd : keys.runEnds) {
+    const auto first = keys.keys.begin() + static_cast<std::ptrdiff_t>(runStart);
+    const auto last = keys.keys.begin() + static_cast<std::ptrdiff_t>(runEnd);
+    auto it = std::lower_bound(first, last, hash,
+                               [](const Key& key, std::uint32_t h) { return key.hash < h; });
+    for (; it != last && it->hash == hash; ++it) {
+      if (QStringView(keyText_).mid(it->offset, it->length) == folded) return it->row;
+    }
+    runStart = runEnd;
   }
   return -1;
 }

@@ -1,4 +1,5 @@
-// SearchIndex: what the search dialog types against, built once when it opens.
+// SearchIndex: what the search dialog types against, built once per table (ahead of the
+// first search when prepare() was called, else when the dialog first opens).
 // For every visible row of a local table (the table's filter in force) it keeps the folded
 // text of the visible text fields in one block, so a keystroke is a single scan, and the
 // folded whole values of the fields in two hash-ordered lists for exact code picks:
@@ -38,8 +39,14 @@ class SearchIndex {
 
   // The index of a table, built on the first call and kept until the table's records,
   // values or filter change (or the table goes away): a catalog is indexed once a session,
-  // not at every search.
+  // not at every search. An index prepare() started is finished here.
   static std::shared_ptr<const SearchIndex> of(const fw::LocalTable& table);
+  // Starts indexing the table on the event loop, a few milliseconds at a time, so the first
+  // search of the day finds the index ready and the screen stays responsive meanwhile.
+  // Does nothing when the table's index exists or is being built.
+  static void prepare(const fw::LocalTable& table);
+  // Whether the table's index is complete (for tests and benchmarks).
+  static bool isReady(const fw::LocalTable& table);
 
   int rowCount() const { return rowCount_; }
   const std::vector<Column>& columns() const { return columns_; }
@@ -59,16 +66,32 @@ class SearchIndex {
     std::uint32_t length;
     int row;
   };
+  // Keys come in runs, each sorted by hash then row, runs in row order: an index built in
+  // slices sorts each slice's keys and never re-sorts the whole.
+  struct Keys {
+    std::vector<Key> keys;
+    std::vector<std::size_t> runEnds;
+  };
+  struct Deferred {};
+  // The table's cached index, created (complete, or empty to be built in slices) if absent.
+  static std::shared_ptr<SearchIndex> cached(const fw::LocalTable& table, bool deferred);
+  SearchIndex(const fw::LocalTable& table, Deferred);
+  // Indexes up to `count` more rows; true once every row is in.
+  bool addRows(const fw::LocalTable& table, int count);
+  bool complete() const { return nextRow_ >= rowCount_; }
   void addKey(std::vector<Key>& keys, const QString& value, int row);
-  int findKey(const std::vector<Key>& keys, const QString& folded) const;
+  int findKey(const Keys& keys, const QString& folded) const;
 
   int rowCount_ = 0;
+  int nextRow_ = 0;
   std::vector<Column> columns_;
+  std::vector<bool> searched_;  // per column: a text field, so the search line looks in it
+  std::vector<int> keyedOther_;
   QString text_;                    // per row: field, \x1f, field, ..., \n
   std::vector<qsizetype> rowStart_;  // rowCount_ + 1 offsets into text_
   QString keyText_;
-  std::vector<Key> visibleKeys_;
-  std::vector<Key> otherKeys_;
+  Keys visibleKeys_;
+  Keys otherKeys_;
 };
 
 }  // namespace dialogs

@@ -168,6 +168,72 @@ TEST_F(SearchDialogTest, ReopenedDialogSeesChangedRecords) {
   EXPECT_EQ(dialog->highlightedRow(), 6);
 }
 
+// A catalog long enough to be indexed in several runs, with the tie-breaks far apart:
+// the barcode of row 10 again on row 300, and row 350's visible code the hidden barcode
+// of row 20.
+std::unique_ptr<fw::LocalTable> longCatalog() {
+  auto table = test::makeCatalog({});
+  for (int i = 0; i < 400; ++i) {
+    table->append();
+    table->setText(QStringLiteral("CDPRODUTO"), QString::number(i + 1));
+    table->setText(QStringLiteral("CDARVPROD"), i == 350 ? QStringLiteral("5550020") : QStringLiteral("A%1").arg(i));
+    table->setText(QStringLiteral("NMPRODUTO"), QStringLiteral("Produto %1 %2").arg(i).arg(QString::fromUtf8(i % 3 ? "Café" : "Chá")));
+    table->setText(QStringLiteral("CDBARPRODUTO"), i == 300   ? QStringLiteral("5550010")
+                                                   : QStringLiteral("555%1").arg(i, 4, 10, QLatin1Char('0')));
+    table->post();
+  }
+  return table;
+}
+
+void expectSameAnswers(const SearchIndex& index, const fw::LocalTable& table) {
+  const SearchIndex whole(table);
+  for (const char* typed : {"", "cafe", "CHA", "produto 39", "5550010", "5550020", "a399", "nada"}) {
+    const SearchIndex::Result got = index.filter(QString::fromUtf8(typed));
+    const SearchIndex::Result want = whole.filter(QString::fromUtf8(typed));
+    EXPECT_EQ(got.rows, want.rows) << typed;
+    EXPECT_EQ(got.exactRow, want.exactRow) << typed;
+  }
+  EXPECT_EQ(index.exactRow(QStringLiteral("5550010")), 10);
+  EXPECT_EQ(index.exactRow(QStringLiteral("5550020")), 350);
+}
+
+TEST(SearchPreparationTest, RunsOnTheEventLoopAndAnswersAsAWholeBuild) {
+  auto catalog = longCatalog();
+  SearchIndex::prepare(*catalog);
+  EXPECT_FALSE(SearchIndex::isReady(*catalog));  // nothing done before the event loop runs
+  for (int turns = 0; turns < 1000 && !SearchIndex::isReady(*catalog); ++turns) QApplication::processEvents();
+  ASSERT_TRUE(SearchIndex::isReady(*catalog));
+  expectSameAnswers(*SearchIndex::of(*catalog), *catalog);
+}
+
+TEST(SearchPreparationTest, SearchBeforeItEndsFinishesIt) {
+  auto catalog = longCatalog();
+  SearchIndex::prepare(*catalog);
+  const auto index = SearchIndex::of(*catalog);
+  EXPECT_TRUE(SearchIndex::isReady(*catalog));
+  expectSameAnswers(*index, *catalog);
+  QApplication::processEvents();  // the pending slice finds nothing left to do
+  EXPECT_EQ(index->rowCount(), 400);
+}
+
+TEST(SearchPreparationTest, TableChangedMeanwhileIsIndexedAfresh) {
+  auto catalog = longCatalog();
+  SearchIndex::prepare(*catalog);
+  catalog->setRecNo(1);
+  catalog->edit();
+  catalog->setText(QStringLiteral("NMPRODUTO"), QStringLiteral("Mate Gelado"));
+  catalog->post();
+  QApplication::processEvents();
+  EXPECT_FALSE(SearchIndex::isReady(*catalog));
+  const auto index = SearchIndex::of(*catalog);
+  EXPECT_EQ(index->filter(QStringLiteral("mate")).rows, std::vector<int>{0});
+  // A table that goes away while its index is being prepared takes the work with it.
+  auto other = longCatalog();
+  SearchIndex::prepare(*other);
+  other.reset();
+  QApplication::processEvents();
+}
+
 TEST(SearchPackageTest, PesquisaRunsTheDialogModally) {
   auto catalog = test::makeShopCatalog();
   install();

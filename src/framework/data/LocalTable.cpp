@@ -55,8 +55,8 @@ void LocalTable::saveToFile(const QString& path) {
 }
 
 void LocalTable::loadFromXmlFile(const QString& path) {
-  const QByteArray bytes = readWholeFile(path);
-  d->adopt(readXmlPacket(bytes, path), path);
+  QByteArray bytes = readWholeFile(path);
+  d->adopt(readXmlPacket(std::move(bytes), path), path);
 }
 
 void LocalTable::saveToXmlFile(const QString& path) {

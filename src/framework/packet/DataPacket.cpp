@@ -476,7 +476,7 @@ void DataPacket::compactIfWasteful() {
 RecordBuilder::RecordBuilder(const DataPacket& packet) : packet_(packet) { reset(); }
 
 void RecordBuilder::reset() {
-  scratch_.clear();
+  scratch_.truncate(0);  // keeps its room: readers reset once a record
   slices_.assign(packet_.fields.size(), {0, -1});
 }
 

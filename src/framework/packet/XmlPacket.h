@@ -10,7 +10,10 @@
 
 namespace fw {
 
-DataPacket readXmlPacket(const QByteArray& xml, const QString& source);
+// Refuses (fw::Error naming the row, field and byte offset) whatever it cannot keep exactly.
+// Parses in place: pass the bytes with std::move to spare a copy of a large file.
+DataPacket readXmlPacket(QByteArray xml, const QString& source);
+// Refuses what readXmlPacket would refuse or could not give back the same.
 QByteArray writeXmlPacket(const DataPacket& packet);
 
 // The XML field type of a field ("string", "i4", "r8", "bin.hex", ...).

@@ -16,6 +16,7 @@ decltype(Cancela_ItGenerico) Cancela_ItGenerico;
 decltype(FechaCupom) FechaCupom;
 decltype(Cancela_Cupom_Imp) Cancela_Cupom_Imp;
 decltype(Pesquisa) Pesquisa;
+decltype(PreparaPesquisa) PreparaPesquisa;
 decltype(TecladoNumerico) TecladoNumerico;
 decltype(CriaInfAdicional) CriaInfAdicional;
 decltype(CalculoIcmsDFederal) CalculoIcmsDFederal;
@@ -32,6 +33,7 @@ void resetAll() {
   FechaCupom = nullptr;
   Cancela_Cupom_Imp = nullptr;
   Pesquisa = nullptr;
+  PreparaPesquisa = nullptr;
   TecladoNumerico = nullptr;
   CriaInfAdicional = nullptr;
   CalculoIcmsDFederal = nullptr;

@@ -65,6 +65,9 @@ extern std::function<bool(const VariantList& values, Variant& answer)> Cancela_C
 // The search dialog over a local table; true when a row was picked (then current).
 extern std::function<bool(LocalTable& table, int a2, int a3, int a4, int a5, int a6, int a7, int a8)>
     Pesquisa;
+// Optional: gets the search over a table ready ahead of its first use, without making the
+// caller wait (the work runs later, on the event loop). Unset: the first search does it.
+extern std::function<void(LocalTable& table)> PreparaPesquisa;
 // The numeric keypad; true when confirmed, the entry in `text`.
 // (text, title, prompt, empty-entry text, 20, 0|1, 0|1, 0, 0, 0)
 extern std::function<bool(QString& text, const QString& title, const QString& prompt,

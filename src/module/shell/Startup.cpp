@@ -53,6 +53,9 @@ void TfrmVendaArquivo::InicializaForm() {
     const QString catalog = shell::hostPath(QStringLiteral("\\Dados\\Cadastros\\ProdArquivo.cds"));
     if (fileExists(catalog)) cdsProdutos.loadFromFile(catalog);
   }
+  // The first product search must not make the first customer wait while a large catalog
+  // is indexed: it is indexed on the event loop once the screen is up.
+  if (outside::PreparaPesquisa) outside::PreparaPesquisa(cdsProdutos);
 
   // 7.
   const QString parameters = shell::hostPath(QStringLiteral("\\PARAMETROSORV.CDS"));

@@ -2,6 +2,7 @@
 // a missing or empty file leaves alone, and where the screen is placed.
 #include "framework/data/Error.h"
 #include "framework/data/LocalTable.h"
+#include "module/outside/Outside.h"
 #include "module/shell/Paths.h"
 #include "module/shell/SaleContext.h"
 #include "module/support/FormFixture.h"
@@ -308,4 +309,18 @@ TEST(SaleContext, FinalizationEmptiesTheTextsOnly) {
   EXPECT_FALSE(boCupomAberto);
   EXPECT_EQ(doTotal, 0.0);
   EXPECT_EQ(Rev_IdTipoImpFis, 0);
+}
+
+TEST(Startup, AsksForTheCatalogSearchToBePreparedOnceLoaded) {
+  FormFixture f(notStarted());
+  int asked = 0;
+  int rowsThen = -1;
+  outside::PreparaPesquisa = [&](fw::LocalTable& table) {
+    ++asked;
+    EXPECT_EQ(&table, &f.form().cdsProdutos);
+    rowsThen = table.recordCount();
+  };
+  f.initialize();
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(rowsThen, f.demoSummary().products);
 }
