@@ -20,6 +20,10 @@ char encodeChar(char16_t c) {
   return '?';
 }
 
+bool encodable(char16_t c) { return c == u'?' || encodeChar(c) != '?'; }
+
+thread_local CodePageReplacement* activeReplacement = nullptr;
+
 }  // namespace
 
 QString fromWindows1252(const char* bytes, qsizetype length) {
@@ -53,5 +57,26 @@ QByteArray toWindows1252(QStringView text) {
   appendWindows1252(out, text);
   return out;
 }
+
+qsizetype findUnencodable(QStringView text) {
+  for (qsizetype i = 0; i < text.size(); ++i)
+    if (!encodable(text[i].unicode())) return i;
+  return -1;
+}
+
+qsizetype countUnencodable(QStringView text) {
+  qsizetype n = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    if (encodable(c)) continue;
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) ++i;
+    ++n;
+  }
+  return n;
+}
+
+CodePageReplacement::CodePageReplacement() : outer_(activeReplacement) { activeReplacement = this; }
+CodePageReplacement::~CodePageReplacement() { activeReplacement = outer_; }
+CodePageReplacement* CodePageReplacement::active() { return activeReplacement; }
 
 }  // namespace fw
