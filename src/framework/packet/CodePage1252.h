@@ -23,6 +23,10 @@ qsizetype findUnencodable(QStringView text);
 // Characters the code page lacks (a surrogate pair is one).
 qsizetype countUnencodable(QStringView text);
 
+// Throws fw::Error naming `owner` and the first character the code page lacks, unless a
+// CodePageReplacement is active, which then counts them.
+void requireEncodable(QStringView text, const QString& owner);
+
 // While one lives on this thread, readers of table files put '?' for characters the code
 // page lacks and count them here, instead of refusing the file. Only for a person who
 // asked for it (cds --substituir); nothing else should hide a lost character.

@@ -90,25 +90,6 @@ void encodeBcd(QByteArray& out, const PacketField& f, double value) {
   out.append(rec);
 }
 
-// A text bound for a file in the code page: refused, or counted when the person asked for
-// replacement.
-void checkEncodable(QStringView text, const QString& owner) {
-  const qsizetype at = findUnencodable(text);
-  if (at < 0) return;
-  if (CodePageReplacement* r = CodePageReplacement::active()) {
-    r->add(countUnencodable(text));
-    return;
-  }
-  const char32_t code = QChar::isHighSurrogate(text[at].unicode()) && at + 1 < text.size()
-                            ? QChar::surrogateToUcs4(text[at], text[at + 1])
-                            : text[at].unicode();
-  throw Error(QStringLiteral("%1: o caractere '%2' (U+%3, posição %4 do texto) não existe na página de código "
-                             "da tabela (Windows-1252).")
-                  .arg(owner, QString::fromUcs4(&code, 1))
-                  .arg(static_cast<uint>(code), 4, 16, QLatin1Char('0'))
-                  .arg(at + 1));
-}
-
 [[noreturn]] void outOfRange(const PacketField& f, const QString& what) {
   throw Error(QStringLiteral("Campo '%1': %2 fora do intervalo de 01/01/0001 a 31/12/9999.").arg(f.name, what));
 }
@@ -176,7 +157,7 @@ PacketProperty PacketProperty::makeText(const QByteArray& name, const QString& t
   p.name = name;
   p.size = 2;
   p.type = packettype::Varying | packettype::Text;
-  checkEncodable(text, QStringLiteral("Propriedade '%1'").arg(fromWindows1252(name)));
+  requireEncodable(text, QStringLiteral("Propriedade '%1'").arg(fromWindows1252(name)));
   p.value = toWindows1252(text);
   p.value.append('\0');
   return p;
@@ -579,7 +560,7 @@ void RecordBuilder::setText(int field, QStringView text, qsizetype maxChars) {
       throw Error(QStringLiteral("Campo '%1': texto de %2 caracteres; a largura do campo é %3.").arg(f.name).arg(chars).arg(width));
   }
   if (f.fieldType != FieldType::WideText && unencodable_ == Unencodable::Refuse)
-    checkEncodable(maxChars >= 0 ? text.left(maxChars) : text, QStringLiteral("Campo '%1'").arg(f.name));
+    requireEncodable(maxChars >= 0 ? text.left(maxChars) : text, QStringLiteral("Campo '%1'").arg(f.name));
   begin(field);
   if (f.fieldType == FieldType::WideText) {
     qsizetype n = maxChars >= 0 ? std::min(maxChars, text.size()) : text.size();
