@@ -59,19 +59,25 @@ void appendString(QByteArray& out, const QString& text) {
   out.append('"');
 }
 
+// JSON has no infinity or NaN; writing null for them would lose the value.
 void appendNumber(QByteArray& out, double v) {
-  if (!std::isfinite(v)) {
-    out.append("null");
-    return;
-  }
+  if (!std::isfinite(v)) throw Error(QStringLiteral("o número %1 não pode ser escrito em JSON").arg(v));
   out.append(QByteArray::number(v, 'g', QLocale::FloatingPointShortest));
 }
 
-void appendValue(QByteArray& out, const PacketField& f, const Variant& v) {
-  if (v.isNull()) {
+void appendValue(QByteArray& out, const PacketField& f, const ValueSpan& s) {
+  if (s.null) {
     out.append("null");
     return;
   }
+  // Unsigned 64-bit values above the signed range have no exact Variant; write the bytes.
+  if (f.fieldType == FieldType::UInt64) {
+    quint64 u = 0;
+    for (int i = 7; i >= 0; --i) u = (u << 8) | static_cast<unsigned char>(s.data[i]);
+    out.append(QByteArray::number(u));
+    return;
+  }
+  const Variant v = DataPacket::decode(f, s);
   switch (f.fieldType) {
     case FieldType::Text:
     case FieldType::WideText: appendString(out, v.toText()); return;
@@ -82,13 +88,19 @@ void appendValue(QByteArray& out, const PacketField& f, const Variant& v) {
     case FieldType::Date:
     case FieldType::Time:
     case FieldType::DateTime: appendNumber(out, v.toNumber()); return;
-    default:
-      if (v.kind() == Variant::Kind::Integer) {
-        out.append(QByteArray::number(v.toInteger()));
-      } else {
-        appendNumber(out, v.toNumber());
-      }
+    default: out.append(QByteArray::number(v.toInteger()));
   }
+}
+
+// The descriptor size the reader takes for a field of this JSON type and width.
+int defaultSize(const PacketField& f, const QString& type) {
+  for (const JsonType& t : kJsonTypes)
+    if (type == QLatin1String(t.name)) {
+      if (type == QLatin1String("string") && f.width() > 255) return 2;
+      if (type == QLatin1String("wstring") && f.width() * 2 > 255) return 2;
+      return t.size;
+    }
+  return -1;
 }
 
 void appendProperty(QByteArray& out, const PacketProperty& p) {
@@ -705,8 +717,10 @@ QByteArray writeJsonPacket(const DataPacket& packet) {
     out.append("{\"name\":");
     appendString(out, f.name);
     out.append(",\"type\":");
-    appendString(out, jsonFieldType(f));
+    const QString type = jsonFieldType(f);
+    appendString(out, type);
     out.append(",\"width\":").append(QByteArray::number(f.width()));
+    if (defaultSize(f, type) != f.size) out.append(",\"size\":").append(QByteArray::number(f.size));
     out.append(",\"subtype\":");
     if (f.subtype().isEmpty()) {
       out.append("null");
@@ -729,7 +743,15 @@ QByteArray writeJsonPacket(const DataPacket& packet) {
     out.append(r ? ",\n  [" : "\n  [");
     for (int i = 0; i < n; ++i) {
       if (i) out.append(',');
-      appendValue(out, packet.fields[static_cast<std::size_t>(i)], packet.value(r, i));
+      const PacketField& f = packet.fields[static_cast<std::size_t>(i)];
+      try {
+        appendValue(out, f, packet.span(r, i));
+      } catch (const Error& e) {
+        QString why = e.message();
+        if (why.endsWith(u'.')) why.chop(1);
+        if (why.startsWith(QLatin1String("Campo '"))) why = why.mid(why.indexOf(u':') + 2);
+        throw Error(QStringLiteral("Registro %1, campo '%2': %3.").arg(r + 1).arg(f.name, why));
+      }
     }
     out.append(']');
   }
