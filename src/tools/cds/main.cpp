@@ -110,7 +110,16 @@ QByteArray dump(const DataPacket& p) {
   for (std::size_t i = 0; i < n; ++i) cells[0][i] = p.fields[i].name;
   for (std::size_t r = 0; r < p.records.size(); ++r)
     for (std::size_t i = 0; i < n; ++i) {
-      QString text = dumpValue(p.fields[i], p.value(static_cast<int>(r), static_cast<int>(i)));
+      const PacketField& f = p.fields[i];
+      const ValueSpan span = p.span(static_cast<int>(r), static_cast<int>(i));
+      QString text;
+      if (f.fieldType == FieldType::UInt64 && !span.null) {
+        quint64 u = 0;  // above the signed range a Variant would round it
+        for (int b = 7; b >= 0; --b) u = (u << 8) | static_cast<unsigned char>(span.data[b]);
+        text = QString::number(u);
+      } else {
+        text = dumpValue(f, DataPacket::decode(f, span));
+      }
       if (text.size() > kMaxColumn) text = text.left(kMaxColumn - 1) + QChar(0x2026);
       cells[r + 1][i] = text;
     }
