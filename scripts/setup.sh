@@ -8,6 +8,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  rapidjson-dev
   unixodbc-dev odbc-postgresql postgresql
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation

@@ -179,6 +179,20 @@ TEST(CdsTool, JsonItCannotKeepIsRefusedNamingRowFieldAndOffset) {
   }
 }
 
+TEST(CdsTool, XmlTextTheTableCannotHoldIsRefused) {
+  QTemporaryDir dir;
+  const QString xml = dir.filePath("t.xml");
+  fw::writeFileAtomically(xml, R"(<?xml version="1.0" standalone="yes"?><DATAPACKET Version="2.0"><METADATA><FIELDS>)"
+                               R"(<FIELD attrname="CIDADE" fieldtype="string" WIDTH="12"/></FIELDS><PARAMS/></METADATA>)"
+                               R"(<ROWDATA><ROW CIDADE="Tóquio 東京"/></ROWDATA></DATAPACKET>)");
+  ToolRun r = cds({"convert", xml, dir.filePath("t.cds")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(QString::fromUtf8(r.err).contains("U+6771")) << r.err.toStdString();
+  r = cds({"--substituir", "convert", xml, dir.filePath("t.cds")});
+  EXPECT_EQ(r.status, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("2 caractere(s)")) << r.err.toStdString();
+}
+
 TEST(CdsTool, ReplacementOfMissingCharactersOnlyWhenAskedAndReported) {
   QTemporaryDir dir;
   const QByteArray json = R"({"fields":[{"name":"CIDADE","type":"string","width":12}],"rows":[["Tóquio 東京"],["café ☕"]]})";
