@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev
+  rapidjson-dev
   unixodbc-dev odbc-postgresql postgresql
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation

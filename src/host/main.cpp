@@ -2,7 +2,7 @@
 // printer bridge, operator dialogs), loads the module by path at run time and calls its
 // entry, as the point-of-sale application loads its packages.
 //
-//   regvenda [--data-dir DIR] [--module PATH] [--screenshot FILE]
+//   regvenda [--data-dir DIR] [--module PATH] [--screenshot FILE] [--help] [--version]
 //
 // --screenshot: nobody is at the screen; messages go to stderr, start-up runs, the screen
 // is rendered to FILE (PNG) and the program leaves. Exit status 1 when the screen was not
@@ -66,26 +66,53 @@ class ScreenWatcher : public QObject {
   bool saved_ = false;
 };
 
+struct Options {
+  QCommandLineParser parser;
+  QCommandLineOption dataDir{QStringLiteral("data-dir"), QStringLiteral("pasta de dados (padrão: a pasta do programa)"),
+                             QStringLiteral("DIR")};
+  QCommandLineOption module{QStringLiteral("module"),
+                            QStringLiteral("o módulo a carregar (padrão: libRegVendaArquivo.so ao lado do programa)"),
+                            QStringLiteral("PATH")};
+  QCommandLineOption screenshot{QStringLiteral("screenshot"),
+                                QStringLiteral("abre a tela, grava a imagem em FILE (PNG) e sai"), QStringLiteral("FILE")};
+
+  Options() {
+    parser.setApplicationDescription(QStringLiteral("Registro de Vendas: a tela de vendas por arquivo."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(dataDir);
+    parser.addOption(module);
+    parser.addOption(screenshot);
+  }
+};
+
+// Help and version need no screen: answered before any display is opened.
+bool asksForHelpOrVersion(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const QByteArray a(argv[i]);
+    if (a == "--help" || a == "-h" || a == "-?" || a == "--help-all" || a == "--version" || a == "-v") return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  QCoreApplication::setApplicationName(QStringLiteral("regvenda"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(REGVENDA_VERSION));
+  if (asksForHelpOrVersion(argc, argv)) {
+    QCoreApplication app(argc, argv);
+    Options options;
+    options.parser.process(app);  // prints on stdout and leaves with status 0
+    return 0;
+  }
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("regvenda"));
 
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Registro de Vendas: a tela de vendas por arquivo."));
-  parser.addHelpOption();
-  const QCommandLineOption dataDir(QStringLiteral("data-dir"),
-                                   QStringLiteral("pasta de dados (padrão: a pasta do programa)"), QStringLiteral("DIR"));
-  const QCommandLineOption module(QStringLiteral("module"),
-                                  QStringLiteral("o módulo a carregar (padrão: libRegVendaArquivo.so ao lado do programa)"),
-                                  QStringLiteral("PATH"));
-  const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                      QStringLiteral("abre a tela, grava a imagem em FILE (PNG) e sai"),
-                                      QStringLiteral("FILE"));
-  parser.addOption(dataDir);
-  parser.addOption(module);
-  parser.addOption(screenshot);
+  Options options;
+  QCommandLineParser& parser = options.parser;
+  const QCommandLineOption& dataDir = options.dataDir;
+  const QCommandLineOption& module = options.module;
+  const QCommandLineOption& screenshot = options.screenshot;
   parser.process(app);
 
   if (parser.isSet(dataDir)) {

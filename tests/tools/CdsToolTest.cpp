@@ -29,6 +29,15 @@ ToolRun cds(const QStringList& args) {
   return r;
 }
 
+ToolRun cdsOnJson(const QTemporaryDir& dir, const QByteArray& json, const QStringList& extra = {}) {
+  const QString path = dir.filePath("t.json");
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+  f.write(json);
+  f.close();
+  return cds(extra + QStringList{"convert", path, dir.filePath("t.cds")});
+}
+
 QStringList samples() {
   QStringList out;
   for (const QString& f : QDir(REGVENDA_TESTDATA "/cds").entryList({"*.cds"}, QDir::Files, QDir::Name))
@@ -115,4 +124,126 @@ TEST(CdsTool, ErrorsGoToStandardErrorWithStatusOne) {
   }
   EXPECT_TRUE(cds({"json", broken}).err.contains("broken.cds"));
   EXPECT_FALSE(QFile::exists(dir.filePath("x.txt")));
+}
+
+TEST(CdsTool, HelpAndVersionGoToStandardOutput) {
+  for (const char* option : {"--help", "-h", "--version"}) {
+    const ToolRun r = cds({option});
+    EXPECT_EQ(r.status, 0) << option;
+    EXPECT_TRUE(r.err.isEmpty()) << option;
+    EXPECT_TRUE(r.out.startsWith(QByteArray(option) == "--version" ? "cds " : "uso: cds")) << r.out.toStdString();
+  }
+}
+
+// Each input is refused with status 1, naming what was wrong, the row and the offset; no
+// table file is left behind.
+TEST(CdsTool, JsonItCannotKeepIsRefusedNamingRowFieldAndOffset) {
+  QTemporaryDir dir;
+  const QByteArray i8 = R"({"fields":[{"name":"N","type":"i8"},{"name":"U","type":"u8"}],"rows":[[1,1],)";
+  const QByteArray text = R"({"fields":[{"name":"CIDADE","type":"string","width":12}],"rows":[)";
+  const struct {
+    QByteArray json;
+    const char* says;
+  } cases[] = {
+      {R"({"fields":[{"name":"A","type":"i4"}],"rows":{"a":[1]}})", "\"rows\" deve ser uma lista, veio um objeto"},
+      {R"({"fields":[{"name":"A","type":"i4"}],"rows":"[[1]]"})", "\"rows\" deve ser uma lista, veio o texto"},
+      {R"({"fields":[{"name":"A","type":"i4"}]})", "falta a lista \"rows\""},
+      {R"({"rows":[],"fields":[]})", "antes da lista \"fields\""},
+      {i8 + "[1e30,1]]}", "linha 2, campo 'N': o número 1e30 não cabe no tipo i8"},
+      {i8 + "[9223372036854775808,1]]}", "o número 9223372036854775808 não cabe"},
+      {i8 + "[1,2e19]]}", "linha 2, campo 'U': o número 2e19 não cabe no tipo u8"},
+      {i8 + "[1.5,1]]}", "o número 1.5 não é inteiro"},
+      {i8 + R"(["1",1]]})", "o texto \"1\" não serve para o tipo i8"},
+      {i8 + "[1]]}", "a linha 2 tem 1 valores; são 2 campos"},
+      {R"({"fields":[{"name":"A","type":"i4"}],"params":[{"name":"DEFAULT_ORDER","value":[70000]}],"rows":[]})",
+       "o número 70000 não cabe numa lista de inteiros de 0 a 65535"},
+      {R"({"fields":[{"name":"A","type":"i4"}],"params":[{"name":"LCID","value":1e12}],"rows":[]})",
+       "o número 1e12 não é um inteiro de -2147483648 a 2147483647"},
+      {R"({"fields":[{"name":"A","type":"i4","width":70000}],"rows":[]})", "o número 70000 não é um inteiro de 0 a 65535"},
+      {R"({"fields":[{"name":"A","type":"i4","attributes":"2"}],"rows":[]})", "o texto \"2\" não é um inteiro de 0 a 65535"},
+      {text + R"(["Tóquio 東京"]]})", "campo 'CIDADE': o caractere '東' (U+6771, posição 8 do texto)"},
+      {text + R"(["café ☕"]]})", "o caractere '☕' (U+2615"},
+      {text + R"(["São José dos Campos"]]})", "texto de 19 caracteres; a largura do campo é 12"},
+      {R"({"fields":[{"name":"D","type":"date"}],"rows":[[3000000]]})", "não é uma data e hora de 01/01/0001 a 31/12/9999"},
+      {R"({"fields":[{"name":"D","type":"date"}],"rows":[[45000.5]]})", "tem hora num campo de data"},
+      {R"({"fields":[{"name":"T","type":"time"}],"rows":[[1.5]]})", "não é uma hora do dia"},
+      {R"({"fields":[{"name":"A","type":"i4"}],"rows":[[1]]} x)", "algo depois do fim do objeto"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun r = cdsOnJson(dir, c.json);
+    const QString err = QString::fromUtf8(r.err);
+    EXPECT_EQ(r.status, 1) << c.json.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromUtf8(c.says)) && err.contains("deslocamento") && err.contains("t.json"))
+        << c.json.toStdString() << "\n" << err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("t.cds")));
+  }
+}
+
+TEST(CdsTool, XmlTextTheTableCannotHoldIsRefused) {
+  QTemporaryDir dir;
+  const QString xml = dir.filePath("t.xml");
+  fw::writeFileAtomically(xml, R"(<?xml version="1.0" standalone="yes"?><DATAPACKET Version="2.0"><METADATA><FIELDS>)"
+                               R"(<FIELD attrname="CIDADE" fieldtype="string" WIDTH="12"/></FIELDS><PARAMS/></METADATA>)"
+                               R"(<ROWDATA><ROW CIDADE="Tóquio 東京"/></ROWDATA></DATAPACKET>)");
+  ToolRun r = cds({"convert", xml, dir.filePath("t.cds")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(QString::fromUtf8(r.err).contains("U+6771")) << r.err.toStdString();
+  r = cds({"--substituir", "convert", xml, dir.filePath("t.cds")});
+  EXPECT_EQ(r.status, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("2 caractere(s)")) << r.err.toStdString();
+}
+
+TEST(CdsTool, ReplacementOfMissingCharactersOnlyWhenAskedAndReported) {
+  QTemporaryDir dir;
+  const QByteArray json = R"({"fields":[{"name":"CIDADE","type":"string","width":12}],"rows":[["Tóquio 東京"],["café ☕"]]})";
+  ASSERT_EQ(cdsOnJson(dir, json).status, 1);
+  const ToolRun r = cdsOnJson(dir, json, {"--substituir"});
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  EXPECT_TRUE(QString::fromUtf8(r.err).contains("3 caractere(s)")) << r.err.toStdString();
+  fw::LocalTable t;
+  t.loadFromFile(dir.filePath("t.cds"));
+  EXPECT_EQ(t.asText("CIDADE"), "Tóquio ??");
+}
+
+// A hostile file is refused at its first oversized element: fast, and without parsing the rest.
+TEST(CdsTool, OversizedJsonElementsAreRefusedAtOnce) {
+  QTemporaryDir dir;
+  const QByteArray head = R"({"fields":[{"name":"A","type":"string","width":10}],"rows":[)";
+  const QByteArray hugeText = head + "[\"" + QByteArray(20 * 1024 * 1024, 'a') + "\"]]}";
+  const QByteArray blanks = head + QByteArray(20 * 1024 * 1024, ' ') + "]}";
+  QByteArray nested = head;
+  nested.append(QByteArray(1000000, '['));
+  QByteArray emptyRows = R"({"fields":[{"name":"A","type":"string","width":10}],"rows":[)";
+  for (int i = 0; i < 2000000; ++i) emptyRows.append("[],");
+  emptyRows.append("[]]}");
+  for (const QByteArray& json : {hugeText, blanks, nested, emptyRows}) {
+    const ToolRun r = cdsOnJson(dir, json);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("deslocamento")) << r.err.left(300).toStdString();
+  }
+}
+
+TEST(CdsTool, ConvertWritesNoDateTheReadersWouldRefuse) {
+  QTemporaryDir dir;
+  // A date of day 0 (before 1 January 0001) in an otherwise sound binary table.
+  fw::FieldDef date;
+  date.name = "D";
+  date.type = fw::FieldType::Date;
+  fw::LocalTable t;
+  t.declareFields({date});
+  t.createDataSet();
+  t.append();
+  t.setDateTime("D", 45000);
+  t.post();
+  QByteArray bytes = t.data().toPacket();
+  const qsizetype at = bytes.size() - 4;
+  bytes.replace(at, 4, QByteArray(4, '\0'));
+  const QString bad = dir.filePath("bad.cds");
+  fw::writeFileAtomically(bad, bytes);
+  for (const char* out : {"out.xml", "out.json", "out.cds"}) {
+    const ToolRun r = cds({"convert", bad, dir.filePath(out)});
+    EXPECT_EQ(r.status, 1) << out;
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains("Registro 1: Campo 'D': data (dia 0) fora do intervalo")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(out)));
+  }
 }

@@ -49,7 +49,7 @@ void LocalTablePrivate::shiftRows(int from, int delta) {
 
 void LocalTablePrivate::insertAt(int row, int record) {
   packet.records.insert(packet.records.begin() + record, DataPacket::Record{});
-  RecordBuilder empty(packet);
+  RecordBuilder empty(packet, Unencodable::Replace);
   packet.records[static_cast<std::size_t>(record)] = packet.store(empty.finish());
   if (materialized) {
     shiftRows(record, 1);
@@ -83,7 +83,7 @@ void LocalTablePrivate::post() {
     const bool null = buffer[i] ? buffer[i]->isNull() : packet.isNull(editRecord, static_cast<int>(i));
     if (null) throw Error(QStringLiteral("O campo '%1' precisa de um valor.").arg(f.name));
   }
-  RecordBuilder builder(packet);
+  RecordBuilder builder(packet, Unencodable::Replace);
   for (std::size_t i = 0; i < packet.fields.size(); ++i) {
     const int pf = static_cast<int>(i);
     if (buffer[i]) {

@@ -263,7 +263,7 @@ void LocalTablePrivate::write(int field, const Variant& raw) {
 DataPacket LocalTablePrivate::snapshot() const {
   if (editRecord < 0) return packet;
   DataPacket copy = packet;
-  RecordBuilder builder(copy);
+  RecordBuilder builder(copy, Unencodable::Replace);
   for (std::size_t i = 0; i < copy.fields.size(); ++i) {
     const int pf = static_cast<int>(i);
     if (buffer[i]) {

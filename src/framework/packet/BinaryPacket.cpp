@@ -183,6 +183,13 @@ DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source) {
   for (qint32 r = 0; r < recordCount; ++r) {
     int bad = -1;
     const qsizetype length = packet.measure(in.here(), in.remaining(), &bad);
+    if (length == -2) {
+      const PacketField& f = packet.fields[static_cast<std::size_t>(bad)];
+      in.fail(QStringLiteral("registro %1, campo '%2': texto mais longo que a largura do campo (%3)")
+                  .arg(r + 1)
+                  .arg(f.name)
+                  .arg(f.width()));
+    }
     if (length < 0) {
       in.fail(bad < 0 ? QStringLiteral("registro %1: marcas de nulos incompletas").arg(r + 1)
                       : QStringLiteral("registro %1, campo '%2': o valor passa do fim do arquivo")

@@ -1,6 +1,8 @@
 // Windows-1252 <-> UTF-16. Only 0x80..0x9F differ from Latin-1; the rest is a straight copy.
 #include "framework/packet/CodePage1252.h"
 
+#include "framework/data/Error.h"
+
 #include <array>
 
 namespace fw {
@@ -19,6 +21,10 @@ char encodeChar(char16_t c) {
     if (kHigh[i] == c) return static_cast<char>(0x80 + i);
   return '?';
 }
+
+bool encodable(char16_t c) { return c == u'?' || encodeChar(c) != '?'; }
+
+thread_local CodePageReplacement* activeReplacement = nullptr;
 
 }  // namespace
 
@@ -53,5 +59,45 @@ QByteArray toWindows1252(QStringView text) {
   appendWindows1252(out, text);
   return out;
 }
+
+qsizetype findUnencodable(QStringView text) {
+  for (qsizetype i = 0; i < text.size(); ++i)
+    if (!encodable(text[i].unicode())) return i;
+  return -1;
+}
+
+qsizetype countUnencodable(QStringView text) {
+  qsizetype n = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    if (encodable(c)) continue;
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) ++i;
+    ++n;
+  }
+  return n;
+}
+
+// A text bound for a file in the code page: refused, or counted when the person asked for
+// replacement.
+void requireEncodable(QStringView text, const QString& owner) {
+  const qsizetype at = findUnencodable(text);
+  if (at < 0) return;
+  if (CodePageReplacement* r = CodePageReplacement::active()) {
+    r->add(countUnencodable(text));
+    return;
+  }
+  const char32_t code = QChar::isHighSurrogate(text[at].unicode()) && at + 1 < text.size()
+                            ? QChar::surrogateToUcs4(text[at], text[at + 1])
+                            : text[at].unicode();
+  throw Error(QStringLiteral("%1: o caractere '%2' (U+%3, posição %4 do texto) não existe na página de código "
+                             "da tabela (Windows-1252).")
+                  .arg(owner, QString::fromUcs4(&code, 1))
+                  .arg(static_cast<uint>(code), 4, 16, QLatin1Char('0'))
+                  .arg(at + 1));
+}
+
+CodePageReplacement::CodePageReplacement() : outer_(activeReplacement) { activeReplacement = this; }
+CodePageReplacement::~CodePageReplacement() { activeReplacement = outer_; }
+CodePageReplacement* CodePageReplacement::active() { return activeReplacement; }
 
 }  // namespace fw

@@ -18,4 +18,32 @@ QByteArray toWindows1252(QStringView text);
 // Appends the encoding to `out`, at most `maxChars` bytes (-1: all); returns bytes added.
 qsizetype appendWindows1252(QByteArray& out, QStringView text, qsizetype maxChars = -1);
 
+// Position of the first character the code page lacks, or -1.
+qsizetype findUnencodable(QStringView text);
+// Characters the code page lacks (a surrogate pair is one).
+qsizetype countUnencodable(QStringView text);
+
+// Throws fw::Error naming `owner` and the first character the code page lacks, unless a
+// CodePageReplacement is active, which then counts them.
+void requireEncodable(QStringView text, const QString& owner);
+
+// While one lives on this thread, readers of table files put '?' for characters the code
+// page lacks and count them here, instead of refusing the file. Only for a person who
+// asked for it (cds --substituir); nothing else should hide a lost character.
+class CodePageReplacement {
+ public:
+  CodePageReplacement();
+  ~CodePageReplacement();
+  CodePageReplacement(const CodePageReplacement&) = delete;
+  CodePageReplacement& operator=(const CodePageReplacement&) = delete;
+
+  qsizetype replaced() const { return replaced_; }
+  void add(qsizetype n) { replaced_ += n; }
+  static CodePageReplacement* active();
+
+ private:
+  CodePageReplacement* outer_;
+  qsizetype replaced_ = 0;
+};
+
 }  // namespace fw

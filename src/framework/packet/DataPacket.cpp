@@ -90,6 +90,17 @@ void encodeBcd(QByteArray& out, const PacketField& f, double value) {
   out.append(rec);
 }
 
+[[noreturn]] void outOfRange(const PacketField& f, const QString& what) {
+  throw Error(QStringLiteral("Campo '%1': %2 fora do intervalo de 01/01/0001 a 31/12/9999.").arg(f.name, what));
+}
+
+qsizetype countSurrogatePairs(QStringView text) {
+  qsizetype n = 0;
+  for (qsizetype i = 0; i + 1 < text.size(); ++i)
+    if (text[i].isHighSurrogate() && text[i + 1].isLowSurrogate()) ++n, ++i;
+  return n;
+}
+
 qint64 checkedInteger(const PacketField& f, const Variant& value) {
   const qint64 v = value.toInteger();
   const bool isSigned = f.code() == packettype::Integer;
@@ -146,6 +157,7 @@ PacketProperty PacketProperty::makeText(const QByteArray& name, const QString& t
   p.name = name;
   p.size = 2;
   p.type = packettype::Varying | packettype::Text;
+  requireEncodable(text, QStringLiteral("Propriedade '%1'").arg(fromWindows1252(name)));
   p.value = toWindows1252(text);
   p.value.append('\0');
   return p;
@@ -172,7 +184,10 @@ const PacketProperty* PacketField::property(const char* propName) const {
 
 int PacketField::width() const {
   const PacketProperty* p = property("WIDTH");
-  return p && !p->isArray() && !p->isVarying() ? static_cast<int>(p->integer()) : 0;
+  if (!p || p->isArray() || p->isVarying()) return 0;
+  // A width no text could reach is no limit at all.
+  const qint64 w = p->integer();
+  return w > 0 && w <= (1 << 30) ? static_cast<int>(w) : 0;
 }
 
 QString PacketField::subtype() const {
@@ -259,14 +274,21 @@ void DataPacket::prepare() {
     if (f.type & packettype::Array) unsupported(f, QStringLiteral("(lista de valores) não é suportado"));
     f.fixedSize = 0;
     f.prefixSize = 0;
+    f.maxBytes = 0;
     const int code = f.code();
     if (f.varying()) {
       if (f.size != 1 && f.size != 2 && f.size != 4)
         unsupported(f, QStringLiteral("com prefixo de comprimento inválido"));
       f.prefixSize = f.size;
       switch (code) {
-        case packettype::Text: f.fieldType = FieldType::Text; break;
-        case packettype::WideText: f.fieldType = FieldType::WideText; break;
+        case packettype::Text:
+          f.fieldType = FieldType::Text;
+          f.maxBytes = f.width();
+          break;
+        case packettype::WideText:
+          f.fieldType = FieldType::WideText;
+          f.maxBytes = 2 * f.width();
+          break;
         case packettype::Bytes: f.fieldType = FieldType::Blob; break;
         default: unsupported(f, QStringLiteral("de comprimento variável não é suportado"));
       }
@@ -352,6 +374,10 @@ qsizetype DataPacket::measure(const char* data, qsizetype available, int* badFie
       if (badField) *badField = i;
       return -1;
     }
+    if (f.maxBytes && need > f.maxBytes) {
+      if (badField) *badField = i;
+      return -2;
+    }
     at += need;
   }
   return at;
@@ -408,11 +434,23 @@ Variant DataPacket::decode(const PacketField& f, const ValueSpan& s) {
       return Variant(d);
     }
     case FieldType::Bcd: return Variant(decodeBcd(f, p, s.size));
-    case FieldType::Date: return Variant::dateTime(static_cast<double>(readLE(p, 4, true) - kDateDelta));
-    case FieldType::Time: return Variant::dateTime(static_cast<double>(readLE(p, 4, true)) / kMsPerDay);
+    // Refused outside the calendar every form can write, so no reader guesses at them.
+    case FieldType::Date: {
+      const qint64 day = readLE(p, 4, true);
+      if (day < kFirstDay || day > kLastDay) outOfRange(f, QStringLiteral("data (dia %1)").arg(day));
+      return Variant::dateTime(static_cast<double>(day - kDateDelta));
+    }
+    case FieldType::Time: {
+      const qint64 ms = readLE(p, 4, true);
+      if (ms < 0 || ms >= static_cast<qint64>(kMsPerDay))
+        throw Error(QStringLiteral("Campo '%1': hora fora do dia (%2 ms).").arg(f.name).arg(ms));
+      return Variant::dateTime(static_cast<double>(ms) / kMsPerDay);
+    }
     case FieldType::DateTime: {
       double ms;
       std::memcpy(&ms, p, 8);
+      if (!(ms >= kFirstDay * kMsPerDay && ms < (kLastDay + 1) * kMsPerDay) || ms != std::floor(ms))
+        outOfRange(f, QStringLiteral("data e hora (%1 ms)").arg(QString::number(ms, 'g', 17)));
       return Variant::dateTime(ms / kMsPerDay - kDateDelta);
     }
     case FieldType::Blob: return Variant::packet(QByteArray(p, s.size));
@@ -473,7 +511,10 @@ void DataPacket::compactIfWasteful() {
 
 // --- record builder ----------------------------------------------------------------------
 
-RecordBuilder::RecordBuilder(const DataPacket& packet) : packet_(packet) { reset(); }
+RecordBuilder::RecordBuilder(const DataPacket& packet, Unencodable unencodable)
+    : packet_(packet), unencodable_(unencodable) {
+  reset();
+}
 
 void RecordBuilder::reset() {
   scratch_.truncate(0);  // keeps its room: readers reset once a record
@@ -512,6 +553,14 @@ void RecordBuilder::setText(int field, QStringView text, qsizetype maxChars) {
     setVariant(field, Variant(text.toString()));
     return;
   }
+  if (maxChars < 0 && f.maxBytes) {
+    const qsizetype chars = f.fieldType == FieldType::WideText ? text.size() : text.size() - countSurrogatePairs(text);
+    const qsizetype width = f.fieldType == FieldType::WideText ? f.maxBytes / 2 : f.maxBytes;
+    if (chars > width)
+      throw Error(QStringLiteral("Campo '%1': texto de %2 caracteres; a largura do campo é %3.").arg(f.name).arg(chars).arg(width));
+  }
+  if (f.fieldType != FieldType::WideText && unencodable_ == Unencodable::Refuse)
+    requireEncodable(maxChars >= 0 ? text.left(maxChars) : text, QStringLiteral("Campo '%1'").arg(f.name));
   begin(field);
   if (f.fieldType == FieldType::WideText) {
     qsizetype n = maxChars >= 0 ? std::min(maxChars, text.size()) : text.size();
@@ -580,8 +629,8 @@ QByteArray RecordBuilder::encodeFixed(const PacketField& f, const Variant& value
     case FieldType::Time:
     case FieldType::DateTime: {
       const double dt = value.toDateTime();
-      if (!std::isfinite(dt) || std::fabs(dt) > 3.0e6)
-        throw Error(QStringLiteral("Campo '%1': data fora do intervalo.").arg(f.name));
+      if (!(dt >= kFirstDay - kDateDelta && dt < kLastDay + 1 - kDateDelta))
+        outOfRange(f, QStringLiteral("data"));
       if (f.fieldType == FieldType::Date) {
         appendLE(bytes, static_cast<quint64>(static_cast<qint64>(std::floor(dt)) + kDateDelta), 4);
       } else if (f.fieldType == FieldType::Time) {
@@ -590,6 +639,7 @@ QByteArray RecordBuilder::encodeFixed(const PacketField& f, const Variant& value
         appendLE(bytes, static_cast<quint64>(ms), 4);
       } else {
         const double ms = std::round((dt + kDateDelta) * kMsPerDay);
+        if (ms >= (kLastDay + 1) * kMsPerDay) outOfRange(f, QStringLiteral("data"));
         bytes.resize(8);
         std::memcpy(bytes.data(), &ms, 8);
       }

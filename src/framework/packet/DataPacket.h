@@ -40,6 +40,9 @@ constexpr quint16 CodeMask = 0x3F;
 // Day number of 30 December 1899 counted with 1 January 0001 as day 1.
 constexpr int kDateDelta = 693594;
 constexpr double kMsPerDay = 86400000.0;
+// The dates every packet form can hold: 1 January 0001 to 31 December 9999.
+constexpr int kFirstDay = 1;
+constexpr int kLastDay = 3652059;
 
 struct PacketProperty {
   QByteArray name;  // as stored (Windows-1252)
@@ -74,6 +77,7 @@ struct PacketField {
   FieldType fieldType = FieldType::Text;
   int fixedSize = 0;   // bytes of a fixed value; 0 for varying values
   int prefixSize = 0;  // bytes of the length prefix of a varying value
+  int maxBytes = 0;    // longest text value its WIDTH allows; 0: no WIDTH
 
   int code() const { return type & packettype::CodeMask; }
   bool varying() const { return type & packettype::Varying; }
@@ -127,8 +131,8 @@ class DataPacket {
   QString text(int record, int field) const;    // text values (and text blobs) as text
   static Variant decode(const PacketField& field, const ValueSpan& span);
 
-  // Length of the encoded record starting at `data`, or -1 when it does not fit in `available`
-  // bytes; `badField` tells which field overran.
+  // Length of the encoded record starting at `data`; -1 when it does not fit in `available`
+  // bytes, -2 when a text is longer than its field's width; `badField` tells which field.
   qsizetype measure(const char* data, qsizetype available, int* badField) const;
 
   // Appends an encoded record to the arena; returns where it went.
@@ -141,15 +145,21 @@ class DataPacket {
   qsizetype liveBytes() const;
 };
 
+// What a record builder does with a character the table's code page lacks: readers of
+// files refuse it (unless a CodePageReplacement is active); a table being edited puts '?',
+// as the host's own fields do.
+enum class Unencodable { Refuse, Replace };
+
 // Builds one encoded record, fields given in any order; unset fields stay null.
 class RecordBuilder {
  public:
-  explicit RecordBuilder(const DataPacket& packet);
+  explicit RecordBuilder(const DataPacket& packet, Unencodable unencodable = Unencodable::Refuse);
   void reset();
   void setNull(int field);
   // Encodes a value of any kind for the field's type; throws fw::Error when it cannot.
   void setVariant(int field, const Variant& value);
-  // Text into a text, wide text or blob field; `maxChars` cuts it (-1: whole text).
+  // Text into a text, wide text or blob field; `maxChars` cuts it (-1: whole text, which
+  // must then fit the field's width).
   void setText(int field, QStringView text, qsizetype maxChars = -1);
   // The value's bytes as stored (for varying values without the length prefix).
   void setRaw(int field, const char* data, qsizetype size);
@@ -162,6 +172,7 @@ class RecordBuilder {
   void begin(int field);
   void end(int field);
   const DataPacket& packet_;
+  Unencodable unencodable_;
   QByteArray scratch_;
   std::vector<std::pair<qsizetype, qsizetype>> slices_;  // per field: start, size; size -1: null
 };

@@ -2,7 +2,9 @@
 //   cds json FILE          the table as JSON on standard output
 //   cds convert IN OUT     between .cds (binary), .xml and .json, chosen by extension
 //   cds dump FILE          fields and rows as a readable table
-// Errors go to standard error, with exit status 1.
+//   --substituir           characters the code page lacks become '?' (and are counted)
+// Errors go to standard error, with exit status 1. Nothing is written that cds would not
+// read back to the same values.
 #include "framework/data/Error.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/CodePage1252.h"
@@ -15,6 +17,7 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 
@@ -43,7 +46,21 @@ DataPacket load(const QString& path) {
   return {};
 }
 
+// Every value decodes (dates in the calendar, times in the day), so no form gets written
+// with something its reader would refuse.
+void checkValues(const DataPacket& packet) {
+  for (int r = 0; r < static_cast<int>(packet.records.size()); ++r)
+    for (int f = 0; f < static_cast<int>(packet.fields.size()); ++f) {
+      try {
+        (void)packet.value(r, f);
+      } catch (const Error& e) {
+        throw Error(QStringLiteral("Registro %1: %2").arg(r + 1).arg(e.message()));
+      }
+    }
+}
+
 void save(const QString& path, const DataPacket& packet) {
+  checkValues(packet);
   switch (formatOf(path)) {
     case Format::Binary: writeFileAtomically(path, writeBinaryPacket(packet)); break;
     case Format::Xml: writeFileAtomically(path, writeXmlPacket(packet)); break;
@@ -93,7 +110,16 @@ QByteArray dump(const DataPacket& p) {
   for (std::size_t i = 0; i < n; ++i) cells[0][i] = p.fields[i].name;
   for (std::size_t r = 0; r < p.records.size(); ++r)
     for (std::size_t i = 0; i < n; ++i) {
-      QString text = dumpValue(p.fields[i], p.value(static_cast<int>(r), static_cast<int>(i)));
+      const PacketField& f = p.fields[i];
+      const ValueSpan span = p.span(static_cast<int>(r), static_cast<int>(i));
+      QString text;
+      if (f.fieldType == FieldType::UInt64 && !span.null) {
+        quint64 u = 0;  // above the signed range a Variant would round it
+        for (int b = 7; b >= 0; --b) u = (u << 8) | static_cast<unsigned char>(span.data[b]);
+        text = QString::number(u);
+      } else {
+        text = dumpValue(f, DataPacket::decode(f, span));
+      }
       if (text.size() > kMaxColumn) text = text.left(kMaxColumn - 1) + QChar(0x2026);
       cells[r + 1][i] = text;
     }
@@ -128,12 +154,16 @@ QByteArray dump(const DataPacket& p) {
   return out.toUtf8();
 }
 
+constexpr const char* kUsage =
+    "uso: cds json ARQUIVO\n"
+    "     cds convert ENTRADA SAIDA   (.cds, .xml ou .json, pela extensão)\n"
+    "     cds dump ARQUIVO\n"
+    "     cds --help | --version\n"
+    "opção: --substituir   troca por '?' os caracteres que a página de código da tabela\n"
+    "                      (Windows-1252) não tem, em vez de recusar o arquivo\n";
+
 int usage() {
-  std::fputs(
-      "uso: cds json ARQUIVO\n"
-      "     cds convert ENTRADA SAIDA   (.cds, .xml ou .json, pela extensão)\n"
-      "     cds dump ARQUIVO\n",
-      stderr);
+  std::fputs(kUsage, stderr);
   return 1;
 }
 
@@ -141,7 +171,17 @@ int usage() {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  const QStringList args = app.arguments();
+  QStringList args = app.arguments();
+  if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+    std::fputs(kUsage, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  if (args.contains(QLatin1String("--version"))) {
+    std::printf("cds %s\n", REGVENDA_VERSION);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  std::optional<CodePageReplacement> replacement;
+  if (args.removeAll(QStringLiteral("--substituir")) > 0) replacement.emplace();
   if (args.size() < 2) return usage();
   const QString command = args[1];
   try {
@@ -155,6 +195,9 @@ int main(int argc, char** argv) {
     } else {
       return usage();
     }
+    if (replacement && replacement->replaced() > 0)
+      std::fprintf(stderr, "cds: %lld caractere(s) sem lugar na página de código Windows-1252 trocado(s) por '?'.\n",
+                   static_cast<long long>(replacement->replaced()));
   } catch (const fw::Error& e) {
     std::fprintf(stderr, "cds: %s\n", e.message().toLocal8Bit().constData());
     return 1;

@@ -112,3 +112,20 @@ TEST(PacketReader, ChangeLogRecordsShowOnlyCurrentData) {
   bytes[header + 5 + 7] = 0x10;  // a status nobody defined
   EXPECT_THROW(loaded.setData(Variant::packet(bytes)), Error);
 }
+
+TEST(PacketReader, TextWiderThanItsFieldIsRefused) {
+  LocalTable t;
+  t.declareFields({FieldDef::text("A", 3)});
+  t.createDataSet();
+  t.append();
+  t.setText("A", "abc");
+  t.post();
+  QByteArray bytes = t.data().toPacket();
+  const qsizetype at = bytes.size() - 4;  // the length byte of "abc"
+  ASSERT_EQ(bytes[at], 3);
+  bytes[at] = 4;
+  bytes.append('d');
+  QString message;
+  EXPECT_EQ(outcome(bytes, &message), 0);
+  EXPECT_TRUE(message.contains("registro 1, campo 'A'") && message.contains("largura do campo (3)")) << message.toStdString();
+}

@@ -143,3 +143,21 @@ TEST(Entry, SecondHostOnTheSameDataDirectoryDoesNotStart) {
   ASSERT_TRUE(run.waitForFinished(60000));
   EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
 }
+
+TEST(Entry, HostHelpAndVersionNeedNoDisplay) {
+  const QString host = QStringLiteral(REGVENDA_BIN_DIR "/regvenda");
+  if (!QFile::exists(host)) GTEST_SKIP() << "the host program is not built";
+  QProcess run;
+  auto env = QProcessEnvironment::systemEnvironment();
+  env.remove("QT_QPA_PLATFORM");  // with no display a screen could not even start
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  run.setProcessEnvironment(env);
+  for (const char* option : {"--help", "--version"}) {
+    run.start(host, {option});
+    ASSERT_TRUE(run.waitForFinished(60000));
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit) << option;
+    EXPECT_EQ(run.exitCode(), 0) << option << run.readAllStandardError().toStdString();
+    EXPECT_TRUE(run.readAllStandardOutput().contains(QByteArray(option) == "--help" ? "--data-dir" : "regvenda")) << option;
+  }
+}
