@@ -7,7 +7,7 @@
 #include "dialogs/NumericKeypadDialog.h"
 #include "dialogs/SearchDialog.h"
 #include "dialogs/TaxApproximation.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "runtime/Runtime.h"
 
 #include <QApplication>

@@ -7,7 +7,8 @@
 // trip only. A UTF-16 text's length prefix is taken to count bytes.
 #include "framework/packet/DataPacket.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/DateTime.h"
+#include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 
 #include <cmath>
@@ -408,12 +409,12 @@ Variant DataPacket::decode(const PacketField& f, const ValueSpan& s) {
       return Variant(d);
     }
     case FieldType::Bcd: return Variant(decodeBcd(f, p, s.size));
-    case FieldType::Date: return Variant::dateTime(static_cast<double>(readLE(p, 4, true) - kDateDelta));
+    case FieldType::Date: return Variant::dateTime(static_cast<double>(readLE(p, 4, true) - kDayOfEpoch));
     case FieldType::Time: return Variant::dateTime(static_cast<double>(readLE(p, 4, true)) / kMsPerDay);
     case FieldType::DateTime: {
       double ms;
       std::memcpy(&ms, p, 8);
-      return Variant::dateTime(ms / kMsPerDay - kDateDelta);
+      return Variant::dateTime(ms / kMsPerDay - kDayOfEpoch);
     }
     case FieldType::Blob: return Variant::packet(QByteArray(p, s.size));
   }
@@ -583,13 +584,13 @@ QByteArray RecordBuilder::encodeFixed(const PacketField& f, const Variant& value
       if (!std::isfinite(dt) || std::fabs(dt) > 3.0e6)
         throw Error(QStringLiteral("Campo '%1': data fora do intervalo.").arg(f.name));
       if (f.fieldType == FieldType::Date) {
-        appendLE(bytes, static_cast<quint64>(static_cast<qint64>(std::floor(dt)) + kDateDelta), 4);
+        appendLE(bytes, static_cast<quint64>(static_cast<qint64>(std::floor(dt)) + kDayOfEpoch), 4);
       } else if (f.fieldType == FieldType::Time) {
         qint64 ms = std::llround((dt - std::floor(dt)) * kMsPerDay);
         if (ms >= static_cast<qint64>(kMsPerDay)) ms = 0;
         appendLE(bytes, static_cast<quint64>(ms), 4);
       } else {
-        const double ms = std::round((dt + kDateDelta) * kMsPerDay);
+        const double ms = std::round((dt + kDayOfEpoch) * kMsPerDay);
         bytes.resize(8);
         std::memcpy(bytes.data(), &ms, 8);
       }

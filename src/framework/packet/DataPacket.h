@@ -8,8 +8,8 @@
 // its records in one.
 #pragma once
 
-#include "framework/data/FieldDef.h"
-#include "framework/data/Variant.h"
+#include "framework/core/FieldDef.h"
+#include "framework/text/Variant.h"
 
 #include <QByteArray>
 #include <QString>
@@ -36,10 +36,6 @@ constexpr quint16 Varying = 0x40;
 constexpr quint16 Array = 0x80;
 constexpr quint16 CodeMask = 0x3F;
 }  // namespace packettype
-
-// Day number of 30 December 1899 counted with 1 January 0001 as day 1.
-constexpr int kDateDelta = 693594;
-constexpr double kMsPerDay = 86400000.0;
 
 struct PacketProperty {
   QByteArray name;  // as stored (Windows-1252)

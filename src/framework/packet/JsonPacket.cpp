@@ -2,7 +2,7 @@
 // one line; read with QJsonDocument.
 #include "framework/packet/JsonPacket.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 
 #include <QJsonArray>

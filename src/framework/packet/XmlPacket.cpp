@@ -2,7 +2,8 @@
 // the encoded record, without an intermediate Variant, because catalogs are large.
 #include "framework/packet/XmlPacket.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/DateTime.h"
+#include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 
 #include <QBuffer>
@@ -316,7 +317,7 @@ class XmlReader {
         case FieldType::Date: {
           const qint64 day = parseDate(text);
           if (day < 0 || text.size() != 8) bad();
-          builder.setVariant(field, Variant::dateTime(static_cast<double>(day - kDateDelta)));
+          builder.setVariant(field, Variant::dateTime(static_cast<double>(day - kDayOfEpoch)));
           return;
         }
         case FieldType::Time: {

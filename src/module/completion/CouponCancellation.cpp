@@ -1,6 +1,6 @@
 // "Cancela Cupom": cancels the coupon open on the fiscal printer, or the last one closed,
 // and records the cancellation in the coupon's sale file.
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 

@@ -3,7 +3,8 @@
 //   cds convert IN OUT     between .cds (binary), .xml and .json, chosen by extension
 //   cds dump FILE          fields and rows as a readable table
 // Errors go to standard error, with exit status 1.
-#include "framework/data/Error.h"
+#include "framework/core/DateTime.h"
+#include "framework/core/Error.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/CodePage1252.h"
 #include "framework/packet/FileIo.h"
@@ -71,11 +72,10 @@ QString dumpValue(const PacketField& f, const Variant& v) {
     case FieldType::Date:
     case FieldType::Time:
     case FieldType::DateTime: {
-      const double dt = v.toDateTime();
-      const double day = std::floor(dt);
-      const qint64 ms = std::llround((dt - day) * 86400000.0);
-      const QDate date = QDate(1899, 12, 30).addDays(static_cast<qint64>(day));
-      const QString time = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms % 86400000)).toString(QStringLiteral("HH:mm:ss.zzz"));
+      const QDateTime at = fw::toQDateTime(v.toDateTime());
+      const QDate date = at.date();
+      const int ms = at.time().msecsSinceStartOfDay();
+      const QString time = at.time().toString(QStringLiteral("HH:mm:ss.zzz"));
       if (f.fieldType == FieldType::Date) return date.toString(Qt::ISODate);
       if (f.fieldType == FieldType::Time) return time;
       return ms ? date.toString(Qt::ISODate) + QLatin1Char(' ') + time : date.toString(Qt::ISODate);

@@ -1,6 +1,6 @@
 #include "module/completion/CompletionFixture.h"
 
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 
 #include <QDir>
