@@ -180,7 +180,7 @@ TEST(Screen, FinishRuleAndChange) {
   const Case cases[] = {
       {30, 50, true, "20,00"},    {60, 50, false, "0,00"},   {25, 0, false, "0,00"},
       {0, 0, false, "0,00"},      {50, 50, true, "0,00"},    {1001, 1500, true, "499,00"},
-      {10.001, 10.004, true, nullptr},  // equal when cut to cents, less without cutting
+      {10.001, 10.004, true, "0,00"},  // equal when cut to cents, less without cutting: no change
   };
   for (const Case& c : cases) {
     form.lblValTroco->setText(QStringLiteral("antes"));
