@@ -2,7 +2,7 @@
 // for a large sale: 300 items and 10 payments. A touch writes the whole kept sale, flushed
 // to disk, so the cost is per touch and grows with the sale, not with the touch.
 // Reported per run: the median and the worst of the timed calls (counters median_ms, worst_ms).
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/KeptSale.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"

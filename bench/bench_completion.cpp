@@ -1,5 +1,5 @@
 // Writing the files of a large sale: 300 items and 10 payments, both files saved to disk.
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 

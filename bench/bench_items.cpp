@@ -1,7 +1,7 @@
 // Checking a product against a 100 000-product catalog and a 100 000-row tax table, and
 // adding an item with a printer bridge that answers at once.
-#include "framework/data/Variant.h"
-#include "module/outside/Outside.h"
+#include "framework/text/Variant.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 

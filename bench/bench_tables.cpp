@@ -1,7 +1,7 @@
 // Local tables at the size of a real shop: a 100 000-product catalog with the 18 catalog
 // fields, loaded and saved as a binary file and loaded as XML; locate by code, by barcode
 // and of the last row; a code filter switched on and off on a 100 000-row tax table.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/FileIo.h"
 

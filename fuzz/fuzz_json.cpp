@@ -1,7 +1,7 @@
 // libFuzzer target for the JSON table reader: any input must end in a packet or an
 // fw::Error, within the element limits; a packet read must be written and read back to
 // the same JSON.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/JsonPacket.h"
 

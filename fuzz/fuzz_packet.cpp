@@ -1,6 +1,6 @@
 // libFuzzer target for the binary packet reader: any input must end in a packet or an
 // fw::Error; a packet read must be written and read back to the same bytes.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/BinaryPacket.h"
 

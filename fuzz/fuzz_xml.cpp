@@ -1,6 +1,6 @@
 // libFuzzer target for the XML packet reader: any input must end in a packet or an
 // fw::Error; a packet read must be written, read back and written again to the same bytes.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/XmlPacket.h"
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets everything up, builds with AddressSanitizer and UndefinedBehaviorSanitizer, starts a
-# throw-away PostgreSQL server on loopback for the database tests, and runs the whole suite
-# under the Brazilian locale.
+# Sets everything up, checks that no include runs up the layers, builds with AddressSanitizer
+# and UndefinedBehaviorSanitizer, starts a throw-away PostgreSQL server on loopback for the
+# database tests, and runs the whole suite under the Brazilian locale.
 # Then runs each table-reader fuzzer for a short while (REGVENDA_FUZZ_SECONDS, 30 by default).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,6 +9,7 @@ build="$root/build/asan"
 jobs=$(nproc)
 
 "$root/scripts/setup.sh"
+"$root/scripts/check-layers.sh"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DREGVENDA_SANITIZE=ON >/dev/null
 cmake --build "$build" -j"$jobs"

@@ -2,6 +2,7 @@
 #include "dialogs/CustomerDataDialog.h"
 
 #include "dialogs/TaxId.h"
+#include "framework/ui/Look.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,15 +22,11 @@ namespace {
 constexpr int kMaxDigits = 14;
 constexpr int kTextLength = 60;
 const QString kBackspace = QStringLiteral("\u2190");
-const QString kLineStyle = QStringLiteral(
-    "QLineEdit { border: 2px solid #CC5B2C; border-radius: 6px; padding: 0 8px;"
-    " background: white; color: black; }");
+const QString kLineStyle = fw::look::framedEntryStyle(QStringLiteral("QLineEdit"), 8);
 
 QLabel* caption(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(16);
-  font.setBold(true);
+  QFont font = fw::look::arial(16, true);
   label->setFont(font);
   return label;
 }
@@ -39,8 +36,7 @@ QLineEdit* textLine(const QString& objectName, QWidget* parent) {
   line->setObjectName(objectName);
   line->setMaxLength(kTextLength);
   line->setFixedHeight(44);
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(19);
+  QFont font = fw::look::arial(19);
   line->setFont(font);
   line->setStyleSheet(kLineStyle);
   return line;
@@ -61,9 +57,7 @@ CustomerDataDialog::CustomerDataDialog(bool askNameAndAddress, QWidget* parent)
   document_ = textLine(QStringLiteral("document"), this);
   document_->setReadOnly(true);  // typed only through the digit keys, so the mask holds
   document_->setContextMenuPolicy(Qt::NoContextMenu);
-  QFont documentFont(QStringLiteral("Arial"));
-  documentFont.setPixelSize(26);
-  documentFont.setBold(true);
+  QFont documentFont = fw::look::arial(26, true);
   document_->setFont(documentFont);
   document_->setFixedHeight(54);
   document_->setPlaceholderText(QStringLiteral("000.000.000-00"));

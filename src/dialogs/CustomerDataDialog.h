@@ -5,7 +5,7 @@
 #pragma once
 
 #include "dialogs/TouchDialog.h"
-#include "framework/data/Variant.h"
+#include "framework/text/Variant.h"
 
 class QAbstractButton;
 class QLineEdit;

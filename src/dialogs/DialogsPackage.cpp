@@ -8,7 +8,7 @@
 #include "dialogs/SearchDialog.h"
 #include "dialogs/SearchIndex.h"
 #include "dialogs/TaxApproximation.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "runtime/Runtime.h"
 
 #include <QApplication>

@@ -2,6 +2,7 @@
 #include "dialogs/NumericKeypadDialog.h"
 
 #include "framework/text/FormatSettings.h"
+#include "framework/ui/Look.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -29,9 +30,7 @@ NumericKeypadDialog::NumericKeypadDialog(const QString& title, const QString& pr
   promptLabel->setObjectName(QStringLiteral("prompt"));
   promptLabel->setWordWrap(true);
   promptLabel->setAlignment(Qt::AlignCenter);
-  QFont promptFont(QStringLiteral("Arial"));
-  promptFont.setPixelSize(17);
-  promptFont.setBold(true);
+  QFont promptFont = fw::look::arial(17, true);
   promptLabel->setFont(promptFont);
   body()->addWidget(promptLabel);
 
@@ -39,13 +38,9 @@ NumericKeypadDialog::NumericKeypadDialog(const QString& title, const QString& pr
   display_->setObjectName(QStringLiteral("display"));
   display_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   display_->setFixedHeight(56);
-  QFont displayFont(QStringLiteral("Arial"));
-  displayFont.setPixelSize(30);
-  displayFont.setBold(true);
+  QFont displayFont = fw::look::arial(30, true);
   display_->setFont(displayFont);
-  display_->setStyleSheet(QStringLiteral(
-      "QLabel { border: 2px solid #CC5B2C; border-radius: 6px; padding: 0 10px;"
-      " background: white; color: black; }"));
+  display_->setStyleSheet(fw::look::framedEntryStyle(QStringLiteral("QLabel"), 10));
   body()->addWidget(display_);
   body()->addWidget(noticeLabel());
 

@@ -4,6 +4,7 @@
 
 #include "framework/ui/Glyphs.h"
 #include "framework/ui/TBlendedBitBtn.h"
+#include "framework/ui/Look.h"
 
 #include <QAbstractTableModel>
 #include <QHBoxLayout>
@@ -103,21 +104,16 @@ SearchDialog::SearchDialog(fw::LocalTable& table, QWidget* parent)
   auto* line = new QHBoxLayout;
   line->setSpacing(10);
   auto* searchCaption = new QLabel(QStringLiteral("Pesquisar:"), this);
-  QFont captionFont(QStringLiteral("Arial"));
-  captionFont.setPixelSize(17);
-  captionFont.setBold(true);
+  QFont captionFont = fw::look::arial(17, true);
   searchCaption->setFont(captionFont);
   search_ = new QLineEdit(this);
   search_->setObjectName(QStringLiteral("search"));
   search_->setPlaceholderText(QStringLiteral("Digite parte do nome ou o código"));
-  QFont searchFont(QStringLiteral("Arial"));
-  searchFont.setPixelSize(20);
+  QFont searchFont = fw::look::arial(20);
   search_->setFont(searchFont);
   search_->setFixedHeight(44);
   search_->setClearButtonEnabled(true);
-  search_->setStyleSheet(QStringLiteral(
-      "QLineEdit { border: 2px solid #CC5B2C; border-radius: 6px; padding: 0 8px;"
-      " background: white; color: black; }"));
+  search_->setStyleSheet(fw::look::framedEntryStyle(QStringLiteral("QLineEdit"), 8));
   count_ = new QLabel(this);
   count_->setObjectName(QStringLiteral("count"));
   count_->setMinimumWidth(150);
@@ -145,16 +141,16 @@ SearchDialog::SearchDialog(fw::LocalTable& table, QWidget* parent)
   grid_->verticalHeader()->setDefaultSectionSize(kRowHeight);
   grid_->horizontalHeader()->setHighlightSections(false);
   grid_->horizontalHeader()->setFixedHeight(30);
-  QFont gridFont(QStringLiteral("Arial"));
-  gridFont.setPixelSize(16);
+  QFont gridFont = fw::look::arial(16);
   grid_->setFont(gridFont);
   grid_->setStyleSheet(QStringLiteral(
-      "QTableView { border: 1px solid #CC5B2C; background: white; color: black;"
-      " alternate-background-color: #F4F4F4; selection-background-color: #000080;"
-      " selection-color: white; }"
-      "QHeaderView::section { background: #CC5B2C; color: white; border: none;"
-      " padding: 0 6px; font-family: Arial; font-size: 14px; font-weight: bold; }"
-      "QScrollBar:vertical { width: 22px; }"));
+                           "QTableView { border: 1px solid %1; background: white; color: black;"
+                           " alternate-background-color: #F4F4F4; selection-background-color: #000080;"
+                           " selection-color: white; }"
+                           "QHeaderView::section { background: %1; color: white; border: none;"
+                           " padding: 0 6px; font-family: Arial; font-size: 14px; font-weight: bold; }"
+                           "QScrollBar:vertical { width: 22px; }")
+                           .arg(fw::look::frameName()));
   middle->addWidget(grid_, 1);
 
   auto* arrows = new QVBoxLayout;

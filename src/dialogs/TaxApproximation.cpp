@@ -1,7 +1,7 @@
 // Rates file reading and the sums of the approximate taxes.
 #include "dialogs/TaxApproximation.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
 
 #include <QDir>

@@ -13,7 +13,7 @@
 #pragma once
 
 #include "framework/data/LocalTable.h"
-#include "framework/data/Variant.h"
+#include "framework/text/Variant.h"
 
 #include <QHash>
 #include <QString>

@@ -1,7 +1,8 @@
 // The common look of the operator dialogs and the refusal notice.
 #include "dialogs/TouchDialog.h"
 
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
+#include "framework/ui/Look.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -19,8 +20,7 @@ TouchDialog::TouchDialog(const QString& title, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
   setModal(true);
   setWindowTitle(title);
-  QFont base(QStringLiteral("Arial"));
-  base.setPixelSize(15);
+  QFont base = fw::look::arial(15);
   setFont(base);
 
   auto* outer = new QVBoxLayout(this);
@@ -31,9 +31,7 @@ TouchDialog::TouchDialog(const QString& title, QWidget* parent)
   band->setObjectName(QStringLiteral("title"));
   band->setAlignment(Qt::AlignCenter);
   band->setFixedHeight(40);
-  QFont titleFont(QStringLiteral("Arial"));
-  titleFont.setPixelSize(19);
-  titleFont.setBold(true);
+  QFont titleFont = fw::look::arial(19, true);
   band->setFont(titleFont);
   band->setAutoFillBackground(true);
   QPalette bandPalette = band->palette();
@@ -52,9 +50,7 @@ TouchDialog::TouchDialog(const QString& title, QWidget* parent)
   notice_->setObjectName(QStringLiteral("notice"));
   notice_->setAlignment(Qt::AlignCenter);
   notice_->setWordWrap(true);
-  QFont noticeFont(QStringLiteral("Arial"));
-  noticeFont.setPixelSize(15);
-  noticeFont.setBold(true);
+  QFont noticeFont = fw::look::arial(15, true);
   notice_->setFont(noticeFont);
   QPalette noticePalette = notice_->palette();
   noticePalette.setColor(QPalette::WindowText, colors::notice);
@@ -74,9 +70,7 @@ fw::TBlendedButton* TouchDialog::makeButton(ButtonKind kind, const QString& capt
   button->setText(caption);
   button->setFocusPolicy(Qt::NoFocus);
   button->setRadius(10);
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(pixelSize);
-  font.setBold(true);
+  QFont font = fw::look::arial(pixelSize, true);
   button->setFont(font);
   switch (kind) {
     case ButtonKind::Value:
@@ -113,10 +107,7 @@ QString TouchDialog::notice() const { return notice_->isHidden() ? QString() : n
 void TouchDialog::showNotice(const QString& text) {
   notice_->setText(text);
   notice_->show();
-  if (outside::Mensagem) {
-    outside::Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"),
-                      outside::tmInformacao, QString(), idEsquema_, 0, nullptr);
-  }
+  outside::inform(text, idEsquema_);
 }
 
 void TouchDialog::clearNotice() {

@@ -1,8 +1,9 @@
 // TouchDialog: the frame every operator dialog shares. A borderless modal dialog painted
-// like the sales screen (white face, a 2-pixel #CC5B2C frame, a title band), big buttons in
+// like the sales screen (white face, a 2-pixel frame in the screen's colour, a title band), big buttons in
 // the screen's colour sets, and one place to tell the cashier why an entry was refused.
 #pragma once
 
+#include "framework/ui/Look.h"
 #include "framework/ui/TBlendedButton.h"
 
 #include <QColor>
@@ -13,16 +14,7 @@ class QVBoxLayout;
 
 namespace dialogs {
 
-namespace colors {
-inline const QColor frame{0xCC, 0x5B, 0x2C};
-inline const QColor face{Qt::white};
-inline const QColor value{0xC0, 0xC0, 0xC0};
-inline const QColor action{0x80, 0x80, 0x80};
-inline const QColor confirm{0x22, 0xDD, 0x64};
-inline const QColor cancel{0xFF, 0x00, 0x00};
-inline const QColor disabled{0xCC, 0xCC, 0xCC};
-inline const QColor notice{0xB0, 0x00, 0x00};
-}  // namespace colors
+namespace colors = fw::look;  // the screen's colours
 
 class TouchDialog : public QDialog {
   Q_OBJECT

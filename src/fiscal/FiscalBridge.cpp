@@ -12,9 +12,9 @@
 //     (false), 4 branch, 5 cash register, 6 printer serial number.
 #include "fiscal/FiscalBridge.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 
 namespace fiscal {
 
@@ -80,10 +80,7 @@ FiscalBridge::FiscalBridge(const QString& dataDirectory, VirtualPrinter::Clock c
     : printer_(dataDirectory, std::move(clock)) {}
 
 bool FiscalBridge::answerCashier(const PrinterAnswer& answer, const QString& idEsquema) {
-  if (!answer.accepted && outside::Mensagem) {
-    outside::Mensagem(answer.reason, QString(), QStringLiteral("N"), QStringLiteral("N"),
-                      outside::tmInformacao, QString(), idEsquema, 0, nullptr);
-  }
+  if (!answer.accepted) outside::inform(answer.reason, idEsquema);
   return answer.accepted;
 }
 

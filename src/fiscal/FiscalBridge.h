@@ -6,7 +6,7 @@
 #pragma once
 
 #include "fiscal/VirtualPrinter.h"
-#include "framework/data/Variant.h"
+#include "framework/text/Variant.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "fiscal/FiscalPackage.h"
 
 #include "fiscal/FiscalBridge.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 
 #include <memory>
 

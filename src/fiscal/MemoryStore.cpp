@@ -1,6 +1,6 @@
 #include "fiscal/MemoryStore.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
 
 #include <QDir>

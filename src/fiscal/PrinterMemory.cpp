@@ -3,7 +3,7 @@
 // rather than half-understood, because a wrong counter would print a wrong COO.
 #include "fiscal/PrinterMemory.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>

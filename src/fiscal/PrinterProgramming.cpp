@@ -2,7 +2,8 @@
 
 #include "runtime/Runtime.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
+#include "framework/core/HostPath.h"
 #include "framework/data/LocalTable.h"
 
 #include <QDir>
@@ -28,7 +29,7 @@ const TaxRate* PrinterProgramming::findRate(const QString& code) const {
 }
 
 QString PrinterProgramming::resolve(const QString& directory, const QString& relative) {
-  return runtime::resolvePath(directory + QLatin1Char('/') + relative);
+  return fw::resolvePath(directory + QLatin1Char('/') + relative);
 }
 
 std::vector<TaxRate> PrinterProgramming::loadRates(const QString& path) {

@@ -1,7 +1,7 @@
 #include "fiscal/VirtualPrinter.h"
 
 #include "fiscal/ItemDescription.h"
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
 #include "framework/text/NumberText.h"
 

@@ -9,7 +9,7 @@
 // shown (a start-up failure, or another host already open on the same data directory), 2 when the module or the picture could not be handled.
 #include "dialogs/DialogsPackage.h"
 #include "fiscal/FiscalPackage.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "runtime/Runtime.h"
 
 #include <QApplication>
@@ -150,8 +150,7 @@ int main(int argc, char** argv) {
   // The general error report: an error that escaped a touch handler, shown while the
   // screen stays open.
   outside::ApplicationHandleException = [](const QString& text) {
-    outside::Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), outside::tmErro, QString(),
-                      QString(), 0, nullptr);
+    outside::inform(text, QString(), outside::tmErro);
   };
 
   const QString modulePath = parser.isSet(module)

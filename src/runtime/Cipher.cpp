@@ -1,5 +1,5 @@
 // The scrambling of stored identification texts (see Runtime.h for the scheme).
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "runtime/Runtime.h"
 
 #include <QStringDecoder>

@@ -3,8 +3,9 @@
 #include "runtime/MessageDialog.h"
 
 #include "framework/ui/TBlendedButton.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "runtime/Runtime.h"
+#include "framework/ui/Look.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -23,8 +24,8 @@ namespace runtime {
 
 namespace {
 
-const QColor kFrame(0xCC, 0x5B, 0x2C);
-const QColor kActionFace(0x80, 0x80, 0x80);
+const QColor& kFrame = fw::look::frame;
+const QColor& kActionFace = fw::look::action;
 constexpr int kFrameWidth = 2;
 constexpr int kTitleHeight = 36;
 constexpr int kMaxWidth = 800;
@@ -33,19 +34,12 @@ constexpr int kMinWidth = 380;
 constexpr int kMargin = 20;
 constexpr QSize kButtonSize(130, 52);
 
-QFont arial(int pixelSize, bool bold) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(pixelSize);
-  font.setBold(bold);
-  return font;
-}
-
 fw::TBlendedButton* touchButton(const QString& caption, const QString& name, const QColor& face,
                                 QWidget* parent) {
   auto* button = new fw::TBlendedButton(parent);
   button->setObjectName(name);
   button->setText(caption);
-  button->setFont(arial(16, true));
+  button->setFont(fw::look::arial(16, true));
   button->setFaceColor(face);
   button->setTextColor(Qt::white);
   button->setPressedColor(Qt::black);
@@ -77,14 +71,14 @@ MessageDialog::MessageDialog(const QString& title, const QString& text, Shape sh
 
   auto* titleLabel = new QLabel(title, this);
   titleLabel->setObjectName(QStringLiteral("lblTitulo"));
-  titleLabel->setFont(arial(16, true));
+  titleLabel->setFont(fw::look::arial(16, true));
   titleLabel->setFixedHeight(kTitleHeight - kFrameWidth);
   titleLabel->setAlignment(Qt::AlignCenter);
   titleLabel->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
 
   auto* message = new QLabel(text, this);
   message->setObjectName(QStringLiteral("lblMensagem"));
-  message->setFont(arial(16, false));
+  message->setFont(fw::look::arial(16, false));
   message->setWordWrap(true);
   message->setAlignment(Qt::AlignCenter);
   message->setTextFormat(Qt::PlainText);

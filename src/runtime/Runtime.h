@@ -1,5 +1,5 @@
 // The host's shared runtime library: the services the module reaches through the procedure
-// variables of module/outside (message dialog, de-scrambling, connection string, session
+// variables of src/outside (message dialog, de-scrambling, connection string, session
 // hand-over). install() puts the real ones in; tests put fakes in instead.
 #pragma once
 
@@ -18,11 +18,6 @@ void install();
 // The data directory: $REGVENDA_DATA_DIR when set (the host's --data-dir), else the
 // directory of the running program. No trailing separator.
 QString dataDirectory();
-
-// A path written the host's way ("\"-separated, any letter case) as it is on this disk:
-// every "\" becomes "/", and each component that exists is found without regard to case
-// (the exact spelling first); from the first missing component on, the spelling is kept.
-QString resolvePath(const QString& path);
 
 // Whether a person is there to answer dialogs. Off (the host's --screenshot mode, tools):
 // Mensagem writes "[mensagem] <text>" to stderr, and a confirmation is answered "no".

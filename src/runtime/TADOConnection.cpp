@@ -2,7 +2,7 @@
 // per object, connected with SQLDriverConnect and no prompt, within the login time-out.
 #include "runtime/TADOConnection.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 
 #include <sql.h>
 #include <sqlext.h>

@@ -11,7 +11,7 @@
 #include "crash/SaleLedger.h"
 
 #include "fiscal/PrinterMemory.h"
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "tools/demo/DemoData.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "crash/SaleLedger.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "dialogs/CustomerDataDialog.h"
 #include "dialogs/DialogsPackage.h"
 #include "dialogs/TaxId.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // as if cancelled.
 #include "Catalog.h"
 #include "dialogs/DialogsPackage.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "runtime/Runtime.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The numeric keypad driven with typed keys and touches: its limits and its refusals.
 #include "dialogs/DialogsPackage.h"
 #include "dialogs/NumericKeypadDialog.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 
 #include <QAbstractButton>
 #include <QApplication>

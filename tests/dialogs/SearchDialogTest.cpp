@@ -3,7 +3,7 @@
 #include "Catalog.h"
 #include "dialogs/DialogsPackage.h"
 #include "dialogs/SearchDialog.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,8 +1,8 @@
 // The approximate taxes of a sale, from the item list and the rates file.
 #include "dialogs/DialogsPackage.h"
 #include "dialogs/TaxApproximation.h"
-#include "framework/data/Error.h"
-#include "module/outside/Outside.h"
+#include "framework/core/Error.h"
+#include "outside/Outside.h"
 
 #include <QFile>
 #include <QTemporaryDir>

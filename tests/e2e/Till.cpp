@@ -2,11 +2,11 @@
 
 #include "dialogs/DialogsPackage.h"
 #include "fiscal/FiscalPackage.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "runtime/Runtime.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,10 +4,10 @@
 
 #include "fiscal/FiscalBridge.h"
 #include "fiscal/VirtualPrinter.h"
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
-#include "framework/data/Variant.h"
-#include "module/outside/Outside.h"
+#include "framework/text/Variant.h"
+#include "outside/Outside.h"
 
 #include <QDir>
 #include <QFile>

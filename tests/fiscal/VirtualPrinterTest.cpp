@@ -63,6 +63,14 @@ TEST_F(PrinterRules, ItemsNeedAnOpenCouponAPositiveQuantityAPriceNotBelowZeroAnd
   ASSERT_EQ(p.memory().open->items.size(), 3u);
   EXPECT_EQ(p.memory().open->items[1].taxCode, "");
   EXPECT_EQ(p.memory().open->items[1].taxType, "T");
+
+  // A coupon holds 999 items: the 999th is sold, the 1000th refused.
+  PrinterMemory full = p.memory();
+  while (full.open->items.size() < 998) full.open->items.push_back(full.open->items.front());
+  p.memoryStore().write(full);
+  EXPECT_EQ(p.sellItem(item()).itemNumber, "999");
+  EXPECT_FALSE(p.sellItem(item()).accepted);
+  EXPECT_EQ(p.memory().open->items.size(), 999u);
 }
 
 TEST_F(PrinterRules, WithoutTheRateFileOnlyTheEmptyRateCodeIsAccepted) {

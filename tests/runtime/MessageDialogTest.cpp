@@ -2,7 +2,7 @@
 #include "runtime/MessageDialog.h"
 
 #include "QtPrinters.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "runtime/Runtime.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 // The shared small functions and the printer bridge's parameter bags.
-#include "framework/data/Error.h"
-#include "module/outside/Outside.h"
+#include "framework/core/Error.h"
+#include "outside/Outside.h"
 
 #include "QtPrinters.h"
 #include "support/ScopedCLocale.h"
@@ -130,3 +130,19 @@ TEST(ParameterBag, SomethingThatIsNoBagIsRefusedOrGivesNothing) {
   EXPECT_THROW(outside::bagArguments(Variant::emptyArray(3)), fw::Error);
 }
 
+
+TEST(ProcedureVariable, CalledWhileNotInstalledNamesTheOperation) {
+  const auto saved = outside::AbreCupom;
+  outside::AbreCupom = nullptr;
+  Variant bag;
+  try {
+    outside::AbreCupom(bag);
+    ADD_FAILURE() << "no error";
+  } catch (const fw::Error& e) {
+    EXPECT_TRUE(e.message().contains("'AbreCupom' não foi instalada")) << e.message().toStdString();
+  }
+  outside::AbreCupom = [](Variant&) { return true; };
+  EXPECT_TRUE(outside::AbreCupom(bag));
+  outside::AbreCupom = saved;
+  EXPECT_EQ(static_cast<bool>(outside::AbreCupom), static_cast<bool>(saved));
+}

@@ -4,8 +4,8 @@
 
 #include "QtPrinters.h"
 #include "ScopedEnv.h"
-#include "framework/data/Error.h"
-#include "module/outside/Outside.h"
+#include "framework/core/Error.h"
+#include "outside/Outside.h"
 
 #include <QCoreApplication>
 #include <QDir>

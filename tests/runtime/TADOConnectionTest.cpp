@@ -4,7 +4,7 @@
 #include "runtime/TADOConnection.h"
 
 #include "QtPrinters.h"
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 
 #include <sql.h>
 #include <sqlext.h>

@@ -4,7 +4,7 @@
 // files go through the packet readers/writers and the one atomic writer.
 #include "framework/data/LocalTablePrivate.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/FileIo.h"
 #include "framework/packet/XmlPacket.h"

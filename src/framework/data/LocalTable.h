@@ -19,8 +19,8 @@
 // Listeners (Qt signals) tell grids when records, values, the cursor or the state change.
 #pragma once
 
-#include "framework/data/FieldDef.h"
-#include "framework/data/Variant.h"
+#include "framework/core/FieldDef.h"
+#include "framework/text/Variant.h"
 
 #include <QObject>
 #include <QString>

@@ -4,7 +4,7 @@
 // change. Called by the public API.
 #include "framework/data/LocalTablePrivate.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 
 #include <algorithm>
 

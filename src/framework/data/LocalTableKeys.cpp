@@ -6,7 +6,7 @@
 // (sorting, filters) and by LocalTable::locate.
 #include "framework/data/LocalTablePrivate.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 
 #include <algorithm>

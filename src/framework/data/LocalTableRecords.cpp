@@ -16,7 +16,8 @@
 // as the host's tables do.
 #include "framework/data/LocalTablePrivate.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/DateTime.h"
+#include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 #include "framework/text/NumberText.h"
 
@@ -53,8 +54,7 @@ bool compatible(FieldType declared, FieldType stored) {
 }
 
 QString timeText(double dt, const FormatSettings& fs) {
-  const qint64 ms = std::llround((dt - std::floor(dt)) * kMsPerDay) % 86400000;
-  return QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)).toString(fs.longTimeFormat);
+  return toQDateTime(dt).time().toString(fs.longTimeFormat);
 }
 
 // A value read as text, as the field's type shows it.

@@ -6,7 +6,7 @@
 // buffer after any change of the records.
 #include "framework/data/LocalTablePrivate.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // A hand-written recursive-descent reader for the few filter forms the screens use.
 #include "framework/data/TableFilter.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 
 namespace fw {
 

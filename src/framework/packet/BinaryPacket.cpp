@@ -2,7 +2,7 @@
 // counts, header size, field descriptors, packet properties, then the records.
 #include "framework/packet/BinaryPacket.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 // Windows-1252 <-> UTF-16. Only 0x80..0x9F differ from Latin-1; the rest is a straight copy.
 #include "framework/packet/CodePage1252.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 
 #include <array>
 

@@ -7,7 +7,8 @@
 // trip only. A UTF-16 text's length prefix is taken to count bytes.
 #include "framework/packet/DataPacket.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/DateTime.h"
+#include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 
 #include <cmath>
@@ -438,7 +439,7 @@ Variant DataPacket::decode(const PacketField& f, const ValueSpan& s) {
     case FieldType::Date: {
       const qint64 day = readLE(p, 4, true);
       if (day < kFirstDay || day > kLastDay) outOfRange(f, QStringLiteral("data (dia %1)").arg(day));
-      return Variant::dateTime(static_cast<double>(day - kDateDelta));
+      return Variant::dateTime(static_cast<double>(day - kDayOfEpoch));
     }
     case FieldType::Time: {
       const qint64 ms = readLE(p, 4, true);
@@ -451,7 +452,7 @@ Variant DataPacket::decode(const PacketField& f, const ValueSpan& s) {
       std::memcpy(&ms, p, 8);
       if (!(ms >= kFirstDay * kMsPerDay && ms < (kLastDay + 1) * kMsPerDay) || ms != std::floor(ms))
         outOfRange(f, QStringLiteral("data e hora (%1 ms)").arg(QString::number(ms, 'g', 17)));
-      return Variant::dateTime(ms / kMsPerDay - kDateDelta);
+      return Variant::dateTime(ms / kMsPerDay - kDayOfEpoch);
     }
     case FieldType::Blob: return Variant::packet(QByteArray(p, s.size));
   }
@@ -629,16 +630,16 @@ QByteArray RecordBuilder::encodeFixed(const PacketField& f, const Variant& value
     case FieldType::Time:
     case FieldType::DateTime: {
       const double dt = value.toDateTime();
-      if (!(dt >= kFirstDay - kDateDelta && dt < kLastDay + 1 - kDateDelta))
+      if (!(dt >= kFirstDay - kDayOfEpoch && dt < kLastDay + 1 - kDayOfEpoch))
         outOfRange(f, QStringLiteral("data"));
       if (f.fieldType == FieldType::Date) {
-        appendLE(bytes, static_cast<quint64>(static_cast<qint64>(std::floor(dt)) + kDateDelta), 4);
+        appendLE(bytes, static_cast<quint64>(static_cast<qint64>(std::floor(dt)) + kDayOfEpoch), 4);
       } else if (f.fieldType == FieldType::Time) {
         qint64 ms = std::llround((dt - std::floor(dt)) * kMsPerDay);
         if (ms >= static_cast<qint64>(kMsPerDay)) ms = 0;
         appendLE(bytes, static_cast<quint64>(ms), 4);
       } else {
-        const double ms = std::round((dt + kDateDelta) * kMsPerDay);
+        const double ms = std::round((dt + kDayOfEpoch) * kMsPerDay);
         if (ms >= (kLastDay + 1) * kMsPerDay) outOfRange(f, QStringLiteral("data"));
         bytes.resize(8);
         std::memcpy(bytes.data(), &ms, 8);

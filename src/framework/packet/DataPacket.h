@@ -8,8 +8,9 @@
 // its records in one.
 #pragma once
 
-#include "framework/data/FieldDef.h"
-#include "framework/data/Variant.h"
+#include "framework/core/DateTime.h"
+#include "framework/core/FieldDef.h"
+#include "framework/text/Variant.h"
 
 #include <QByteArray>
 #include <QString>
@@ -37,9 +38,6 @@ constexpr quint16 Array = 0x80;
 constexpr quint16 CodeMask = 0x3F;
 }  // namespace packettype
 
-// Day number of 30 December 1899 counted with 1 January 0001 as day 1.
-constexpr int kDateDelta = 693594;
-constexpr double kMsPerDay = 86400000.0;
 // The dates every packet form can hold: 1 January 0001 to 31 December 9999.
 constexpr int kFirstDay = 1;
 constexpr int kLastDay = 3652059;

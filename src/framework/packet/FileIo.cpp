@@ -2,7 +2,7 @@
 // seen: a buffered writer may report success after a flush that failed on a full disk.
 #include "framework/packet/FileIo.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 
 #include <QFile>
 #include <QFileInfo>

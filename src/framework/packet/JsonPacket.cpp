@@ -4,7 +4,7 @@
 // took 28 s and 1.2 GB to take in 200 MB of empty rows).
 #include "framework/packet/JsonPacket.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 
 #include <QLocale>
@@ -210,9 +210,9 @@ IntegerText integerText(const QByteArray& raw) {
 // Whole milliseconds of a date-time number, or -1 when it is none (beyond the float noise
 // of the day count itself) or falls outside the calendar.
 double wholeMilliseconds(double dt) {
-  if (!(dt >= kFirstDay - kDateDelta && dt < kLastDay + 1 - kDateDelta)) return -1;
-  const double ms = std::round((dt + kDateDelta) * kMsPerDay);
-  if (std::fabs(ms / kMsPerDay - kDateDelta - dt) > 1e-9) return -1;
+  if (!(dt >= kFirstDay - kDayOfEpoch && dt < kLastDay + 1 - kDayOfEpoch)) return -1;
+  const double ms = std::round((dt + kDayOfEpoch) * kMsPerDay);
+  if (std::fabs(ms / kMsPerDay - kDayOfEpoch - dt) > 1e-9) return -1;
   return ms;
 }
 

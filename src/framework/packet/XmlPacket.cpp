@@ -5,7 +5,8 @@
 // exactly or refuses the file; the writer refuses what the reader would refuse.
 #include "framework/packet/XmlPacket.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/DateTime.h"
+#include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 
 #include <QBuffer>

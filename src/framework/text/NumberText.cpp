@@ -11,7 +11,8 @@
 #include <limits>
 #include <string>
 
-#include "framework/data/Error.h"
+#include "framework/core/DateTime.h"
+#include "framework/core/Error.h"
 
 namespace fw {
 
@@ -230,32 +231,6 @@ bool readAmount(const QString& trimmed, const FormatSettings& fs, double* out) {
   return readNumber(plain, fs, out);
 }
 
-// Days since 30 December 1899 to a calendar date and a time of day. A negative count is
-// a day before the epoch with the fraction still counting forward from its midnight.
-QDateTime toDateTime(double days) {
-  static const QDate epoch(1899, 12, 30);
-  double whole = std::trunc(days);
-  qint64 ms = std::llround(std::fabs(days - whole) * 86400000.0);
-  if (ms >= 86400000) {
-    ms -= 86400000;
-    whole += days < 0 ? -1.0 : 1.0;
-  }
-  return QDateTime(epoch.addDays(static_cast<qint64>(whole)),
-                   QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
-}
-
-// Years 1 to 9999, the range the date texts can show.
-bool inDateRange(double days) {
-  return std::isfinite(days) && days > -693594.0 && days < 2958466.0;
-}
-
-double fromDateTime(const QDate& date, const QTime& time) {
-  static const QDate epoch(1899, 12, 30);
-  const double days = static_cast<double>(epoch.daysTo(date));
-  const double fraction = time.msecsSinceStartOfDay() / 86400000.0;
-  return days < 0 ? days - fraction : days + fraction;
-}
-
 // |value| down to the hundredths as formatAmount shows it: its 15 significant digits, then
 // half away from zero on the first dropped one. At least three digits ("005" is 0,05);
 // `negative` only when something other than zero shows.
@@ -406,14 +381,14 @@ QString formatDate(double dateTime, const FormatSettings& fs) {
   if (!inDateRange(dateTime)) {
     return {};
   }
-  return toDateTime(dateTime).date().toString(fs.shortDateFormat);
+  return toQDateTime(dateTime).date().toString(fs.shortDateFormat);
 }
 
 QString formatDateTime(double dateTime, const FormatSettings& fs) {
   if (!inDateRange(dateTime)) {
     return {};
   }
-  const QDateTime dt = toDateTime(dateTime);
+  const QDateTime dt = toQDateTime(dateTime);
   QString out = dt.date().toString(fs.shortDateFormat);
   if (dt.time() != QTime(0, 0)) {
     out += QLatin1Char(' ') + dt.time().toString(fs.longTimeFormat);
@@ -433,7 +408,7 @@ double parseDateTime(const QString& text, const FormatSettings& fs) {
   for (const QString& df : dateFormats) {
     const QDate date = QDate::fromString(trimmed, df);
     if (date.isValid()) {
-      return fromDateTime(date, QTime(0, 0));
+      return fromQDateTime(date, QTime(0, 0));
     }
     // The date format itself may hold blanks ("d MMM yyyy"), so try each blank as the
     // border; date and time are read apart to stay clear of time-zone gaps.
@@ -446,7 +421,7 @@ double parseDateTime(const QString& text, const FormatSettings& fs) {
       for (const QString& tf : timeFormats) {
         const QTime time = QTime::fromString(trimmed.mid(blank + 1), tf);
         if (time.isValid()) {
-          return fromDateTime(day, time);
+          return fromQDateTime(day, time);
         }
       }
     }
@@ -456,10 +431,10 @@ double parseDateTime(const QString& text, const FormatSettings& fs) {
 
 double nowDateTime() {
   const QDateTime now = QDateTime::currentDateTime();
-  return fromDateTime(now.date(), now.time());
+  return fromQDateTime(now.date(), now.time());
 }
 
-double todayDateTime() { return fromDateTime(QDate::currentDate(), QTime(0, 0)); }
+double todayDateTime() { return fromQDateTime(QDate::currentDate(), QTime(0, 0)); }
 
 bool textToFlag(const QString& text) {
   const QString t = text.trimmed();

@@ -6,16 +6,15 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
+#include "framework/ui/Look.h"
 
 namespace fw {
 
 namespace {
 
 QFont gridFont(bool bold) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(11);
-  font.setBold(bold);
+  QFont font = fw::look::arial(11, bold);
   return font;
 }
 

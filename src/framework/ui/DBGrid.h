@@ -4,8 +4,10 @@
 #pragma once
 
 #include "framework/ui/LocalTableModel.h"
+#include "framework/ui/Look.h"
 
 #include <QColor>
+
 #include <QTableView>
 
 namespace fw {
@@ -41,7 +43,7 @@ class DBGrid : public QTableView {
   void applyColumns();
 
   LocalTableModel* model_;
-  QColor titleBackground_{0xCC, 0x5B, 0x2C};
+  QColor titleBackground_{look::frame};
   QColor titleText_{Qt::white};
   QColor fixedArea_;  // the fixed cells' colour (no indicator column is shown)
 };

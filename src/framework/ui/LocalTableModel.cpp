@@ -4,7 +4,7 @@
 // view never asks for a row the table no longer has, whatever order the signals come in.
 #include "framework/ui/LocalTableModel.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 
 namespace fw {
 

@@ -1,6 +1,6 @@
 // The hooks of the central-database probe: the connection string comes from the shared
 // runtime library, and the open connection is handed back to it.
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/TfrmVendaArquivo.h"
 
 void TfrmVendaArquivo::adcTesteConexaoBeforeConnect(runtime::TADOConnection& connection) {

@@ -1,7 +1,7 @@
 // "Cancela Cupom": cancels the coupon open on the fiscal printer, or the last one closed,
 // and records the cancellation in the coupon's sale file. The printer is told which of the
 // two the screen means, so it never cancels the other one.
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 

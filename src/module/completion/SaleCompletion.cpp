@@ -1,7 +1,7 @@
 // "Gerar Cupom": closes the fiscal coupon with the sale's closing values, writes the sale
 // and cash-movement files, resets the screen for the next sale and probes the central
 // database. Also the reset itself (LimpaRegistro), which the coupon cancellation uses too.
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 

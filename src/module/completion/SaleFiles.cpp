@@ -5,7 +5,7 @@
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
 #include "framework/text/NumberText.h"
 

@@ -2,7 +2,7 @@
 // the parameters want it), registers the item on the printer and, only when the printer
 // took it, puts its row in the item list and adds it to the sale total.
 #include "module/items/ItemMessages.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 

@@ -1,6 +1,6 @@
 // The item list beside the grid: cancelling the selected item on the printer (its row
 // stays, marked), the item state as a word, and moving up and down the list.
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 

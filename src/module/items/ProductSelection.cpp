@@ -2,11 +2,11 @@
 // (lookup order, price, its one tax row, the printer's rate code) and the quantity keypad.
 // The prepared product is the catalog's current row plus the texts on the entry buttons.
 #include "module/items/ItemMessages.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
 
 #include <QCoreApplication>

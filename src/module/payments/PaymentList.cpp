@@ -1,10 +1,10 @@
 // The payment list: adding the prepared payment, removing the selected one, moving through
 // the list, and keeping the total received (doTotal), the change and "Gerar Cupom" in step.
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
 
 #include <cmath>

@@ -6,7 +6,7 @@
 #include "module/shell/Paths.h"
 #include "module/shell/TfrmVendaArquivo.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/DataPacket.h"

@@ -2,10 +2,10 @@
 // sale, how it brings the sale back at start-up, and the files a sale still owes.
 #include "module/shell/TfrmVendaArquivo.h"
 
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
 #include "framework/text/NumberText.h"
 

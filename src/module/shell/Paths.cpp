@@ -1,11 +1,10 @@
 // Paths: the system's "\"-separated, mixed-case literals turned into paths on this disk.
 #include "module/shell/Paths.h"
 
+#include "framework/core/HostPath.h"
 #include "runtime/Runtime.h"
 
-
 namespace shell {
-
 
 QString dataDirectory() {
   QString dir = runtime::dataDirectory();
@@ -13,7 +12,7 @@ QString dataDirectory() {
   return dir;
 }
 
-QString resolvePath(const QString& path) { return runtime::resolvePath(path); }
+QString resolvePath(const QString& path) { return fw::resolvePath(path); }
 
 QString hostPath(const QString& literal) { return resolvePath(dataDirectory() + literal); }
 

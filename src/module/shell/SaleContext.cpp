@@ -1,8 +1,8 @@
 // The sale context's storage, its finalization, and the module's entry CriaRegVenda.
 #include "module/shell/SaleContext.h"
 
-#include "framework/data/Error.h"
-#include "module/outside/Outside.h"
+#include "framework/core/Error.h"
+#include "outside/Outside.h"
 #include "module/shell/TfrmVendaArquivo.h"
 
 #include <QApplication>
@@ -102,11 +102,7 @@ class BusyCursor {
 
 void reportStartFailure(const QString& text) {
   try {
-    if (outside::Mensagem) {
-      outside::Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), outside::tmInformacao,
-                        QString(), QStringLiteral("002"), 0, nullptr);
-      return;
-    }
+    if (outside::inform(text, QStringLiteral("002"))) return;
   } catch (...) {
     // The dialog itself failed: the text still has to reach someone.
   }

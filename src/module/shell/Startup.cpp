@@ -4,12 +4,12 @@
 // because the identification step asks it for "DSDIRCAD".
 #include "module/shell/TfrmVendaArquivo.h"
 
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/Paths.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/Screen.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,10 +2,11 @@
 // connections, the exit button and the small steps the item and payment handlers share.
 #include "module/shell/TfrmVendaArquivo.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
 #include "framework/ui/Glyphs.h"
-#include "module/outside/Outside.h"
+#include "framework/ui/Look.h"
+#include "outside/Outside.h"
 #include "module/shell/MessageTable.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/Screen.h"
@@ -20,16 +21,16 @@
 
 namespace {
 
-const QColor kFrame(0xCC, 0x5B, 0x2C);
+const QColor& kFrame = fw::look::frame;
 const QColor kSectionTitle(0xEE, 0x3E, 0x11);
-const QColor kSilver(0xC0, 0xC0, 0xC0);
-const QColor kGrey(0x80, 0x80, 0x80);
+const QColor& kSilver = fw::look::value;
+const QColor& kGrey = fw::look::action;
 const QColor kNavy(0x00, 0x00, 0x80);
 const QColor kPanel(0xD6, 0xD6, 0xD6);
-const QColor kDisabledGlyph(0xCC, 0xCC, 0xCC);
+const QColor& kDisabledGlyph = fw::look::disabled;
 const QColor kCheckSquare(0x27, 0xAE, 0x60);
-const QColor kGravar(0x22, 0xDD, 0x64);
-const QColor kRed(0xFF, 0x00, 0x00);
+const QColor& kGravar = fw::look::confirm;
+const QColor& kRed = fw::look::cancel;
 
 const QString kSelecionarProduto = QStringLiteral("<-- Selecionar produto");
 
@@ -43,7 +44,7 @@ enum class Face {
 QFont screenFont(Face face, int pixels, bool bold = true) {
   QFont font;
   switch (face) {
-    case Face::Arial: font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}); break;
+    case Face::Arial: return fw::look::arial(pixels, bold);
     case Face::FormSans: font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")}); break;
     case Face::Symbol: font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")}); break;
   }
@@ -427,20 +428,13 @@ void TfrmVendaArquivo::applyFinishRule() {
   if (s >= r) lblValTroco->setText(fw::formatAmount(0));
 }
 
+// Without a message dialog (a host that installed none) the text still reaches someone.
 void TfrmVendaArquivo::showMessage(const QString& text) {
-  if (!outside::Mensagem) {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    return;
-  }
-  outside::Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), outside::tmInformacao, QString(),
-                    stIdEsquema, 0, nullptr);
+  if (!outside::inform(text, stIdEsquema)) std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
 bool TfrmVendaArquivo::confirm(const QString& text) {
-  if (!outside::Mensagem) {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    return false;
-  }
-  return outside::Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("S"), outside::tmConfirmacao,
-                           QString(), stIdEsquema, 0, nullptr);
+  if (outside::Mensagem) return outside::ask(text, stIdEsquema);
+  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  return false;
 }

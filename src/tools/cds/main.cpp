@@ -5,7 +5,7 @@
 //   --substituir           characters the code page lacks become '?' (and are counted)
 // Errors go to standard error, with exit status 1. Nothing is written that cds would not
 // read back to the same values.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/CodePage1252.h"
 #include "framework/packet/FileIo.h"
@@ -88,11 +88,10 @@ QString dumpValue(const PacketField& f, const Variant& v) {
     case FieldType::Date:
     case FieldType::Time:
     case FieldType::DateTime: {
-      const double dt = v.toDateTime();
-      const double day = std::floor(dt);
-      const qint64 ms = std::llround((dt - day) * 86400000.0);
-      const QDate date = QDate(1899, 12, 30).addDays(static_cast<qint64>(day));
-      const QString time = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms % 86400000)).toString(QStringLiteral("HH:mm:ss.zzz"));
+      const QDateTime at = fw::toQDateTime(v.toDateTime());
+      const QDate date = at.date();
+      const int ms = at.time().msecsSinceStartOfDay();
+      const QString time = at.time().toString(QStringLiteral("HH:mm:ss.zzz"));
       if (f.fieldType == FieldType::Date) return date.toString(Qt::ISODate);
       if (f.fieldType == FieldType::Time) return time;
       return ms ? date.toString(Qt::ISODate) + QLatin1Char(' ') + time : date.toString(Qt::ISODate);

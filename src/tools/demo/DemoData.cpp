@@ -3,9 +3,10 @@
 // snack bar: packaged goods with EAN-13 barcodes, weighed goods with scale codes, meals.
 #include "tools/demo/DemoData.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/text/NumberText.h"
+#include "module/shell/TableLayouts.h"
 #include "runtime/Runtime.h"
 
 #include <QCryptographicHash>
@@ -200,23 +201,11 @@ void writeCatalog(const QString& cadastros, Summary& summary) {
   const Catalog catalog = buildCatalog();
 
   LocalTable products(QStringLiteral("ProdArquivo"));
-  products.declareFields({
-      FieldDef::text(QStringLiteral("CDPRODUTO"), 10),      FieldDef::text(QStringLiteral("CDARVPROD"), 20),
-      FieldDef::text(QStringLiteral("NMPRODUTO"), 50),      FieldDef::text(QStringLiteral("IDPESAPROD"), 1),
-      FieldDef::number(QStringLiteral("QTTARAPROD")),       FieldDef::text(QStringLiteral("SGUNIDADE"), 10),
-      FieldDef::text(QStringLiteral("IDTIPOCOMPPROD"), 1),  FieldDef::text(QStringLiteral("IDIMPPRODUTO"), 1),
-      FieldDef::dateTime(QStringLiteral("DTINIVGPROMOC")),  FieldDef::dateTime(QStringLiteral("DTFINVGPROMOC")),
-      FieldDef::text(QStringLiteral("CDBARPRODUTO"), 30),   FieldDef::text(QStringLiteral("CDPRODINTE"), 20),
-      FieldDef::text(QStringLiteral("IDORIGPRODPR"), 1),    FieldDef::number(QStringLiteral("VRPRECITEM")),
-      FieldDef::text(QStringLiteral("CDIMPOSTO"), 2),       FieldDef::number(QStringLiteral("VRPEALIMPFIS")),
-      FieldDef::text(QStringLiteral("CDCEST"), 9),          FieldDef::text(QStringLiteral("CDNCM"), 10),
-  });
+  products.declareFields(layouts::productCatalog());
   products.createDataSet();
 
   LocalTable productRates(QStringLiteral("AliqSistema"));
-  productRates.declareFields({FieldDef::text(QStringLiteral("CDPRODUTO"), 10),
-                              FieldDef::number(QStringLiteral("VRPEALIMPFIS")),
-                              FieldDef::text(QStringLiteral("IDTPIMPOSFIS"), 1)});
+  productRates.declareFields(layouts::productTaxes());
   productRates.createDataSet();
 
   int number = 0;
@@ -256,9 +245,7 @@ void writeCatalog(const QString& cadastros, Summary& summary) {
   summary.products = number;
 
   LocalTable printerRates(QStringLiteral("AliqImpFis"));
-  printerRates.declareFields({FieldDef::text(QStringLiteral("CDALIQIMPFIS"), 10),
-                              FieldDef::number(QStringLiteral("VRALIQIMPFIS")),
-                              FieldDef::text(QStringLiteral("IDALIQIMPFIS"), 1)});
+  printerRates.declareFields(layouts::printerRates());
   printerRates.createDataSet();
   for (const Rate& rate : kRates) {
     printerRates.append();
@@ -325,8 +312,7 @@ void writeParameters(const QString& dir, const QString& cadastros, const Options
 
 void writeOperatorAndDate(const QString& cadastros) {
   LocalTable op(QStringLiteral("ControleAcess"));
-  op.declareFields({FieldDef::text(QStringLiteral("CDOPERADOR"), 12), FieldDef::text(QStringLiteral("NMOPERADOR"), 50),
-                    FieldDef::text(QStringLiteral("DSSENHACAIXA"), 100)});
+  op.declareFields(layouts::operators());
   op.createDataSet();
   op.append();
   setText(op, "CDOPERADOR", QStringLiteral("0007"));
@@ -345,21 +331,8 @@ void writeOperatorAndDate(const QString& cadastros) {
 }
 
 int writePaymentTypes(const QString& cadastros) {
-  std::vector<FieldDef> fields;
-  auto text = [&](const char* name, int width) { fields.push_back(FieldDef::text(QLatin1String(name), width)); };
-  auto number = [&](const char* name) { fields.push_back(FieldDef::number(QLatin1String(name))); };
-  text("CDFILIAL", 4);      text("CDTIPORECE", 3);    text("NMTIPORECE", 40);   text("DSBUTTON", 40);
-  number("VRTAXAADMI");     number("VRMINCARTAO");    text("CDTIPOTROCO", 3);   text("NRORDTROCO", 3);
-  text("IDEMIVALE", 1);     text("IDVALE", 1);        text("IDDEBCLIE", 1);     text("CDFPIMPFIS", 10);
-  text("IDTIPORECE", 1);    text("CDTPINDICE", 1);    text("IDPERVALOR", 1);    text("CDINDICE", 4);
-  text("NRCONFTELA", 5);    text("IDTPBUTTON", 1);    text("NRBUTTON", 5);      text("NRPGCONFTELA", 2);
-  text("NRPGCONFTAUX", 2);  text("IDTPBUTONAUX", 1);  text("NRBUTTONAUX", 5);   text("CDIDENTBUTON", 10);
-  number("NRCOLORTEXT");    number("NRCOLORBACK");    text("DSMESSAGEBUT", 300); text("DSIMAGEMBUT", 200);
-  text("DSIMPFISCAL", 50);  text("CDADMINCART", 20);  text("CDBANCARTCR", 10);  text("IDMOSTRARECE", 1);
-  text("IDDESABTEF", 1);    number("NRFONTETEXT");    text("IDSANGRIAAUTO", 1);
-
   LocalTable types(QStringLiteral("ConfTipoRece"));
-  types.declareFields(fields);
+  types.declareFields(layouts::paymentTypes());
   types.createDataSet();
 
   struct Type {

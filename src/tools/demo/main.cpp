@@ -1,5 +1,5 @@
 // regvenda-demo DIR [--cpf] [--no-printer]: writes a demo data directory for the sales screen.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "tools/demo/DemoData.h"
 
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 // The rest of the table behaviour the screens lean on: the index in force, reads across
 // types, display texts, filter settings kept while inactive, and what listeners hear.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/text/NumberText.h"
 

@@ -1,7 +1,9 @@
 // Loading and saving table files: declared fields against the file, undeclared fields kept,
 // empty files, atomic saves that never damage the earlier file.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
+#include "framework/packet/BinaryPacket.h"
+#include "framework/packet/DataPacket.h"
 #include "framework/packet/FileIo.h"
 
 #include <QFile>
@@ -211,4 +213,21 @@ TEST(LocalTableFile, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
   EXPECT_TRUE(threw);
   EXPECT_EQ(readWholeFile(path), before);
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.cds"});
+}
+
+TEST(LocalTableFile, FieldTypesAndLengthPrefixesSurviveAWriteAndARead) {
+  FieldDef date = FieldDef::dateTime("DIA");
+  date.type = FieldType::Date;
+  FieldDef time = FieldDef::dateTime("HORA");
+  time.type = FieldType::Time;
+  const DataPacket written = DataPacket::create({date, time, FieldDef::text("NOME", 255)});
+  const DataPacket read = readBinaryPacket(writeBinaryPacket(written), "tipos.cds");
+  ASSERT_EQ(read.fields.size(), 3u);
+  EXPECT_EQ(read.fields[0].toDef().type, FieldType::Date);
+  EXPECT_EQ(read.fields[1].toDef().type, FieldType::Time);
+
+  // A one-byte length prefix holds 255 at most: 256 bytes must not wrap to an empty value.
+  RecordBuilder record(written);
+  EXPECT_NO_THROW(record.setRaw(2, QByteArray(255, 'a').constData(), 255));
+  EXPECT_THROW(record.setRaw(2, QByteArray(256, 'a').constData(), 256), Error);
 }

@@ -1,6 +1,6 @@
 // The local table as the screens use it: cursor, insert/post/delete, reads of null and
 // inactive tables, filter, locate and the index in force.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 
 #include <QSignalSpy>

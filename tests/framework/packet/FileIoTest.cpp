@@ -1,6 +1,6 @@
 // The one writer: each step that fails leaves the earlier file whole and says why; an
 // append that fails is cut back; leftovers of killed saves go, and only ours.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
 #include "support/FullDisk.h"
 

@@ -1,5 +1,5 @@
 // Whatever bytes the reader is given end in a table or in a clear error, never a crash.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/FileIo.h"

@@ -1,6 +1,6 @@
 // Every sample table the host wrote decodes completely, equals its XML twin value by value
 // and is written back byte for byte.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/FileIo.h"

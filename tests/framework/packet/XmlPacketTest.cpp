@@ -1,6 +1,6 @@
 // The XML form: texts survive whatever characters XML can carry, everything else is a
 // clear error, and a cut file never loads half.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/XmlPacket.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
 #include "support/ScopedCLocale.h"
 

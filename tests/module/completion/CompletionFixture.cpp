@@ -1,7 +1,7 @@
 #include "module/completion/CompletionFixture.h"
 
 #include "framework/packet/FileIo.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 
 #include <QDir>

@@ -37,6 +37,8 @@ TEST_F(Items, SearchWholeCatalogAndLookupOrder) {
 
   // An internal code wins over another product's display code; then barcode, further code.
   addProduct({"B200", "Z1", "Mesmo código", 3.0, "UN", "", "", "", "", Variant()});
+  // A100's barcode as another product's further code: the barcode decides.
+  addProduct({"C300", "Z3", "Outro código", 3.0, "UN", "", "7891000100103", "", "", Variant()});
   for (const char* code : {"B200", "7891000100103", "INT1"}) addTaxRow(code, 18, "T");
   const std::vector<std::pair<QString, QString>> lookups{
       {"B200", "Z1"}, {"7891000100103", "A100"}, {"INT1", "A100"}};

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "framework/packet/FileIo.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 

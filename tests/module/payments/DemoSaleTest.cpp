@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "framework/text/NumberText.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/support/FormFixture.h"
 

@@ -245,6 +245,11 @@ TEST_P(Money, ReceivedTotalStaysOnTheCent) {
   form->bldCancelaReceClick(nullptr);
   EXPECT_EQ(doTotal, 0.1);
   EXPECT_EQ(totals(), "0,10|0,00|off");
+  form->LimpaRegistro();
+  sale("0,80");
+  pay("0,7");
+  pay("0,1");  // 0.7 + 0.1 is 0.7999999999999999 in doubles: the cents decide
+  EXPECT_EQ(totals(), "0,80|0,00|on");
 }
 
 }  // namespace

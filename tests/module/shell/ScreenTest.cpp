@@ -1,7 +1,7 @@
 // The sales screen as the cashier first sees it (rendered offscreen and sampled), its
 // grids and message table, the exit button, and the error report around the handlers.
-#include "framework/data/Error.h"
-#include "module/outside/Outside.h"
+#include "framework/core/Error.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/support/FormFixture.h"
 

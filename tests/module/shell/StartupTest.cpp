@@ -1,8 +1,8 @@
 // Start-up of the sales screen on real files: what is loaded into the sale context, what
 // a missing or empty file leaves alone, and where the screen is placed.
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/Paths.h"
 #include "module/shell/SaleContext.h"
 #include "module/support/FormFixture.h"

@@ -1,6 +1,6 @@
 #include "module/support/FormFixture.h"
 
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/Screen.h"
 #include "runtime/Runtime.h"

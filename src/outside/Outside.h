@@ -8,18 +8,63 @@
 // Texts are QString (UTF-16 in memory); the host's 8-bit texts are converted at the files.
 #pragma once
 
+#include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
-#include "framework/data/Variant.h"
+#include "framework/text/Variant.h"
 
 #include <QString>
 
+#include <cstddef>
 #include <functional>
+#include <type_traits>
+#include <utility>
 
 namespace outside {
 
 using fw::LocalTable;
 using fw::Variant;
 using fw::VariantList;
+
+// A procedure variable: the function a package installed under an operation's name. Called
+// while nothing is installed it throws fw::Error naming the operation, so a host that forgot
+// a package gets that message instead of a bare bad_function_call.
+template <class Signature>
+class Procedure;
+
+template <class R, class... Args>
+class Procedure<R(Args...)> {
+ public:
+  explicit Procedure(const char* name) : name_(name) {}
+  Procedure(const Procedure&) = default;
+  Procedure& operator=(const Procedure& other) {
+    function_ = other.function_;  // the name stays the variable's own
+    return *this;
+  }
+  Procedure& operator=(std::nullptr_t) {
+    function_ = nullptr;
+    return *this;
+  }
+  template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, Procedure>>>
+  Procedure& operator=(F&& f) {
+    function_ = std::forward<F>(f);
+    return *this;
+  }
+
+  explicit operator bool() const { return static_cast<bool>(function_); }
+  const char* name() const { return name_; }
+
+  R operator()(Args... args) const {
+    if (!function_) {
+      throw fw::Error(QStringLiteral("A operação '%1' não foi instalada: o pacote que a fornece não foi carregado.")
+                          .arg(QLatin1String(name_)));
+    }
+    return function_(std::forward<Args>(args)...);
+  }
+
+ private:
+  const char* name_;
+  std::function<R(Args...)> function_;
+};
 
 // ---- Fiscal printer bridge ---------------------------------------------------------------
 
@@ -48,36 +93,36 @@ void GravaParams(Variant& bag, const QString& name, const Variant& value);
 const VariantList& bagArguments(const Variant& bag);
 QString bagOperation(const Variant& bag);
 
-extern std::function<bool(Variant& bag)> AbreCupom;
-extern std::function<bool(Variant& bag)> VendaItem;
+extern Procedure<bool(Variant& bag)> AbreCupom;
+extern Procedure<bool(Variant& bag)> VendaItem;
 // 13 arguments: esquema, item number, 0, 0, "m" (wide), "0", "0", "0" (wide), five zeros.
-extern std::function<bool(const QString& idEsquema, const QString& nrSeq, int a3, int a4,
+extern Procedure<bool(const QString& idEsquema, const QString& nrSeq, int a3, int a4,
                           const QString& w5, const QString& w6, const QString& w7, const QString& w8,
                           int a9, int a10, int a11, int a12, int a13)>
     Cancela_ItGenerico;
 // The 59 closing values (index 0..58), 0, the ten-value answer.
-extern std::function<bool(const VariantList& values, int a2, Variant& answer)> FechaCupom;
+extern Procedure<bool(const VariantList& values, int a2, Variant& answer)> FechaCupom;
 // The 8 values (index 0..7), the ten-value answer.
-extern std::function<bool(const VariantList& values, Variant& answer)> Cancela_Cupom_Imp;
+extern Procedure<bool(const VariantList& values, Variant& answer)> Cancela_Cupom_Imp;
 
 // ---- Operator dialogs ----------------------------------------------------------------------
 
 // The search dialog over a local table; true when a row was picked (then current).
-extern std::function<bool(LocalTable& table, int a2, int a3, int a4, int a5, int a6, int a7, int a8)>
+extern Procedure<bool(LocalTable& table, int a2, int a3, int a4, int a5, int a6, int a7, int a8)>
     Pesquisa;
 // Optional: gets the search over a table ready ahead of its first use, without making the
 // caller wait (the work runs later, on the event loop). Unset: the first search does it.
-extern std::function<void(LocalTable& table)> PreparaPesquisa;
+extern Procedure<void(LocalTable& table)> PreparaPesquisa;
 // The numeric keypad; true when confirmed, the entry in `text`.
 // (text, title, prompt, empty-entry text, 20, 0|1, 0|1, 0, 0, 0)
-extern std::function<bool(QString& text, const QString& title, const QString& prompt,
+extern Procedure<bool(QString& text, const QString& title, const QString& prompt,
                           const QString& emptyText, int maxLength, int a6, int a7, int a8, int a9,
                           int a10)>
     TecladoNumerico;
 // The customer-data dialog: 8 values in; `answer` (ten elements) gets elements 0, 1, 2.
-extern std::function<void(const VariantList& values, Variant& answer)> CriaInfAdicional;
+extern Procedure<void(const VariantList& values, Variant& answer)> CriaInfAdicional;
 // The approximate taxes of the item list: `answer` (three elements) gets number texts.
-extern std::function<double(LocalTable& items, Variant& answer, double a3)> CalculoIcmsDFederal;
+extern Procedure<double(LocalTable& items, Variant& answer, double a3)> CalculoIcmsDFederal;
 
 // ---- Shared runtime library ----------------------------------------------------------------
 
@@ -86,21 +131,26 @@ enum TTipoMsg { tmConfirmacao = 0, tmErro = 1, tmAviso = 2, tmInformacao = 3 };
 
 // The message dialog: (text, "", "N", "N"|"S", kind, "", esquema, 0, table-or-null).
 // True when the operator confirmed (confirmation shape).
-extern std::function<bool(const QString& text, const QString& a2, const QString& a3,
+extern Procedure<bool(const QString& text, const QString& a2, const QString& a3,
                           const QString& confirm, int kind, const QString& a6,
                           const QString& idEsquema, int a8, LocalTable* table)>
     Mensagem;
-extern std::function<QString(const QString& stored, int key)> Uncripto;
-extern std::function<QString(const QString& empty)> _GetStringConexOrv;
+// The two ways the system talks to the cashier through Mensagem. inform: the information
+// shape ("OK") of `kind`; false when no message dialog is installed (nothing was shown).
+// ask: the confirmation shape; true when the cashier answered "Sim".
+bool inform(const QString& text, const QString& idEsquema = {}, TTipoMsg kind = tmInformacao);
+bool ask(const QString& text, const QString& idEsquema = {});
+extern Procedure<QString(const QString& stored, int key)> Uncripto;
+extern Procedure<QString(const QString& empty)> _GetStringConexOrv;
 // Hands the probe's open connection (an ODBC connection handle, SQLHDBC) to the library;
 // called with nullptr when the form releases the connection.
-extern std::function<void(void* connection)> SetADODBSession;
+extern Procedure<void(void* connection)> SetADODBSession;
 
 // The host's general error report: an error that escapes a touch handler ends only that
 // handler and is shown here while the screen stays open. The host installs it (message
 // dialog); the form's handler connections call it. When nothing is installed the form
 // shows the error with Mensagem.
-extern std::function<void(const QString& message)> ApplicationHandleException;
+extern Procedure<void(const QString& message)> ApplicationHandleException;
 
 // Plain functions.
 double Trunc2(double value);                            // cut (not rounded) to two decimals

@@ -1,8 +1,8 @@
 // The procedure variables the packages fill, the parameter bags of the printer bridge and
 // the small shared functions. Nothing here knows the packages behind the variables.
-#include "module/outside/Outside.h"
+#include "outside/Outside.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 
 #include <charconv>
 #include <cmath>
@@ -10,21 +10,32 @@
 
 namespace outside {
 
-decltype(AbreCupom) AbreCupom;
-decltype(VendaItem) VendaItem;
-decltype(Cancela_ItGenerico) Cancela_ItGenerico;
-decltype(FechaCupom) FechaCupom;
-decltype(Cancela_Cupom_Imp) Cancela_Cupom_Imp;
-decltype(Pesquisa) Pesquisa;
-decltype(PreparaPesquisa) PreparaPesquisa;
-decltype(TecladoNumerico) TecladoNumerico;
-decltype(CriaInfAdicional) CriaInfAdicional;
-decltype(CalculoIcmsDFederal) CalculoIcmsDFederal;
-decltype(Mensagem) Mensagem;
-decltype(Uncripto) Uncripto;
-decltype(_GetStringConexOrv) _GetStringConexOrv;
-decltype(SetADODBSession) SetADODBSession;
-decltype(ApplicationHandleException) ApplicationHandleException;
+decltype(AbreCupom) AbreCupom{"AbreCupom"};
+decltype(VendaItem) VendaItem{"VendaItem"};
+decltype(Cancela_ItGenerico) Cancela_ItGenerico{"Cancela_ItGenerico"};
+decltype(FechaCupom) FechaCupom{"FechaCupom"};
+decltype(Cancela_Cupom_Imp) Cancela_Cupom_Imp{"Cancela_Cupom_Imp"};
+decltype(Pesquisa) Pesquisa{"Pesquisa"};
+decltype(PreparaPesquisa) PreparaPesquisa{"PreparaPesquisa"};
+decltype(TecladoNumerico) TecladoNumerico{"TecladoNumerico"};
+decltype(CriaInfAdicional) CriaInfAdicional{"CriaInfAdicional"};
+decltype(CalculoIcmsDFederal) CalculoIcmsDFederal{"CalculoIcmsDFederal"};
+decltype(Mensagem) Mensagem{"Mensagem"};
+decltype(Uncripto) Uncripto{"Uncripto"};
+decltype(_GetStringConexOrv) _GetStringConexOrv{"_GetStringConexOrv"};
+decltype(SetADODBSession) SetADODBSession{"SetADODBSession"};
+decltype(ApplicationHandleException) ApplicationHandleException{"ApplicationHandleException"};
+
+bool inform(const QString& text, const QString& idEsquema, TTipoMsg kind) {
+  if (!Mensagem) return false;
+  Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), kind, QString(), idEsquema, 0, nullptr);
+  return true;
+}
+
+bool ask(const QString& text, const QString& idEsquema) {
+  return Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("S"), tmConfirmacao, QString(), idEsquema,
+                  0, nullptr);
+}
 
 void resetAll() {
   AbreCupom = nullptr;

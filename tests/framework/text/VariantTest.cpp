@@ -1,5 +1,5 @@
-#include "framework/data/Error.h"
-#include "framework/data/Variant.h"
+#include "framework/core/Error.h"
+#include "framework/text/Variant.h"
 #include "framework/text/NumberText.h"
 
 #include <gtest/gtest.h>

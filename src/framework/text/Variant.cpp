@@ -1,9 +1,9 @@
 // Variant conversions follow the host framework's variants: null reads as "", 0 and false;
 // a flag that is true counts as -1 when read as a number; numbers go to integers by
 // rounding half to even; texts go through the locale's number, flag and date readers.
-#include "framework/data/Variant.h"
+#include "framework/text/Variant.h"
 
-#include "framework/data/Error.h"
+#include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
 
 #include <QStringList>
