@@ -122,20 +122,21 @@ bool FiscalBridge::Cancela_ItGenerico(const QString& idEsquema, const QString& n
 }
 
 bool FiscalBridge::FechaCupom(const VariantList& values, int, Variant& answer) {
-  requireValues(values, 59, QStringLiteral("FechaCupom"));
-  const QString schema = values[2].toText();
+  requireValues(values, outside::closing::kCount, QStringLiteral("FechaCupom"));
+  namespace at = outside::closing;
+  const QString schema = values[at::kIdEsquema].toText();
   CouponClosing closing;
-  closing.md5Line = values[1].toText();
-  closing.observation = values[10].toText();
-  closing.operatorCode = values[22].toText();
-  closing.operatorName = values[23].toText();
-  closing.ecfIdentification = values[41].toText();
-  closing.stateAbbreviation = values[43].toText();
-  closing.stateRegistration = values[45].toText();
-  closing.federalTax = values[51].toNumber();
-  closing.stateTax = values[50].toNumber();
-  closing.municipalTax = values[58].toNumber();
-  const QString problem = readPayments(values[13], &closing.payments);
+  closing.md5Line = values[at::kMd5].toText();
+  closing.observation = values[at::kObservation].toText();
+  closing.operatorCode = values[at::kOperatorCode].toText();
+  closing.operatorName = values[at::kOperatorName].toText();
+  closing.ecfIdentification = values[at::kEcf].toText();
+  closing.stateAbbreviation = values[at::kState].toText();
+  closing.stateRegistration = values[at::kStateRegistration].toText();
+  closing.federalTax = values[at::kFederalTax].toNumber();
+  closing.stateTax = values[at::kStateTax].toNumber();
+  closing.municipalTax = values[at::kMunicipalTax].toNumber();
+  const QString problem = readPayments(values[at::kPayments], &closing.payments);
   const PrinterAnswer result =
       problem.isEmpty() ? printer_.closeCoupon(closing) : printer_.refuse(problem);
   if (result.accepted) {
@@ -149,14 +150,15 @@ bool FiscalBridge::FechaCupom(const VariantList& values, int, Variant& answer) {
 }
 
 bool FiscalBridge::Cancela_Cupom_Imp(const VariantList& values, Variant& answer) {
-  requireValues(values, 8, QStringLiteral("Cancela_Cupom_Imp"));
+  requireValues(values, outside::cancelling::kCount, QStringLiteral("Cancela_Cupom_Imp"));
+  namespace at = outside::cancelling;
   CouponCancelling cancelling;
-  cancelling.schema = values[0].toText();
-  cancelling.branch = values[4].toText();
-  cancelling.cashRegister = values[5].toText();
-  cancelling.serialNumber = values[6].toText();
+  cancelling.schema = values[at::kIdEsquema].toText();
+  cancelling.branch = values[at::kBranch].toText();
+  cancelling.cashRegister = values[at::kCashRegister].toText();
+  cancelling.serialNumber = values[at::kSerialNumber].toText();
   // The printer refuses to cancel a coupon other than the one the screen means.
-  if (values[3].kind() == Variant::Kind::Flag) cancelling.openCoupon = values[3].toFlag();
+  if (values[at::kOpenCoupon].kind() == Variant::Kind::Flag) cancelling.openCoupon = values[at::kOpenCoupon].toFlag();
   const PrinterAnswer result = printer_.cancelCoupon(cancelling);
   if (result.accepted) {
     setAnswer(answer, 0, Variant(result.coo));

@@ -102,8 +102,48 @@ extern Procedure<bool(const QString& idEsquema, const QString& nrSeq, int a3, in
     Cancela_ItGenerico;
 // The 59 closing values (index 0..58), 0, the ten-value answer.
 extern Procedure<bool(const VariantList& values, int a2, Variant& answer)> FechaCupom;
+// Where each closing value stands. The positions not named hold fixed values the screen
+// always sends: empty texts, false at kFalse, 0 at kZero, the null packet at kNoPacket.
+namespace closing {
+enum Position : int {
+  kMd5 = 1,             // "MD-5:" and the identification value
+  kIdEsquema = 2,
+  kPrinterType = 3,     // Rev_IdTipoImpFis
+  kNo = 9,              // "N"
+  kObservation = 10,    // stDsObsCupFis
+  kPayments = 13,       // the payment list's packet
+  kPaymentTypes = 14,   // the payment-type table's packet, every row
+  kCustomer = 15,
+  kOperatorCode = 22,
+  kOperatorName = 23,
+  kRegisterKind = 35,   // "3"
+  kEcf = 41,            // stEcfImpressora
+  kCoupon = 42,         // stCupomVen
+  kState = 43,          // Rev_SgEstadoFili
+  kStateRegistration = 45,
+  kStateTax = 50,       // tax approximation entry 1
+  kFederalTax = 51,     // tax approximation entry 0
+  kMunicipalTax = 58,   // tax approximation entry 2
+  kCount = 59,
+};
+inline constexpr int kFalse[] = {4, 5, 11};
+inline constexpr int kZero[] = {6, 7, 8, 37, 38, 52, 53, 54};
+inline constexpr int kNoPacket[] = {32, 33, 34, 49};
+}  // namespace closing
 // The 8 values (index 0..7), the ten-value answer.
 extern Procedure<bool(const VariantList& values, Variant& answer)> Cancela_Cupom_Imp;
+// Where each cancellation value stands; 1 and 2 are false.
+namespace cancelling {
+enum Position : int {
+  kIdEsquema = 0,
+  kOpenCoupon = 3,  // true: the open coupon; false: the last closed one
+  kBranch = 4,
+  kCashRegister = 5,
+  kSerialNumber = 6,
+  kYes = 7,  // "S"
+  kCount = 8,
+};
+}  // namespace cancelling
 
 // ---- Operator dialogs ----------------------------------------------------------------------
 

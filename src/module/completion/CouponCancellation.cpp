@@ -33,11 +33,14 @@ void TfrmVendaArquivo::bldCancelaClick(QObject* /*sender*/) {
     return;
   }
 
-  const fw::VariantList values{
-      Variant(stIdEsquema),   Variant(false),         Variant(false),
-      Variant(boCupomAberto), Variant(stFilialLogin), Variant(stCaixaAber),
-      Variant(Rev_NrSerie_Imp), Variant(QStringLiteral("S")),
-  };
+  namespace at = outside::cancelling;
+  fw::VariantList values(at::kCount, Variant(false));
+  values[at::kIdEsquema] = Variant(stIdEsquema);
+  values[at::kOpenCoupon] = Variant(boCupomAberto);
+  values[at::kBranch] = Variant(stFilialLogin);
+  values[at::kCashRegister] = Variant(stCaixaAber);
+  values[at::kSerialNumber] = Variant(Rev_NrSerie_Imp);
+  values[at::kYes] = Variant(QStringLiteral("S"));
   Variant answer = Variant::emptyArray(10);
 
   if (!outside::Cancela_Cupom_Imp(values, answer)) {

@@ -51,48 +51,29 @@ void TfrmVendaArquivo::bldGravarClick(QObject* /*sender*/) {
     const QString tax2 = taxes.at(2).toText();
 
     Variant answer = Variant::emptyArray(10);
-    const Variant empty{QString()};
-    VariantList values;
-    values.reserve(59);
-    values.push_back(empty);                                // 0
-    values.push_back(Variant(stMd5ArquivoTxt));             // 1
-    values.push_back(Variant(stIdEsquema));                 // 2
-    values.push_back(Variant(int(Rev_IdTipoImpFis)));       // 3
-    values.push_back(Variant(false));                       // 4
-    values.push_back(Variant(false));                       // 5
-    values.push_back(Variant(0));                           // 6
-    values.push_back(Variant(0));                           // 7
-    values.push_back(Variant(0));                           // 8
-    values.push_back(Variant(QStringLiteral("N")));         // 9
-    values.push_back(Variant(stDsObsCupFis));               // 10
-    values.push_back(Variant(false));                       // 11
-    values.push_back(empty);                                // 12
-    values.push_back(cdsReceb.data());                      // 13
-    values.push_back(cdsRecebAux.data());  // 14: every row, whatever the payment entry filtered
-    values.push_back(Variant(stCdCliente));                 // 15
-    for (int i = 16; i <= 21; ++i) values.push_back(empty);
-    values.push_back(Variant(stOperadorLogin));             // 22
-    values.push_back(Variant(stNmOperador));                // 23
-    for (int i = 24; i <= 31; ++i) values.push_back(empty);
-    for (int i = 32; i <= 34; ++i) values.push_back(cdsVazio.data());
-    values.push_back(Variant(QStringLiteral("3")));         // 35
-    values.push_back(empty);                                // 36
-    values.push_back(Variant(0));                           // 37
-    values.push_back(Variant(0));                           // 38
-    values.push_back(empty);                                // 39
-    values.push_back(empty);                                // 40
-    values.push_back(Variant(stEcfImpressora));             // 41
-    values.push_back(Variant(stCupomVen));                  // 42
-    values.push_back(Variant(Rev_SgEstadoFili));            // 43
-    values.push_back(empty);                                // 44
-    values.push_back(Variant(stInscEstaFili));              // 45
-    for (int i = 46; i <= 48; ++i) values.push_back(empty);
-    values.push_back(cdsVazio.data());                      // 49
-    values.push_back(Variant(fw::parseNumber(tax1)));       // 50
-    values.push_back(Variant(fw::parseNumber(tax0)));       // 51
-    for (int i = 52; i <= 54; ++i) values.push_back(Variant(0));
-    for (int i = 55; i <= 57; ++i) values.push_back(empty);
-    values.push_back(Variant(fw::parseNumber(tax2)));       // 58
+    namespace at = outside::closing;
+    VariantList values(at::kCount, Variant(QString()));
+    values[at::kMd5] = Variant(stMd5ArquivoTxt);
+    values[at::kIdEsquema] = Variant(stIdEsquema);
+    values[at::kPrinterType] = Variant(int(Rev_IdTipoImpFis));
+    for (int i : at::kFalse) values[i] = Variant(false);
+    for (int i : at::kZero) values[i] = Variant(0);
+    values[at::kNo] = Variant(QStringLiteral("N"));
+    values[at::kObservation] = Variant(stDsObsCupFis);
+    values[at::kPayments] = cdsReceb.data();
+    values[at::kPaymentTypes] = cdsRecebAux.data();  // every row, whatever the payment entry filtered
+    values[at::kCustomer] = Variant(stCdCliente);
+    values[at::kOperatorCode] = Variant(stOperadorLogin);
+    values[at::kOperatorName] = Variant(stNmOperador);
+    for (int i : at::kNoPacket) values[i] = cdsVazio.data();
+    values[at::kRegisterKind] = Variant(QStringLiteral("3"));
+    values[at::kEcf] = Variant(stEcfImpressora);
+    values[at::kCoupon] = Variant(stCupomVen);
+    values[at::kState] = Variant(Rev_SgEstadoFili);
+    values[at::kStateRegistration] = Variant(stInscEstaFili);
+    values[at::kStateTax] = Variant(fw::parseNumber(tax1));
+    values[at::kFederalTax] = Variant(fw::parseNumber(tax0));
+    values[at::kMunicipalTax] = Variant(fw::parseNumber(tax2));
 
     if (!outside::FechaCupom(values, 0, answer)) return;
     // Closed on the printer: from here the sale owes its files, also after a crash.
