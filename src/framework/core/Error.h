@@ -19,4 +19,10 @@ class Error : public std::runtime_error {
   QString message_;
 };
 
+// The text of any error: an Error's own message, else what() in the local encoding.
+inline QString messageOf(const std::exception& e) {
+  if (const auto* own = dynamic_cast<const Error*>(&e)) return own->message();
+  return QString::fromLocal8Bit(e.what());
+}
+
 }  // namespace fw

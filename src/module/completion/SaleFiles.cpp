@@ -245,105 +245,12 @@ bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
     resetTable(cdsMovCaixaArq, cashMovementFields());
 
     bool result = false;
-    const bool completed = mode == QLatin1String("O");
-    if (completed || mode == QLatin1String("C")) {
-      const QString saleFile = outputFile(QStringLiteral("Venda"));
-      const QString cashFile = completed ? outputFile(QStringLiteral("MovCaixa")) : QString();
-
-      // An item list that was never created (the printer refused the first item) holds
-      // no rows.
-      if (cdsAddProduto.active()) {
-        cdsAddProduto.first();
-        while (!cdsAddProduto.eof()) {
-          cdsVendaArq.insert();
-          for (const Target& column : saleTargets()) {
-            if (column.onlyCompleted && !completed) continue;
-            copyField(cdsAddProduto, cdsVendaArq, column);
-          }
-          cdsVendaArq.post();
-          cdsAddProduto.next();
-        }
-      }
-      if (!arquivosTentados) {
-        moveAsideIfPresent(saleFile);
-        if (completed) moveAsideIfPresent(cashFile);
-        // From here what the names hold is this sale's own attempt, also after a crash.
-        arquivosTentados = true;
-        keepSale();
-      }
-      cdsVendaArq.saveToFile(saleFile);
-
-      if (completed) {
-        const QString cdCliente = stCdCliente.left(21);
-        const QString centroCusto = stCentroCusto.left(10);
-        const auto writeSaleContext = [&] {
-          setTextOrNull(cdsMovCaixaArq, QStringLiteral("CDCLIENTE"), cdCliente);
-          setTextOrNull(cdsMovCaixaArq, QStringLiteral("CDCCUSCLIE"), centroCusto);
-          cdsMovCaixaArq.setDateTime(QStringLiteral("DTMOVIMCAIXA"), dtDataMovimento);
-        };
-
-        if (cdsReceb.active()) {
-          cdsReceb.first();
-          while (!cdsReceb.eof()) {
-            cdsMovCaixaArq.insert();
-            for (const Target& column : paymentTargets()) copyField(cdsReceb, cdsMovCaixaArq, column);
-            cdsMovCaixaArq.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("E"));
-            writeSaleContext();
-            cdsMovCaixaArq.post();
-            cdsReceb.next();
-          }
-        }
-
-        // Decided and written on the amounts as the screen showed them: no change row for
-        // a difference below a cent, and no change amount with a fraction of one.
-        const double total = fw::roundAmount(saleTotal());
-        const double received = fw::roundAmount(doTotal);
-        if (total < received) {
-          // The copy above ended on the payment list's last row.
-          cdsMovCaixaArq.insert();
-          copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("CDFILIAL"));
-          cdsMovCaixaArq.setText(QStringLiteral("CDTIPORECE"), QStringLiteral("001"));
-          cdsMovCaixaArq.setText(QStringLiteral("NMTIPORECE"), QStringLiteral("Dinheiro"));
-          cdsMovCaixaArq.setText(QStringLiteral("IDTIPORECE"), QStringLiteral("4"));
-          cdsMovCaixaArq.setText(QStringLiteral("CDTIPOTROCO"), QStringLiteral("001"));
-          copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("NRORDTROCO"));
-          cdsMovCaixaArq.setNull(QStringLiteral("DSIMPFISCAL"));
-          cdsMovCaixaArq.setNumber(QStringLiteral("VRMOVIVEND"), fw::roundAmount(std::abs(received - total)));
-          cdsMovCaixaArq.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("S"));
-          copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("DTHRINCMOV"));
-          writeSaleContext();
-          cdsMovCaixaArq.post();
-        }
-        cdsMovCaixaArq.saveToFile(cashFile);
-        ultimoCupomFechado = stCupomVen;
-        ultimoArquivoVenda = QFileInfo(saleFile).fileName();
-      }
-      result = true;
-    } else if (mode == QLatin1String("P")) {
-      // The last closed coupon's own file, rewritten in place.
-      const QString name = ultimoArquivoVenda.isEmpty() ? saleFileName(stCupomVen) : ultimoArquivoVenda;
-      const QString coupon = ultimoCupomFechado.isEmpty() ? stCupomVen : ultimoCupomFechado;
-      if (!safeNamePart(name)) throw fw::Error(QStringLiteral("Nome de arquivo inválido: \"%1\".").arg(name));
-      const QString saleFile = shell::outputDirectory() + QLatin1Char('/') + name;
-      if (!QFileInfo::exists(saleFile)) {
-        // Nothing to mark, and nothing owed: the cashier is told which coupon it was.
-        cancelamentoDevido.clear();
-        showMessage(QStringLiteral("O cupom %1 foi cancelado na impressora, mas o arquivo da venda deste cupom "
-                                   "(%2) não foi encontrado.")
-                        .arg(coupon.isEmpty() ? QStringLiteral("?") : coupon, name));
-      } else {
-        cdsVendaArq.loadFromFile(saleFile);
-        cdsVendaArq.first();
-        while (!cdsVendaArq.eof()) {
-          cdsVendaArq.edit();
-          cdsVendaArq.setText(QStringLiteral("IDSITUVENDA"), QStringLiteral("C"));
-          cdsVendaArq.post();
-          cdsVendaArq.next();
-        }
-        cdsVendaArq.saveToFile(saleFile);
-        result = true;
-      }
-    }
+    if (mode == QLatin1String("O"))
+      result = writeCompletedSale();
+    else if (mode == QLatin1String("C"))
+      result = writeCancelledSale();
+    else if (mode == QLatin1String("P"))
+      result = markLastCouponCancelled();
 
     boCupomAberto = false;
     if (result) {
@@ -351,10 +258,122 @@ bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
       cancelamentoDevido.clear();
     }
     return result;
-  } catch (const fw::Error& error) {
-    showMessage(error.message());
   } catch (const std::exception& error) {
-    showMessage(QString::fromLocal8Bit(error.what()));
+    showMessage(fw::messageOf(error));
   }
   return false;
+}
+
+bool TfrmVendaArquivo::writeCompletedSale() {
+  const QString saleFile = outputFile(QStringLiteral("Venda"));
+  const QString cashFile = outputFile(QStringLiteral("MovCaixa"));
+  fillSaleFile(true);
+  claimOutputNames(saleFile, cashFile);
+  cdsVendaArq.saveToFile(saleFile);
+  fillCashMovementFile();
+  cdsMovCaixaArq.saveToFile(cashFile);
+  ultimoCupomFechado = stCupomVen;
+  ultimoArquivoVenda = QFileInfo(saleFile).fileName();
+  return true;
+}
+
+bool TfrmVendaArquivo::writeCancelledSale() {
+  const QString saleFile = outputFile(QStringLiteral("Venda"));
+  fillSaleFile(false);
+  claimOutputNames(saleFile, QString());
+  cdsVendaArq.saveToFile(saleFile);
+  return true;
+}
+
+void TfrmVendaArquivo::claimOutputNames(const QString& saleFile, const QString& cashFile) {
+  if (arquivosTentados) return;
+  moveAsideIfPresent(saleFile);
+  if (!cashFile.isEmpty()) moveAsideIfPresent(cashFile);
+  // From here what the names hold is this sale's own attempt, also after a crash.
+  arquivosTentados = true;
+  keepSale();
+}
+
+void TfrmVendaArquivo::fillSaleFile(bool completed) {
+  // An item list that was never created (the printer refused the first item) holds no rows.
+  if (!cdsAddProduto.active()) return;
+  cdsAddProduto.first();
+  while (!cdsAddProduto.eof()) {
+    cdsVendaArq.insert();
+    for (const Target& column : saleTargets()) {
+      if (column.onlyCompleted && !completed) continue;
+      copyField(cdsAddProduto, cdsVendaArq, column);
+    }
+    cdsVendaArq.post();
+    cdsAddProduto.next();
+  }
+}
+
+void TfrmVendaArquivo::fillCashMovementFile() {
+  const QString cdCliente = stCdCliente.left(21);
+  const QString centroCusto = stCentroCusto.left(10);
+  const auto writeSaleContext = [&] {
+    setTextOrNull(cdsMovCaixaArq, QStringLiteral("CDCLIENTE"), cdCliente);
+    setTextOrNull(cdsMovCaixaArq, QStringLiteral("CDCCUSCLIE"), centroCusto);
+    cdsMovCaixaArq.setDateTime(QStringLiteral("DTMOVIMCAIXA"), dtDataMovimento);
+  };
+
+  if (cdsReceb.active()) {
+    cdsReceb.first();
+    while (!cdsReceb.eof()) {
+      cdsMovCaixaArq.insert();
+      for (const Target& column : paymentTargets()) copyField(cdsReceb, cdsMovCaixaArq, column);
+      cdsMovCaixaArq.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("E"));
+      writeSaleContext();
+      cdsMovCaixaArq.post();
+      cdsReceb.next();
+    }
+  }
+
+  // Decided and written on the amounts as the screen showed them: no change row for a
+  // difference below a cent, and no change amount with a fraction of one.
+  const double total = fw::roundAmount(saleTotal());
+  const double received = fw::roundAmount(doTotal);
+  if (total < received) {
+    // The copy above ended on the payment list's last row.
+    cdsMovCaixaArq.insert();
+    copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("CDFILIAL"));
+    cdsMovCaixaArq.setText(QStringLiteral("CDTIPORECE"), QStringLiteral("001"));
+    cdsMovCaixaArq.setText(QStringLiteral("NMTIPORECE"), QStringLiteral("Dinheiro"));
+    cdsMovCaixaArq.setText(QStringLiteral("IDTIPORECE"), QStringLiteral("4"));
+    cdsMovCaixaArq.setText(QStringLiteral("CDTIPOTROCO"), QStringLiteral("001"));
+    copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("NRORDTROCO"));
+    cdsMovCaixaArq.setNull(QStringLiteral("DSIMPFISCAL"));
+    cdsMovCaixaArq.setNumber(QStringLiteral("VRMOVIVEND"), fw::roundAmount(std::abs(received - total)));
+    cdsMovCaixaArq.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("S"));
+    copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("DTHRINCMOV"));
+    writeSaleContext();
+    cdsMovCaixaArq.post();
+  }
+}
+
+bool TfrmVendaArquivo::markLastCouponCancelled() {
+  // The last closed coupon's own file, rewritten in place.
+  const QString name = ultimoArquivoVenda.isEmpty() ? saleFileName(stCupomVen) : ultimoArquivoVenda;
+  const QString coupon = ultimoCupomFechado.isEmpty() ? stCupomVen : ultimoCupomFechado;
+  if (!safeNamePart(name)) throw fw::Error(QStringLiteral("Nome de arquivo inválido: \"%1\".").arg(name));
+  const QString saleFile = shell::outputDirectory() + QLatin1Char('/') + name;
+  if (!QFileInfo::exists(saleFile)) {
+    // Nothing to mark, and nothing owed: the cashier is told which coupon it was.
+    cancelamentoDevido.clear();
+    showMessage(QStringLiteral("O cupom %1 foi cancelado na impressora, mas o arquivo da venda deste cupom "
+                               "(%2) não foi encontrado.")
+                    .arg(coupon.isEmpty() ? QStringLiteral("?") : coupon, name));
+    return false;
+  }
+  cdsVendaArq.loadFromFile(saleFile);
+  cdsVendaArq.first();
+  while (!cdsVendaArq.eof()) {
+    cdsVendaArq.edit();
+    cdsVendaArq.setText(QStringLiteral("IDSITUVENDA"), QStringLiteral("C"));
+    cdsVendaArq.post();
+    cdsVendaArq.next();
+  }
+  cdsVendaArq.saveToFile(saleFile);
+  return true;
 }

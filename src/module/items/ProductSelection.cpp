@@ -163,10 +163,8 @@ void TfrmVendaArquivo::ValidaProd(const QString& code) {
     if (bldQuant->text().isEmpty()) bldQuant->setText(QStringLiteral("1"));
     stQuant = bldQuant->text();
     bldAddProd->setEnabled(true);
-  } catch (const fw::Error& e) {
-    showMessage(e.message());
   } catch (const std::exception& e) {
-    showMessage(QString::fromLocal8Bit(e.what()));
+    showMessage(fw::messageOf(e));
   }
 }
 
@@ -182,9 +180,7 @@ void TfrmVendaArquivo::bldQuantClick(QObject* /*sender*/) {
       bldQuant->setText(QStringLiteral("1"));
     }
     stQuant = bldQuant->text();
-  } catch (const fw::Error& e) {
-    showMessage(e.message());
   } catch (const std::exception& e) {
-    showMessage(QString::fromLocal8Bit(e.what()));
+    showMessage(fw::messageOf(e));
   }
 }

@@ -37,10 +37,8 @@ void TfrmVendaArquivo::bldCodReceClick(QObject* /*sender*/) {
       bldCodRece->setText(code + QStringLiteral(" - ") +
                           cdsRecebAux.asText(QStringLiteral("DSBUTTON")));
     }
-  } catch (const fw::Error& e) {
-    showMessage(e.message());
   } catch (const std::exception& e) {
-    showMessage(QString::fromLocal8Bit(e.what()));
+    showMessage(fw::messageOf(e));
   }
 }
 

@@ -133,10 +133,8 @@ void TfrmVendaArquivo::bldCancelaReceClick(QObject* /*sender*/) {
     if (total >= doTotal) lblValTroco->setText(fw::formatAmount(0.0));
     // As after an addition: a sale must not stay ready to close with less received than due.
     applyFinishButton(total, doTotal);
-  } catch (const fw::Error& e) {
-    showMessage(e.message());
   } catch (const std::exception& e) {
-    showMessage(QString::fromLocal8Bit(e.what()));
+    showMessage(fw::messageOf(e));
   }
 }
 

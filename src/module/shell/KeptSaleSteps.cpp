@@ -32,10 +32,8 @@ void TfrmVendaArquivo::keepSale() {
   try {
     keptSale.save(keptState(), cdsAddProduto, cdsReceb);
     return;
-  } catch (const fw::Error& e) {
-    failure = e.message();
   } catch (const std::exception& e) {
-    failure = QString::fromLocal8Bit(e.what());
+    failure = fw::messageOf(e);
   }
   try {
     showMessage(QStringLiteral("A venda em andamento não pôde ser guardada no disco: %1").arg(failure));

@@ -125,12 +125,9 @@ void CriaRegVenda() {
       form->InicializaForm();
       busy->release();
       form->exec();
-    } catch (const fw::Error& e) {
-      failed = true;
-      failure = e.message();
     } catch (const std::exception& e) {
       failed = true;
-      failure = QString::fromLocal8Bit(e.what());
+      failure = fw::messageOf(e);
     } catch (...) {
       failed = true;
       failure = QStringLiteral("Erro inesperado ao abrir o Registro de Vendas.");

@@ -366,10 +366,8 @@ void TfrmVendaArquivo::runHandler(const std::function<void()>& handler) {
   try {
     handler();
     return;
-  } catch (const fw::Error& e) {
-    text = e.message();
   } catch (const std::exception& e) {
-    text = QString::fromLocal8Bit(e.what());
+    text = fw::messageOf(e);
   }
   if (outside::ApplicationHandleException) {
     outside::ApplicationHandleException(text);

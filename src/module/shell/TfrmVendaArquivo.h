@@ -193,4 +193,13 @@ class TfrmVendaArquivo : public QDialog {
   void buildControls();
   void declareTables();
   void connectHandlers();
+
+  // GeraArquivo's three modes, each in its own step.
+  bool writeCompletedSale();       // "O": the sale file and the cash-movement file
+  bool writeCancelledSale();       // "C": the sale file of a coupon cancelled while open
+  bool markLastCouponCancelled();  // "P": the last closed coupon's own file turned "C"
+  void fillSaleFile(bool completed);  // the item list's rows into cdsVendaArq
+  void fillCashMovementFile();        // payments and the change row into cdsMovCaixaArq
+  // Before a sale first writes its names, whatever another sale left there is moved aside.
+  void claimOutputNames(const QString& saleFile, const QString& cashFile);
 };
