@@ -117,41 +117,10 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
   // Both live only for the addition that opens the coupon.
   int openingInteger = 0;
   QString couponCounter;
-  if (!boCupomAberto) {
-    QString customer0;
-    QString customer1;
-    QString customer2;
-    if (stSolicitaCPF == QLatin1String("S")) {
-      fw::Variant answer = fw::Variant::emptyArray(10);
-      const fw::VariantList values{QString(), QString(), QString(), QString(), QString(),
-                                   QString(), stIdEsquema, stInfNomeEnd};
-      outside::CriaInfAdicional(values, answer);
-      customer0 = answer.at(0).toText();
-      customer1 = answer.at(1).toText();
-      customer2 = answer.at(2).toText();
-    }
-    fw::Variant bag = outside::Params_AbreCupom_Kerrit(
-        stIdEsquema, openingInteger, customer0, customer1, customer2, stCupomVen, couponCounter,
-        QString(), QString(), QString(), QString(), QString(), QString(), QString(), false);
-    if (!outside::AbreCupom(bag)) return;
-    stCupomVen = outside::RecebeParams(bag, QStringLiteral("CUPNR")).toText();
-    couponCounter = outside::RecebeParams(bag, QStringLiteral("CONTCUPOM")).toText();
-    boCupomAberto = true;
-    arquivosTentados = false;
-    // The printer holds a coupon now: kept before the item goes to it.
-    keepSale();
-  }
+  if (!boCupomAberto && !openCoupon(openingInteger, couponCounter)) return;
 
-  const QString barcode = cdsProdutos.asText(QStringLiteral("CDBARPRODUTO"));
-  const QString itemCode =
-      barcode.isEmpty() ? cdsProdutos.asText(QStringLiteral("CDARVPROD")) : barcode;
   const double unitPrice = cdsProdutos.asNumber(QStringLiteral("VRPRECITEM"));
-  fw::Variant itemBag = outside::Params_VendaItem_Kerrit(
-      stIdEsquema, QString(), QStringLiteral("D"), itemCode, itemDescription(cdsProdutos),
-      stCdAliquota, preparedTaxKind,
-      cdsProdutos.asText(QStringLiteral("SGUNIDADE")), QString(), stVrAliquota, QString(),
-      openingInteger, fw::parseNumber(stQuant), unitPrice, 0.0, 0.0, false);
-  if (!outside::VendaItem(itemBag)) {
+  if (!registerItem(openingInteger, unitPrice)) {
     showMessage(msgPadrao.Msg(QStringLiteral("CancItem")));
     bldAddProd->setEnabled(false);
     clearProductEntry();
@@ -159,23 +128,80 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
   }
 
   bool created = false;
+  const QString itemNumber = nextItemNumber(&created);
+  const double quantity = fw::parseNumber(bldQuant->text());
+  // The item total as the grid, the sale total and the printer show it (to the cent), so
+  // cancelling it later takes off exactly what it put on.
+  const double itemTotal = fw::roundAmount(unitPrice * quantity);
+  appendItemRow(itemNumber, quantity, unitPrice, itemTotal, couponCounter);
+
+  lblTot->setVisible(true);
+  lblTotal->setVisible(true);
+
+  showSaleTotal(created ? itemTotal : saleTotal() + itemTotal);
+  applyFinishRule();
+  clearProductEntry();
+}
+
+// The coupon opened on the printer for the sale's first item, with the customer's data
+// when the shop asks for it. False when the printer refused.
+bool TfrmVendaArquivo::openCoupon(int& openingInteger, QString& couponCounter) {
+  QString customer0;
+  QString customer1;
+  QString customer2;
+  if (stSolicitaCPF == QLatin1String("S")) {
+    fw::Variant answer = fw::Variant::emptyArray(10);
+    const fw::VariantList values{QString(), QString(), QString(), QString(), QString(),
+                                 QString(), stIdEsquema, stInfNomeEnd};
+    outside::CriaInfAdicional(values, answer);
+    customer0 = answer.at(0).toText();
+    customer1 = answer.at(1).toText();
+    customer2 = answer.at(2).toText();
+  }
+  fw::Variant bag = outside::Params_AbreCupom_Kerrit(
+      stIdEsquema, openingInteger, customer0, customer1, customer2, stCupomVen, couponCounter,
+      QString(), QString(), QString(), QString(), QString(), QString(), QString(), false);
+  if (!outside::AbreCupom(bag)) return false;
+  stCupomVen = outside::RecebeParams(bag, QStringLiteral("CUPNR")).toText();
+  couponCounter = outside::RecebeParams(bag, QStringLiteral("CONTCUPOM")).toText();
+  boCupomAberto = true;
+  arquivosTentados = false;
+  // The printer holds a coupon now: kept before the item goes to it.
+  keepSale();
+  return true;
+}
+
+// The prepared product sold on the printer; false when the printer refused it.
+bool TfrmVendaArquivo::registerItem(int openingInteger, double unitPrice) {
+  const QString barcode = cdsProdutos.asText(QStringLiteral("CDBARPRODUTO"));
+  const QString itemCode =
+      barcode.isEmpty() ? cdsProdutos.asText(QStringLiteral("CDARVPROD")) : barcode;
+  fw::Variant itemBag = outside::Params_VendaItem_Kerrit(
+      stIdEsquema, QString(), QStringLiteral("D"), itemCode, itemDescription(cdsProdutos),
+      stCdAliquota, preparedTaxKind,
+      cdsProdutos.asText(QStringLiteral("SGUNIDADE")), QString(), stVrAliquota, QString(),
+      openingInteger, fw::parseNumber(stQuant), unitPrice, 0.0, 0.0, false);
+  return outside::VendaItem(itemBag);
+}
+
+// The next item's number ("001", ...), creating the item list for the sale's first item.
+QString TfrmVendaArquivo::nextItemNumber(bool* created) {
   int lastNumber = 0;
   if (!cdsAddProduto.active()) {
     if (!cdsAddProduto.hasDeclaredFields()) cdsAddProduto.declareFields(itemListFields());
     cdsAddProduto.createDataSet();
-    created = true;
+    *created = true;
   } else if (cdsAddProduto.isEmpty()) {
     lblTotal->setText(QStringLiteral("0"));
   } else {
     lastNumber = highestItemNumber(cdsAddProduto);
   }
-  const QString itemNumber = outside::Ajusta(QString::number(lastNumber + 1), 3);
+  return outside::Ajusta(QString::number(lastNumber + 1), 3);
+}
 
+void TfrmVendaArquivo::appendItemRow(const QString& itemNumber, double quantity, double unitPrice,
+                                     double itemTotal, const QString& couponCounter) {
   const QString code = bldCodigo->text();
-  const double quantity = fw::parseNumber(bldQuant->text());
-  // The item total as the grid, the sale total and the printer show it (to the cent), so
-  // cancelling it later takes off exactly what it put on.
-  const double itemTotal = fw::roundAmount(unitPrice * quantity);
   // The tax percentage is stored as its general text form reads back (15 significant
   // digits); a product without one leaves the field empty.
   const QString taxField = QStringLiteral("VRPEALIMPFIS");
@@ -230,11 +256,4 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
   list.setText(QStringLiteral("NRSEQ"), itemNumber);
   list.setText(QStringLiteral("IDPRODIMPFIS"), QStringLiteral("S"));
   list.post();
-
-  lblTot->setVisible(true);
-  lblTotal->setVisible(true);
-
-  showSaleTotal(created ? itemTotal : saleTotal() + itemTotal);
-  applyFinishRule();
-  clearProductEntry();
 }

@@ -194,6 +194,13 @@ class TfrmVendaArquivo : public QDialog {
   void declareTables();
   void connectHandlers();
 
+  // The steps of adding an item (bldAddProdClick).
+  bool openCoupon(int& openingInteger, QString& couponCounter);
+  bool registerItem(int openingInteger, double unitPrice);
+  QString nextItemNumber(bool* created);
+  void appendItemRow(const QString& itemNumber, double quantity, double unitPrice, double itemTotal,
+                     const QString& couponCounter);
+
   // GeraArquivo's three modes, each in its own step.
   bool writeCompletedSale();       // "O": the sale file and the cash-movement file
   bool writeCancelledSale();       // "C": the sale file of a coupon cancelled while open
