@@ -15,6 +15,7 @@
 #include <QFileInfo>
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -48,79 +49,83 @@ void TfrmVendaArquivo::InicializaForm() {
   if (screen.width() < 800) move((screen.width() - width()) / 2, y());
   if (screen.height() < 600) move(x(), (screen.height() - height()) / 2);
 
-  // 6.
-  if (cdsProdutos.isEmpty()) {
-    const QString catalog = shell::hostPath(QStringLiteral("\\Dados\\Cadastros\\ProdArquivo.cds"));
-    if (fileExists(catalog)) cdsProdutos.loadFromFile(catalog);
+  // 6.-12. The input files, in this order; a missing one is left out and its table stays
+  // as it was. The catalog is read only once per form.
+  bool parametersFound = false;
+  const struct {
+    const char* path;
+    fw::LocalTable* table;
+    std::function<void()> read;  // what the screen takes from the file, once loaded
+  } inputs[] = {
+      {"\\Dados\\Cadastros\\ProdArquivo.cds", cdsProdutos.isEmpty() ? &cdsProdutos : nullptr, {}},
+      {"\\PARAMETROSORV.CDS", &cdsParametrosOrv, [&] {
+         parametersFound = true;
+         readParameters();
+       }},
+      {"\\Dados\\Cadastros\\ControleAcess.cds", &cdsControleAcess, [this] {
+         stOperadorLogin = cdsControleAcess.asText(QStringLiteral("CDOPERADOR"));
+         stNmOperador = cdsControleAcess.asText(QStringLiteral("NMOPERADOR"));
+       }},
+      {"\\Dados\\Cadastros\\AliqSistema.cds", &cdsAliquota, {}},
+      {"\\Dados\\Cadastros\\AliqImpFis.cds", &cdsAliqImpFis, {}},
+      {"\\Dados\\Cadastros\\DataMovimento.cds", &cdsDataMovimento,
+       [this] { dtDataMovimento = cdsDataMovimento.asDateTime(QStringLiteral("DATAMOVIMENTO")); }},
+      {"\\Dados\\Cadastros\\ConfTipoRece.cds", &cdsRecebAux, {}},
+  };
+  for (const auto& input : inputs) {
+    if (!input.table) continue;
+    const QString path = shell::hostPath(QString::fromLatin1(input.path));
+    if (!fileExists(path)) continue;
+    input.table->loadFromFile(path);
+    if (input.read) input.read();
   }
   // The first product search must not make the first customer wait while a large catalog
   // is indexed: it is indexed on the event loop once the screen is up.
   if (outside::PreparaPesquisa) outside::PreparaPesquisa(cdsProdutos);
 
-  // 7.
-  const QString parameters = shell::hostPath(QStringLiteral("\\PARAMETROSORV.CDS"));
-  const bool parametersFound = fileExists(parameters);
-  if (parametersFound) {
-    cdsParametrosOrv.loadFromFile(parameters);
-    fw::LocalTable& p = cdsParametrosOrv;
-    stIdEsquema = p.asText(QStringLiteral("IDESQUEMA"));
-    stFilialLogin = p.asText(QStringLiteral("CDFILIAL"));
-    stCaixaAber = p.asText(QStringLiteral("CDCAIXA"));
-    stLojaAber = p.asText(QStringLiteral("CDLOJA"));
-    stCdEmpresa = p.asText(QStringLiteral("CDEMPRESA"));
-    stSolicitaCPF = p.asText(QStringLiteral("IDSOLICITACPF"));
-    dtAberCaixa = p.asDateTime(QStringLiteral("DTABERCAIX"));
-    boUtilizaImpFis = p.asFlag(QStringLiteral("UTILIZAIMPFIS"));
-    // Cut to 32 bits, 4294967312 would become 16, a printer type that skips the rate lookup.
-    const qint64 printerType = p.asInteger(QStringLiteral("IDTIPOIMPFIS"));
-    if (printerType < std::numeric_limits<std::int32_t>::min() ||
-        printerType > std::numeric_limits<std::int32_t>::max()) {
-      throw fw::Error(QStringLiteral("O valor %1 do campo 'IDTIPOIMPFIS' está fora do intervalo "
-                                     "permitido (%2 a %3).")
-                          .arg(printerType)
-                          .arg(std::numeric_limits<std::int32_t>::min())
-                          .arg(std::numeric_limits<std::int32_t>::max()));
-    }
-    Rev_IdTipoImpFis = static_cast<std::int32_t>(printerType);
-    stIdTipoCaixa = p.asText(QStringLiteral("IDCOLETOR"));
-    Rev_NrSerie_Imp = p.asText(QStringLiteral("NRSERIEIMP"));
-    stCdCliente = p.asText(QStringLiteral("CDCLIENTE"));
-    stCentroCusto = p.asText(QStringLiteral("CDCCUSCLIE"));
-    stDsObsCupFis = p.asText(QStringLiteral("DSOBSCUPFIS"));
-    stEcfImpressora = p.asText(QStringLiteral("ECFIMP"));
-    Rev_SgEstadoFili = p.asText(QStringLiteral("SGESTADOFILI"));
-    stInscEstaFili = p.asText(QStringLiteral("CDINSCESTAEMPR"));
-    stInfNomeEnd = p.asText(QStringLiteral("IDINFNOMEEND"));
+  // 13.
+  readIdentification(parametersFound);
+
+  // 14. The sale left on screen by an earlier run, crashed or not, comes back as it was.
+  recoverKeptSale();
+}
+
+// The sale context from PARAMETROSORV.CDS.
+void TfrmVendaArquivo::readParameters() {
+  fw::LocalTable& p = cdsParametrosOrv;
+  stIdEsquema = p.asText(QStringLiteral("IDESQUEMA"));
+  stFilialLogin = p.asText(QStringLiteral("CDFILIAL"));
+  stCaixaAber = p.asText(QStringLiteral("CDCAIXA"));
+  stLojaAber = p.asText(QStringLiteral("CDLOJA"));
+  stCdEmpresa = p.asText(QStringLiteral("CDEMPRESA"));
+  stSolicitaCPF = p.asText(QStringLiteral("IDSOLICITACPF"));
+  dtAberCaixa = p.asDateTime(QStringLiteral("DTABERCAIX"));
+  boUtilizaImpFis = p.asFlag(QStringLiteral("UTILIZAIMPFIS"));
+  // Cut to 32 bits, 4294967312 would become 16, a printer type that skips the rate lookup.
+  const qint64 printerType = p.asInteger(QStringLiteral("IDTIPOIMPFIS"));
+  if (printerType < std::numeric_limits<std::int32_t>::min() ||
+      printerType > std::numeric_limits<std::int32_t>::max()) {
+    throw fw::Error(QStringLiteral("O valor %1 do campo 'IDTIPOIMPFIS' está fora do intervalo "
+                                   "permitido (%2 a %3).")
+                        .arg(printerType)
+                        .arg(std::numeric_limits<std::int32_t>::min())
+                        .arg(std::numeric_limits<std::int32_t>::max()));
   }
+  Rev_IdTipoImpFis = static_cast<std::int32_t>(printerType);
+  stIdTipoCaixa = p.asText(QStringLiteral("IDCOLETOR"));
+  Rev_NrSerie_Imp = p.asText(QStringLiteral("NRSERIEIMP"));
+  stCdCliente = p.asText(QStringLiteral("CDCLIENTE"));
+  stCentroCusto = p.asText(QStringLiteral("CDCCUSCLIE"));
+  stDsObsCupFis = p.asText(QStringLiteral("DSOBSCUPFIS"));
+  stEcfImpressora = p.asText(QStringLiteral("ECFIMP"));
+  Rev_SgEstadoFili = p.asText(QStringLiteral("SGESTADOFILI"));
+  stInscEstaFili = p.asText(QStringLiteral("CDINSCESTAEMPR"));
+  stInfNomeEnd = p.asText(QStringLiteral("IDINFNOMEEND"));
+}
 
-  // 8.
-  const QString operatorFile = shell::hostPath(QStringLiteral("\\Dados\\Cadastros\\ControleAcess.cds"));
-  if (fileExists(operatorFile)) {
-    cdsControleAcess.loadFromFile(operatorFile);
-    stOperadorLogin = cdsControleAcess.asText(QStringLiteral("CDOPERADOR"));
-    stNmOperador = cdsControleAcess.asText(QStringLiteral("NMOPERADOR"));
-  }
-
-  // 9.
-  const QString productRates = shell::hostPath(QStringLiteral("\\Dados\\Cadastros\\AliqSistema.cds"));
-  if (fileExists(productRates)) cdsAliquota.loadFromFile(productRates);
-
-  // 10.
-  const QString fiscalRates = shell::hostPath(QStringLiteral("\\Dados\\Cadastros\\AliqImpFis.cds"));
-  if (fileExists(fiscalRates)) cdsAliqImpFis.loadFromFile(fiscalRates);
-
-  // 11.
-  const QString movementDate = shell::hostPath(QStringLiteral("\\Dados\\Cadastros\\DataMovimento.cds"));
-  if (fileExists(movementDate)) {
-    cdsDataMovimento.loadFromFile(movementDate);
-    dtDataMovimento = cdsDataMovimento.asDateTime(QStringLiteral("DATAMOVIMENTO"));
-  }
-
-  // 12.
-  const QString paymentTypes = shell::hostPath(QStringLiteral("\\Dados\\Cadastros\\ConfTipoRece.cds"));
-  if (fileExists(paymentTypes)) cdsRecebAux.loadFromFile(paymentTypes);
-
-  // 13. No separator is inserted: "DSDIRCAD" carries its own. Without the parameters file
+// The fiscal application's identification, "MD-5:" and the de-scrambled value.
+void TfrmVendaArquivo::readIdentification(bool parametersFound) {
+  // No separator is inserted: "DSDIRCAD" carries its own. Without the parameters file
   // start-up ends here; the cashier's message then says which file was looked for where.
   QString folder;
   try {
@@ -144,7 +149,4 @@ void TfrmVendaArquivo::InicializaForm() {
     const QString plain = outside::Uncripto ? outside::Uncripto(stored, kIdentificationKey) : stored;
     stMd5ArquivoTxt = QStringLiteral("MD-5:") + plain;
   }
-
-  // 14. The sale left on screen by an earlier run, crashed or not, comes back as it was.
-  recoverKeptSale();
 }

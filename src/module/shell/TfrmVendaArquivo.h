@@ -194,6 +194,10 @@ class TfrmVendaArquivo : public QDialog {
   void declareTables();
   void connectHandlers();
 
+  // The steps of InicializaForm that read a file's values into the sale context.
+  void readParameters();
+  void readIdentification(bool parametersFound);
+
   // The steps of adding an item (bldAddProdClick).
   bool openCoupon(int& openingInteger, QString& couponCounter);
   bool registerItem(int openingInteger, double unitPrice);
