@@ -26,6 +26,40 @@ void showConnectionState(QLabel* indicator, QLabel* advice, bool online) {
 
 }  // namespace
 
+// The closing values of FechaCupom, with the tax approximation of the item list.
+VariantList TfrmVendaArquivo::closingValues() {
+  Variant taxes = Variant::emptyArray(3);
+  outside::CalculoIcmsDFederal(cdsAddProduto, taxes, 0);
+  const QString tax0 = taxes.at(0).toText();
+  const QString tax1 = taxes.at(1).toText();
+  const QString tax2 = taxes.at(2).toText();
+
+  namespace at = outside::closing;
+  VariantList values(at::kCount, Variant(QString()));
+  values[at::kMd5] = Variant(stMd5ArquivoTxt);
+  values[at::kIdEsquema] = Variant(stIdEsquema);
+  values[at::kPrinterType] = Variant(int(Rev_IdTipoImpFis));
+  for (int i : at::kFalse) values[i] = Variant(false);
+  for (int i : at::kZero) values[i] = Variant(0);
+  values[at::kNo] = Variant(QStringLiteral("N"));
+  values[at::kObservation] = Variant(stDsObsCupFis);
+  values[at::kPayments] = cdsReceb.data();
+  values[at::kPaymentTypes] = cdsRecebAux.data();  // every row, whatever the payment entry filtered
+  values[at::kCustomer] = Variant(stCdCliente);
+  values[at::kOperatorCode] = Variant(stOperadorLogin);
+  values[at::kOperatorName] = Variant(stNmOperador);
+  for (int i : at::kNoPacket) values[i] = cdsVazio.data();
+  values[at::kRegisterKind] = Variant(QStringLiteral("3"));
+  values[at::kEcf] = Variant(stEcfImpressora);
+  values[at::kCoupon] = Variant(stCupomVen);
+  values[at::kState] = Variant(Rev_SgEstadoFili);
+  values[at::kStateRegistration] = Variant(stInscEstaFili);
+  values[at::kStateTax] = Variant(fw::parseNumber(tax1));
+  values[at::kFederalTax] = Variant(fw::parseNumber(tax0));
+  values[at::kMunicipalTax] = Variant(fw::parseNumber(tax2));
+  return values;
+}
+
 void TfrmVendaArquivo::bldGravarClick(QObject* /*sender*/) {
   const KeepOnReturn keep(*this);
   // A cancellation the printer made is written, never a completed sale for it.
@@ -44,38 +78,8 @@ void TfrmVendaArquivo::bldGravarClick(QObject* /*sender*/) {
   // A coupon the printer already closed for this sale is not closed again: only its files
   // are still owed.
   if (!boCupomFechado) {
-    Variant taxes = Variant::emptyArray(3);
-    outside::CalculoIcmsDFederal(cdsAddProduto, taxes, 0);
-    const QString tax0 = taxes.at(0).toText();
-    const QString tax1 = taxes.at(1).toText();
-    const QString tax2 = taxes.at(2).toText();
-
     Variant answer = Variant::emptyArray(10);
-    namespace at = outside::closing;
-    VariantList values(at::kCount, Variant(QString()));
-    values[at::kMd5] = Variant(stMd5ArquivoTxt);
-    values[at::kIdEsquema] = Variant(stIdEsquema);
-    values[at::kPrinterType] = Variant(int(Rev_IdTipoImpFis));
-    for (int i : at::kFalse) values[i] = Variant(false);
-    for (int i : at::kZero) values[i] = Variant(0);
-    values[at::kNo] = Variant(QStringLiteral("N"));
-    values[at::kObservation] = Variant(stDsObsCupFis);
-    values[at::kPayments] = cdsReceb.data();
-    values[at::kPaymentTypes] = cdsRecebAux.data();  // every row, whatever the payment entry filtered
-    values[at::kCustomer] = Variant(stCdCliente);
-    values[at::kOperatorCode] = Variant(stOperadorLogin);
-    values[at::kOperatorName] = Variant(stNmOperador);
-    for (int i : at::kNoPacket) values[i] = cdsVazio.data();
-    values[at::kRegisterKind] = Variant(QStringLiteral("3"));
-    values[at::kEcf] = Variant(stEcfImpressora);
-    values[at::kCoupon] = Variant(stCupomVen);
-    values[at::kState] = Variant(Rev_SgEstadoFili);
-    values[at::kStateRegistration] = Variant(stInscEstaFili);
-    values[at::kStateTax] = Variant(fw::parseNumber(tax1));
-    values[at::kFederalTax] = Variant(fw::parseNumber(tax0));
-    values[at::kMunicipalTax] = Variant(fw::parseNumber(tax2));
-
-    if (!outside::FechaCupom(values, 0, answer)) return;
+    if (!outside::FechaCupom(closingValues(), 0, answer)) return;
     // Closed on the printer: from here the sale owes its files, also after a crash.
     boCupomAberto = false;
     boCupomFechado = true;

@@ -205,6 +205,8 @@ class TfrmVendaArquivo : public QDialog {
   void appendItemRow(const QString& itemNumber, double quantity, double unitPrice, double itemTotal,
                      const QString& couponCounter);
 
+  fw::VariantList closingValues();  // "Gerar Cupom": what FechaCupom is given
+
   // GeraArquivo's three modes, each in its own step.
   bool writeCompletedSale();       // "O": the sale file and the cash-movement file
   bool writeCancelledSale();       // "C": the sale file of a coupon cancelled while open
