@@ -244,7 +244,6 @@ TEST(SampleTables, UnsignedAboveTheSignedRangeAndEveryAttributeBitKeptByJsonAndB
       EXPECT_TRUE(sameValues(p, through(through(p, first), second))) << formName(first) << " and " << formName(second);
 }
 
-// The XML codec does not keep these yet: run with --gtest_also_run_disabled_tests.
 TEST(SampleTables, UnsignedAboveTheSignedRangeAndEveryAttributeBitKeptByXml) {
   const DataPacket p = edgeTable();
   try {
