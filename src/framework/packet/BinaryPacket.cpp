@@ -4,11 +4,14 @@
 
 #include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
+#include "framework/packet/PacketBytes.h"
 
 #include <cstring>
 #include <limits>
 
 namespace fw {
+
+using packetbytes::appendLE;
 
 namespace {
 
@@ -101,10 +104,6 @@ std::vector<PacketProperty> readProperties(Reader& in, const QString& owner) {
     props.push_back(std::move(p));
   }
   return props;
-}
-
-void appendLE(QByteArray& out, quint64 v, int size) {
-  for (int i = 0; i < size; ++i) out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 void writeProperties(QByteArray& out, const std::vector<PacketProperty>& props, bool dropChangeLog) {
