@@ -23,6 +23,15 @@ enum class FieldType {
   Blob,       // bytes; `subtype` says what they are ("Text", "Graphics", ...)
 };
 
+// The attribute bits a packet keeps for a field; other bits are kept as they are.
+namespace fieldattr {
+inline constexpr int kHidden = 1;
+inline constexpr int kReadOnly = 2;
+inline constexpr int kRequired = 4;
+inline constexpr int kLink = 8;
+inline constexpr int kNamed = kHidden | kReadOnly | kRequired | kLink;
+}  // namespace fieldattr
+
 // The display-text hook: given the stored value as text, the text a grid shows.
 using DisplayTextHook = std::function<QString(const QString& stored)>;
 
@@ -34,7 +43,7 @@ struct FieldDef {
   bool visible = true;     // shown by grids and by the search dialog
   bool currency = false;   // numbers shown in the locale's currency format
   QString subtype;         // packet SUBTYPE ("Money", "Text", ...), kept as read
-  int attributes = 0;      // packet attribute bits (1 hidden, 2 read-only, 4 required, 8 link)
+  int attributes = 0;      // packet attribute bits, fieldattr below
   DisplayTextHook displayText;
 
   QString displayLabel() const { return label.isEmpty() ? name : label; }

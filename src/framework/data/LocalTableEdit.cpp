@@ -79,7 +79,7 @@ void LocalTablePrivate::post() {
   if (state != LocalTable::State::Insert && state != LocalTable::State::Edit) return;
   for (std::size_t i = 0; i < packet.fields.size(); ++i) {
     const PacketField& f = packet.fields[i];
-    if (!(f.attributes & 4)) continue;
+    if (!(f.attributes & fieldattr::kRequired)) continue;
     const bool null = buffer[i] ? buffer[i]->isNull() : packet.isNull(editRecord, static_cast<int>(i));
     if (null) throw Error(QStringLiteral("O campo '%1' precisa de um valor.").arg(f.name));
   }

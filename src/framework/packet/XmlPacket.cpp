@@ -175,12 +175,12 @@ QByteArray writeXmlPacket(const DataPacket& packet) {
     xml.writeAttribute(QStringLiteral("attrname"), names.back());
     if (renamed) xml.writeAttribute(QStringLiteral("fieldname"), f.name);
     xml.writeAttribute(QStringLiteral("fieldtype"), xmlFieldType(f));
-    if (f.attributes & 1) xml.writeAttribute(QStringLiteral("hidden"), QStringLiteral("true"));
-    if (f.attributes & 2) xml.writeAttribute(QStringLiteral("readonly"), QStringLiteral("true"));
-    if (f.attributes & 4) xml.writeAttribute(QStringLiteral("required"), QStringLiteral("true"));
-    if (f.attributes & 8) xml.writeAttribute(QStringLiteral("linkfield"), QStringLiteral("true"));
-    if (f.attributes & ~0x0F)
-      xml.writeAttribute(QLatin1String(kOtherAttributes), QString::number(f.attributes & ~0x0F));
+    if (f.attributes & fieldattr::kHidden) xml.writeAttribute(QStringLiteral("hidden"), QStringLiteral("true"));
+    if (f.attributes & fieldattr::kReadOnly) xml.writeAttribute(QStringLiteral("readonly"), QStringLiteral("true"));
+    if (f.attributes & fieldattr::kRequired) xml.writeAttribute(QStringLiteral("required"), QStringLiteral("true"));
+    if (f.attributes & fieldattr::kLink) xml.writeAttribute(QStringLiteral("linkfield"), QStringLiteral("true"));
+    if (f.attributes & ~fieldattr::kNamed)
+      xml.writeAttribute(QLatin1String(kOtherAttributes), QString::number(f.attributes & ~fieldattr::kNamed));
     for (const PacketProperty& p : f.properties) {
       for (const char* own : kFieldAttributes)
         if (p.name == own) throw Error(QStringLiteral("%1: a propriedade '%2' tem o nome de um atributo do campo.").arg(owner, QLatin1String(own)));

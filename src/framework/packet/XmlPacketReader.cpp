@@ -264,13 +264,13 @@ class XmlReader {
       if (std::strcmp(n, "attrname") == 0) attrName = a.value();
       else if (std::strcmp(n, "fieldname") == 0) realName = a.value();
       else if (std::strcmp(n, "fieldtype") == 0) type = a.value();
-      else if (std::strcmp(n, "hidden") == 0) flag(a, 1);
-      else if (std::strcmp(n, "readonly") == 0) flag(a, 2);
-      else if (std::strcmp(n, "required") == 0) flag(a, 4);
-      else if (std::strcmp(n, "linkfield") == 0) flag(a, 8);
+      else if (std::strcmp(n, "hidden") == 0) flag(a, fieldattr::kHidden);
+      else if (std::strcmp(n, "readonly") == 0) flag(a, fieldattr::kReadOnly);
+      else if (std::strcmp(n, "required") == 0) flag(a, fieldattr::kRequired);
+      else if (std::strcmp(n, "linkfield") == 0) flag(a, fieldattr::kLink);
       else if (std::strcmp(n, kOtherAttributes) == 0) {
         quint16 bits = 0;
-        if (!parseInteger(std::string_view(a.value()), &bits) || (bits & 0x0F))
+        if (!parseInteger(std::string_view(a.value()), &bits) || (bits & fieldattr::kNamed))
           fail(QStringLiteral("atributo '%1' do campo inválido").arg(QLatin1String(kOtherAttributes)), offsetOf(a, node));
         f.attributes |= bits;
       } else {
