@@ -160,14 +160,13 @@ class XmlReader {
     const QString text = unicode(v, where, offset);
     QByteArray bytes;
     if (!exactWindows1252(text, &bytes)) {
-      for (qsizetype i = 0; i < text.size(); ++i) {
-        QByteArray one;
-        const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        if (!exactWindows1252(QStringView(text).mid(i, n), &one))
-          fail(QStringLiteral("%1: o caractere '%2' não existe na página de código Windows-1252")
-                   .arg(label(where), QStringView(text).mid(i, n).toString()),
-               offset);
-        i += n - 1;
+      // Refused naming the character, unless the person asked for '?' (cds --substituir).
+      try {
+        requireEncodable(text, label(where));
+      } catch (const Error& e) {
+        QString what = e.message();
+        if (what.endsWith(QLatin1Char('.'))) what.chop(1);
+        fail(what, offset);
       }
     }
     return bytes;
