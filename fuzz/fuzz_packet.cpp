@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QByteArray written;
   try {
     const fw::DataPacket packet = fw::readBinaryPacket(bytes, QStringLiteral("fuzz.cds"));
-    for (int r = 0; r < static_cast<int>(packet.records.size()); ++r)
+    for (int r = 0; r < packet.recordCount(); ++r)
       for (int f = 0; f < static_cast<int>(packet.fields.size()); ++f) {
         try {
           (void)packet.value(r, f);

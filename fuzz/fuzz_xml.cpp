@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QByteArray binary;
   try {
     const fw::DataPacket packet = fw::readXmlPacket(std::move(bytes), QStringLiteral("fuzz.xml"));
-    for (int r = 0; r < static_cast<int>(packet.records.size()); ++r)
+    for (int r = 0; r < packet.recordCount(); ++r)
       for (int f = 0; f < static_cast<int>(packet.fields.size()); ++f) {
         try {
           (void)packet.value(r, f);

@@ -1,62 +1,29 @@
 #include "fiscal/VirtualPrinter.h"
 
-#include "fiscal/ItemDescription.h"
+#include "fiscal/CouponLayout.h"
 #include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
 #include "framework/text/NumberText.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
 
 namespace fiscal {
 
+using layout::hasAtMostDecimals;
+using layout::numberText;
+using layout::tapeFormat;
+
 namespace {
 
 const QString kSaleFolder = QStringLiteral("Dados/Venda_Arquivo");
 const QString kStampFormat = QStringLiteral("dd/MM/yyyy hh:mm:ss");
 
-const fw::FormatSettings& tapeFormat() {
-  // The printer prints in Brazilian form whatever the till's locale.
-  static const fw::FormatSettings settings = fw::FormatSettings::brazilian();
-  return settings;
-}
-
-// The printer's command fields: quantity with three decimals, unit price with two or three.
-bool hasAtMostDecimals(double value, int decimals) {
-  const double scaled = value * std::pow(10.0, decimals);
-  return std::fabs(scaled - std::round(scaled)) < 1e-6 * std::max(1.0, std::fabs(scaled));
-}
-
-QString quantityText(double quantity) { return fw::formatGeneral(quantity, tapeFormat()); }
-
-QString priceText(double price) {
-  if (hasAtMostDecimals(price, 2)) return fw::formatAmount(price, tapeFormat());
-  return fw::formatGeneral(std::round(price * 1000.0) / 1000.0, tapeFormat());
-}
-
-QString numberText(double value) { return fw::formatGeneral(value, tapeFormat()); }
-
 QString itemNumberText(int number) {
   return QStringLiteral("%1").arg(number, 3, 10, QLatin1Char('0'));
-}
-
-QString maskedDocument(const QString& document) {
-  static const QRegularExpression digitsOnly(QStringLiteral("^\\d+$"));
-  if (!digitsOnly.match(document).hasMatch()) return document;
-  if (document.size() == 11) {
-    return QStringLiteral("%1.%2.%3-%4")
-        .arg(document.mid(0, 3), document.mid(3, 3), document.mid(6, 3), document.mid(9, 2));
-  }
-  if (document.size() == 14) {
-    return QStringLiteral("%1.%2.%3/%4-%5")
-        .arg(document.mid(0, 2), document.mid(2, 3), document.mid(5, 3), document.mid(8, 4),
-             document.mid(12, 2));
-  }
-  return document;
 }
 
 // "002" and "2" name the same item.
@@ -70,16 +37,6 @@ bool sameItemNumber(const QString& stored, const QString& given) {
   const int nb = b.toInt(&okB);
   return okA && okB && na == nb;
 }
-
-QStringList joinedPieces(std::initializer_list<std::pair<const char*, QString>> pieces) {
-  QStringList out;
-  for (const auto& [label, value] : pieces) {
-    if (!value.isEmpty()) out << QString::fromUtf8(label) + QLatin1Char(' ') + value;
-  }
-  return out;
-}
-
-QString firstNonEmpty(const QString& a, const QString& b) { return a.isEmpty() ? b : a; }
 
 PrinterAnswer refused(const QString& reason) {
   PrinterAnswer a;
@@ -147,31 +104,9 @@ bool VirtualPrinter::toCents(double amount, qint64* cents) {
   return true;
 }
 
-QString VirtualPrinter::formatCents(qint64 cents) {
-  return fw::formatAmount(static_cast<double>(cents) / 100.0, tapeFormat());
-}
+QString VirtualPrinter::formatCents(qint64 cents) { return layout::amountText(cents); }
 
 QString VirtualPrinter::stamp() const { return now_.toString(kStampFormat); }
-
-void VirtualPrinter::printHeader(TapeText& tape, const QString& schema, const QString& branch,
-                                 const QString& cashRegister,
-                                 const QString& serialNumber) const {
-  const ShopHeader& h = programming_.header;
-  tape.rule(QLatin1Char('='));
-  const QStringList lines[] = {
-      joinedPieces({{"LOJA", h.store},
-                    {"FILIAL", firstNonEmpty(branch, h.branch)},
-                    {"CAIXA", firstNonEmpty(cashRegister, h.cashRegister)},
-                    {"EMPRESA", h.company}}),
-      joinedPieces({{"UF", h.state}, {"IE", h.stateRegistration}}),
-      joinedPieces({{"ECF", h.ecf}, {"N. SÉRIE", firstNonEmpty(serialNumber, h.serialNumber)}}),
-      joinedPieces({{"ESQUEMA", schema}}),
-  };
-  for (const QStringList& pieces : lines) {
-    if (!pieces.isEmpty()) tape.line(pieces.join(QStringLiteral("  ")));
-  }
-  tape.rule();
-}
 
 qint64 VirtualPrinter::print(const TapeText& tape) {
   QByteArray bytes = tape.text().toUtf8();
@@ -271,17 +206,7 @@ PrinterAnswer VirtualPrinter::openCoupon(const CouponOpening& opening) {
     c.customerName = opening.customerName.trimmed();
     c.customerAddress = opening.customerAddress.trimmed();
 
-    printHeader(tape, c.schema, {}, {}, {});
-    tape.leftRight(stamp(), QStringLiteral("CCF:%1 COO:%2").arg(c.ccf, c.coo));
-    if (!c.customerDocument.isEmpty())
-      tape.line(QStringLiteral("CPF/CNPJ consumidor: ") + maskedDocument(c.customerDocument));
-    if (!c.customerName.isEmpty()) tape.line(QStringLiteral("NOME: ") + c.customerName);
-    if (!c.customerAddress.isEmpty()) tape.line(QStringLiteral("ENDEREÇO: ") + c.customerAddress);
-    tape.rule();
-    tape.centered(QStringLiteral("CUPOM FISCAL"));
-    tape.line(QStringLiteral("ITEM CÓDIGO DESCRIÇÃO"));
-    tape.leftRight(QStringLiteral("QTD. UN. VL.UNIT.(R$) ST"), QStringLiteral("VL.ITEM(R$)"));
-    tape.rule();
+    layout::printOpening(tape, programming_.header, c, stamp());
 
     PrinterAnswer a;
     a.accepted = true;
@@ -339,19 +264,7 @@ PrinterAnswer VirtualPrinter::sellItem(const ItemSale& sale) {
     item.unit = sale.unit.trimmed();
     item.totalCents = cents;
 
-    const ItemDescription d = ItemDescription::parse(item.description);
-    QStringList first{item.number};
-    if (!item.code.isEmpty()) first << item.code;
-    first << d.name.trimmed();
-    tape.wrapped(first.join(QLatin1Char(' ')), 4);
-    const QStringList codes = joinedPieces({{"CEST", d.cest}, {"NCM", d.ncm}});
-    if (!codes.isEmpty()) tape.line(QStringLiteral("    ") + codes.join(QLatin1Char(' ')));
-    QStringList detail{quantityText(item.quantity)};
-    if (!item.unit.isEmpty()) detail << item.unit;
-    detail << QStringLiteral("x") << priceText(item.unitPrice);
-    const QString situation = item.taxCode.isEmpty() ? item.taxType : item.taxCode;
-    if (!situation.isEmpty()) detail << situation;
-    tape.leftRight(QStringLiteral("    ") + detail.join(QLatin1Char(' ')), formatCents(cents));
+    layout::printItem(tape, item);
 
     PrinterAnswer a;
     a.accepted = true;
@@ -385,9 +298,7 @@ PrinterAnswer VirtualPrinter::cancelItem(const QString& itemNumber) {
       return refused(QStringLiteral("Item %1 já foi cancelado.").arg(item->number));
     }
     item->cancelled = true;
-    QString left = QStringLiteral("CANCELAMENTO ITEM ") + item->number;
-    if (!item->code.isEmpty()) left += QLatin1Char(' ') + item->code;
-    tape.leftRight(left, formatCents(-item->totalCents));
+    layout::printItemCancellation(tape, *item);
 
     PrinterAnswer a;
     a.accepted = true;
@@ -430,38 +341,7 @@ PrinterAnswer VirtualPrinter::closeCoupon(const CouponClosing& closing) {
     }
     const qint64 change = paid - total;
 
-    tape.rule();
-    tape.leftRight(QStringLiteral("SUBTOTAL R$"), formatCents(total));
-    tape.leftRight(QStringLiteral("TOTAL R$"), formatCents(total));
-    for (std::size_t i = 0; i < closing.payments.size(); ++i) {
-      const QString name = closing.payments[i].name.trimmed();
-      tape.leftRight(name.isEmpty() ? QStringLiteral("Recebimento") : name,
-                     formatCents(amounts[i]));
-    }
-    tape.leftRight(QStringLiteral("TROCO R$"), formatCents(change));
-    tape.rule();
-    if (!closing.md5Line.trimmed().isEmpty()) tape.line(closing.md5Line.trimmed());
-    for (const QString& text :
-         closing.observation.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
-      if (!text.trimmed().isEmpty()) tape.line(text.trimmed());
-    }
-    // One part per line, so no amount is ever torn from its name by the 48 columns.
-    tape.line(QStringLiteral("Trib aprox R$ (Lei 12.741/2012):"));
-    tape.leftRight(QStringLiteral("  Federal"), fw::formatAmount(closing.federalTax, tapeFormat()));
-    tape.leftRight(QStringLiteral("  Estadual"), fw::formatAmount(closing.stateTax, tapeFormat()));
-    tape.leftRight(QStringLiteral("  Municipal"),
-                   fw::formatAmount(closing.municipalTax, tapeFormat()));
-    tape.rule();
-    const QString operatorText =
-        (closing.operatorCode.trimmed() + QLatin1Char(' ') + closing.operatorName.trimmed())
-            .trimmed();
-    if (!operatorText.isEmpty()) tape.line(QStringLiteral("OPERADOR ") + operatorText);
-    const QStringList fiscal = joinedPieces({{"ECF", closing.ecfIdentification.trimmed()},
-                                             {"UF", closing.stateAbbreviation.trimmed()},
-                                             {"IE", closing.stateRegistration.trimmed()}});
-    if (!fiscal.isEmpty()) tape.line(fiscal.join(QStringLiteral("  ")));
-    tape.leftRight(stamp(), QStringLiteral("COO:") + c.coo);
-    tape.rule(QLatin1Char('='));
+    layout::printClosing(tape, c, closing, amounts, total, change, stamp());
 
     PrinterAnswer a;
     a.accepted = true;
@@ -492,11 +372,7 @@ PrinterAnswer VirtualPrinter::cancelCoupon(const CouponCancelling& cancelling) {
     if (m.open) {
       const OpenCoupon& c = *m.open;
       const qint64 total = c.liveTotalCents();
-      tape.rule();
-      tape.centered(QStringLiteral("CUPOM CANCELADO"));
-      tape.leftRight(QStringLiteral("VALOR CANCELADO R$"), formatCents(total));
-      tape.leftRight(stamp(), QStringLiteral("COO:") + c.coo);
-      tape.rule(QLatin1Char('='));
+      layout::printOpenCouponCancellation(tape, c, total, stamp());
       a.accepted = true;
       a.coo = c.coo;
       a.ccf = c.ccf;
@@ -518,13 +394,7 @@ PrinterAnswer VirtualPrinter::cancelCoupon(const CouponCancelling& cancelling) {
     // Cancelling a coupon already closed prints a receipt of its own, with its own COO.
     m.coo = PrinterMemory::nextCounter(m.coo);
     const QString receipt = PrinterMemory::counterText(m.coo);
-    printHeader(tape, cancelling.schema.trimmed(), cancelling.branch.trimmed(),
-                cancelling.cashRegister.trimmed(), cancelling.serialNumber.trimmed());
-    tape.leftRight(stamp(), QStringLiteral("COO:") + receipt);
-    tape.centered(QStringLiteral("CUPOM CANCELADO"));
-    tape.line(QStringLiteral("COO DO CUPOM CANCELADO: ") + m.last->coo);
-    tape.leftRight(QStringLiteral("VALOR CANCELADO R$"), formatCents(m.last->totalCents));
-    tape.rule(QLatin1Char('='));
+    layout::printCancellationReceipt(tape, programming_.header, cancelling, receipt, *m.last, stamp());
     a.accepted = true;
     a.coo = m.last->coo;
     a.receiptCoo = receipt;

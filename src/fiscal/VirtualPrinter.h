@@ -129,8 +129,6 @@ class VirtualPrinter {
   QString commit(const TapeText& tape, PrinterMemory& memory);
   qint64 print(const TapeText& tape);  // checked; the tape's earlier length
   PrinterAnswer printRefusal(const QString& reason);
-  void printHeader(TapeText& tape, const QString& schema, const QString& branch,
-                   const QString& cashRegister, const QString& serialNumber) const;
   QString stamp() const;
 
   QString dataDirectory_;

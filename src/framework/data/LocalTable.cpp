@@ -76,9 +76,7 @@ void LocalTable::emptyDataSet() {
   d->discardEdit();
   const bool wasEditing = d->state != State::Browse;
   d->state = State::Browse;
-  d->packet.records.clear();
-  d->packet.arena.clear();
-  d->packet.deadBytes = 0;
+  d->packet.clearRecords();
   d->afterRecordsReplaced();
   if (wasEditing) emit stateChanged();
 }
@@ -186,7 +184,7 @@ void LocalTable::insert() {
   d->post();
   const int count = d->recordCount();
   if (count == 0) {
-    d->insertAt(0, static_cast<int>(d->packet.records.size()));
+    d->insertAt(0, d->packet.recordCount());
     return;
   }
   const int row = std::max(d->cur, 0);
@@ -196,7 +194,7 @@ void LocalTable::insert() {
 void LocalTable::append() {
   d->requireActive();
   d->post();
-  d->insertAt(d->recordCount(), static_cast<int>(d->packet.records.size()));
+  d->insertAt(d->recordCount(), d->packet.recordCount());
 }
 
 void LocalTable::edit() {

@@ -48,9 +48,8 @@ void LocalTablePrivate::shiftRows(int from, int delta) {
 }
 
 void LocalTablePrivate::insertAt(int row, int record) {
-  packet.records.insert(packet.records.begin() + record, DataPacket::Record{});
   RecordBuilder empty(packet, Unencodable::Replace);
-  packet.records[static_cast<std::size_t>(record)] = packet.store(empty.finish());
+  packet.insertRecord(record, empty.finish());
   if (materialized) {
     shiftRows(record, 1);
     rows.insert(rows.begin() + row, static_cast<quint32>(record));

@@ -32,7 +32,7 @@ void appendKeyText(QByteArray& key, const QString& text) {
 void LocalTablePrivate::sortRows(const IndexDef& index) {
   std::vector<int> pfs;
   for (const QString& fieldName : index.fields) pfs.push_back(map[static_cast<std::size_t>(require(fieldName))]);
-  std::vector<std::vector<Variant>> keys(packet.records.size());
+  std::vector<std::vector<Variant>> keys(static_cast<std::size_t>(packet.recordCount()));
   for (quint32 r : rows) {
     auto& key = keys[r];
     for (int pf : pfs) key.push_back(storedValue(static_cast<int>(r), pf));
@@ -144,7 +144,7 @@ const LookupIndex& LocalTablePrivate::lookupIndex(const std::vector<int>& pfs, b
   auto it = lookups.find(id);
   if (it != lookups.end()) return it->second;
   LookupIndex index;
-  const std::size_t n = packet.records.size();
+  const std::size_t n = static_cast<std::size_t>(packet.recordCount());
   index.entries.reserve(n);
   QByteArray key;
   for (std::size_t r = 0; r < n; ++r) {

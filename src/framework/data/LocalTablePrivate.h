@@ -120,7 +120,7 @@ class LocalTablePrivate {
 
   // --- view and filter (LocalTableView.cpp) -------------------------------------------------
   int recordCount() const {
-    return materialized ? static_cast<int>(rows.size()) : static_cast<int>(packet.records.size());
+    return materialized ? static_cast<int>(rows.size()) : packet.recordCount();
   }
   int recordAt(int row) const { return materialized ? static_cast<int>(rows[static_cast<std::size_t>(row)]) : row; }
   int rowOf(int record) const;

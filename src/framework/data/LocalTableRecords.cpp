@@ -273,7 +273,7 @@ DataPacket LocalTablePrivate::snapshot() const {
       if (!s.null) builder.setRaw(pf, s.data, s.size);
     }
   }
-  copy.records[static_cast<std::size_t>(editRecord)] = copy.store(builder.finish());
+  copy.replace(editRecord, builder.finish());
   return copy;
 }
 

@@ -15,7 +15,7 @@ namespace fw {
 
 int LocalTablePrivate::rowOf(int record) const {
   if (record < 0) return -1;
-  if (!materialized) return record < static_cast<int>(packet.records.size()) ? record : -1;
+  if (!materialized) return record < packet.recordCount() ? record : -1;
   if (!indexInForce()) {  // filtered rows keep table order
     const auto it = std::lower_bound(rows.begin(), rows.end(), static_cast<quint32>(record));
     return it != rows.end() && *it == static_cast<quint32>(record) ? static_cast<int>(it - rows.begin()) : -1;
@@ -53,7 +53,7 @@ void LocalTablePrivate::buildView() {
   materialized = index || filtering;
   rows.clear();
   if (!materialized) return;
-  const int n = static_cast<int>(packet.records.size());
+  const int n = packet.recordCount();
   if (filtering && !index) {
     if (const auto fast = indexedFilter()) {
       rows = *fast;
@@ -70,7 +70,7 @@ void LocalTablePrivate::buildView() {
 std::optional<std::vector<quint32>> LocalTablePrivate::indexedFilter() {
   const FilterNode& node = *filterTree;
   if (node.kind != FilterNode::Kind::Compare || node.notEqual || editRecord >= 0) return std::nullopt;
-  if (packet.records.size() < 64) return std::nullopt;
+  if (packet.recordCount() < 64) return std::nullopt;
   const int pf = map[static_cast<std::size_t>(require(node.field))];
   QByteArray wanted;
   if (!literalKey(pf, node.literal, wanted)) return std::vector<quint32>{};

@@ -176,8 +176,8 @@ DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source) {
   const int nb = packet.nullBytes();
   if (qint64(recordCount) * (1 + nb) > in.remaining())
     in.fail(QStringLiteral("%1 registros não cabem nos %2 bytes restantes").arg(recordCount).arg(in.remaining()));
-  packet.arena = bytes;
-  packet.records.reserve(static_cast<std::size_t>(recordCount));
+  std::vector<DataPacket::Record> records;
+  records.reserve(static_cast<std::size_t>(recordCount));
   const int n = static_cast<int>(packet.fields.size());
   for (qint32 r = 0; r < recordCount; ++r) {
     int bad = -1;
@@ -208,26 +208,25 @@ DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source) {
                       .arg(r + 1)
                       .arg(packet.fields[static_cast<std::size_t>(i)].name));
       }
-      packet.records.push_back({static_cast<quint32>(in.pos()), static_cast<quint32>(length)});
+      records.push_back({static_cast<quint32>(in.pos()), static_cast<quint32>(length)});
     }
     in.skip(length);
   }
   if (in.remaining() != 0)
     in.fail(QStringLiteral("%1 bytes a mais depois do último registro").arg(in.remaining()));
   if (bytes.size() > std::numeric_limits<qint32>::max()) in.fail(QStringLiteral("arquivo grande demais"));
+  packet.adoptRecords(bytes, std::move(records));
   return packet;
 }
 
 QByteArray writeBinaryPacket(const DataPacket& packet) {
   if (packet.fields.size() > 0xFFFF) throw Error(QStringLiteral("Campos demais para um pacote de dados."));
-  if (packet.records.size() > static_cast<std::size_t>(std::numeric_limits<qint32>::max()))
-    throw Error(QStringLiteral("Registros demais para um pacote de dados."));
   QByteArray header;
   header.append(reinterpret_cast<const char*>(kSignature), 4);
   appendLE(header, static_cast<quint32>(packet.version), 4);
   appendLE(header, static_cast<quint32>(packet.reserved1), 4);
   appendLE(header, packet.fields.size(), 2);
-  appendLE(header, packet.records.size(), 4);
+  appendLE(header, static_cast<quint64>(packet.recordCount()), 4);
   appendLE(header, static_cast<quint32>(packet.reserved2), 4);
   appendLE(header, 0, 2);
   for (const PacketField& f : packet.fields) {
@@ -244,15 +243,13 @@ QByteArray writeBinaryPacket(const DataPacket& packet) {
   header[22] = static_cast<char>(header.size() & 0xFF);
   header[23] = static_cast<char>(header.size() >> 8);
 
-  qsizetype total = header.size();
-  for (const DataPacket::Record& r : packet.records) total += r.length;
   QByteArray out;
-  out.reserve(total);
+  out.reserve(header.size() + packet.liveBytes());
   out.append(header);
-  const char* arena = packet.arena.constData();
-  for (const DataPacket::Record& r : packet.records) {
-    out.append('\0');
-    out.append(arena + r.offset + 1, r.length - 1);
+  for (int r = 0; r < packet.recordCount(); ++r) {
+    const QByteArrayView record = packet.recordBytes(r);
+    out.append('\0');  // every record written as current data
+    out.append(record.sliced(1));
   }
   return out;
 }

@@ -1,5 +1,5 @@
 // The in-memory data packet: field descriptors, their decoding details, and records kept
-// encoded. Every record placed in `records` has been measured against its bytes, so the
+// encoded. Every record placed in the packet has been measured against its bytes, so the
 // value walkers below never read past a record's end.
 //
 // No host file we have holds decimal (BCD) values, UTF-16 texts, unsigned or 8-byte
@@ -294,8 +294,8 @@ qsizetype DataPacket::measure(const char* data, qsizetype available, int* badFie
 }
 
 ValueSpan DataPacket::span(int record, int field) const {
-  const Record& r = records[static_cast<std::size_t>(record)];
-  const char* data = arena.constData() + r.offset;
+  const Record& r = records_[static_cast<std::size_t>(record)];
+  const char* data = arena_.constData() + r.offset;
   const auto* bits = reinterpret_cast<const unsigned char*>(data + 1);
   if ((bits[field >> 2] >> ((field & 3) * 2)) & 3) return {};
   qsizetype at = 1 + nullBytes();
@@ -381,44 +381,70 @@ QString DataPacket::text(int record, int field) const {
 }
 
 DataPacket::Record DataPacket::store(const QByteArray& encoded) {
-  if (arena.size() + encoded.size() > std::numeric_limits<qint32>::max())
+  if (arena_.size() + encoded.size() > std::numeric_limits<qint32>::max())
     throw Error(QStringLiteral("A tabela excedeu o tamanho máximo em memória."));
-  Record r{static_cast<quint32>(arena.size()), static_cast<quint32>(encoded.size())};
-  arena.append(encoded);
+  Record r{static_cast<quint32>(arena_.size()), static_cast<quint32>(encoded.size())};
+  arena_.append(encoded);
   return r;
+}
+
+QByteArrayView DataPacket::recordBytes(int record) const {
+  const Record& r = records_[static_cast<std::size_t>(record)];
+  return QByteArrayView(arena_.constData() + r.offset, r.length);
 }
 
 qsizetype DataPacket::liveBytes() const {
   qsizetype live = 0;
-  for (const Record& r : records) live += r.length;
+  for (const Record& r : records_) live += r.length;
   return live;
 }
 
+void DataPacket::appendRecord(const QByteArray& encoded) {
+  if (records_.size() >= static_cast<std::size_t>(std::numeric_limits<qint32>::max()))
+    throw Error(QStringLiteral("A tabela excedeu o número máximo de registros."));
+  records_.push_back(store(encoded));
+}
+
+void DataPacket::insertRecord(int at, const QByteArray& encoded) {
+  const Record r = store(encoded);
+  records_.insert(records_.begin() + at, r);
+}
+
 void DataPacket::replace(int record, const QByteArray& encoded) {
-  Record& r = records[static_cast<std::size_t>(record)];
-  deadBytes += r.length;
-  r = store(encoded);
+  const Record fresh = store(encoded);
+  Record& r = records_[static_cast<std::size_t>(record)];
+  deadBytes_ += r.length;
+  r = fresh;
 }
 
 void DataPacket::remove(int record) {
-  deadBytes += records[static_cast<std::size_t>(record)].length;
-  records.erase(records.begin() + record);
+  deadBytes_ += records_[static_cast<std::size_t>(record)].length;
+  records_.erase(records_.begin() + record);
+}
+
+void DataPacket::clearRecords() {
+  records_.clear();
+  arena_.clear();
+  deadBytes_ = 0;
+}
+
+void DataPacket::adoptRecords(QByteArray arena, std::vector<Record> records) {
+  arena_ = std::move(arena);
+  records_ = std::move(records);
+  deadBytes_ = arena_.size() - liveBytes();
 }
 
 void DataPacket::compactIfWasteful() {
-  if (deadBytes < std::max<qsizetype>(arena.size() - deadBytes, 64 * 1024)) return;
-  const qsizetype live = liveBytes();
+  if (deadBytes_ < std::max<qsizetype>(arena_.size() - deadBytes_, 64 * 1024)) return;
   QByteArray fresh;
-  fresh.reserve(live);
-  for (Record& r : records) {
+  fresh.reserve(liveBytes());
+  for (Record& r : records_) {
     const quint32 at = static_cast<quint32>(fresh.size());
-    fresh.append(arena.constData() + r.offset, r.length);
+    fresh.append(arena_.constData() + r.offset, r.length);
     r.offset = at;
   }
-  arena = std::move(fresh);
-  deadBytes = 0;
+  arena_ = std::move(fresh);
+  deadBytes_ = 0;
 }
-
-// --- record builder ----------------------------------------------------------------------
 
 }  // namespace fw

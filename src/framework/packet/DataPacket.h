@@ -13,6 +13,7 @@
 #include "framework/text/Variant.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
@@ -98,7 +99,7 @@ struct ValueSpan {
 class DataPacket {
  public:
   struct Record {
-    quint32 offset = 0;  // in `arena`
+    quint32 offset = 0;  // in the arena
     quint32 length = 0;
   };
 
@@ -107,9 +108,6 @@ class DataPacket {
   qint32 reserved2 = 3;
   std::vector<PacketField> fields;
   std::vector<PacketProperty> properties;
-  QByteArray arena;             // encoded records (and, after edits, some dead ones)
-  std::vector<Record> records;  // the table's records in order
-  qsizetype deadBytes = 0;      // arena bytes of records no longer in `records`
 
   // A new, empty packet with the given fields and the writer's locale property.
   static DataPacket create(const std::vector<FieldDef>& defs);
@@ -133,14 +131,32 @@ class DataPacket {
   // bytes, -2 when a text is longer than its field's width; `badField` tells which field.
   qsizetype measure(const char* data, qsizetype available, int* badField) const;
 
-  // Appends an encoded record to the arena; returns where it went.
-  Record store(const QByteArray& encoded);
-  // Replaces or removes a record, counting the bytes left dead in the arena.
+  // The records, kept encoded one after another in one arena.
+  int recordCount() const { return static_cast<int>(records_.size()); }
+  bool isEmpty() const { return records_.empty(); }
+  QByteArrayView recordBytes(int record) const;  // the encoded record
+  qsizetype arenaSize() const { return arena_.size(); }
+  qsizetype liveBytes() const;  // the bytes of the records in order, without dead ones
+
+  // Adds, replaces or removes an encoded record; a replaced or removed one leaves its bytes
+  // dead in the arena until compactIfWasteful.
+  void appendRecord(const QByteArray& encoded);
+  void insertRecord(int at, const QByteArray& encoded);
   void replace(int record, const QByteArray& encoded);
   void remove(int record);
+  void clearRecords();
   // Drops dead records from the arena when they take more room than the live ones.
   void compactIfWasteful();
-  qsizetype liveBytes() const;
+  // For readers that encode in place: `arena` holds the records at the spans of `records`,
+  // each already measured against its bytes.
+  void adoptRecords(QByteArray arena, std::vector<Record> records);
+
+ private:
+  Record store(const QByteArray& encoded);  // appended to the arena
+
+  QByteArray arena_;             // encoded records (and, after edits, some dead ones)
+  std::vector<Record> records_;  // the table's records in order
+  qsizetype deadBytes_ = 0;      // arena bytes of records no longer in `records_`
 };
 
 // What a record builder does with a character the table's code page lacks: readers of

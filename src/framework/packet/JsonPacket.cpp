@@ -146,7 +146,7 @@ QByteArray writeJsonPacket(const DataPacket& packet) {
   }
   out.append("],\n\"rows\":[");
   const int n = static_cast<int>(packet.fields.size());
-  for (int r = 0; r < static_cast<int>(packet.records.size()); ++r) {
+  for (int r = 0; r < packet.recordCount(); ++r) {
     out.append(r ? ",\n  [" : "\n  [");
     for (int i = 0; i < n; ++i) {
       if (i) out.append(',');

@@ -191,7 +191,7 @@ class JsonReader {
           break;
         case At::Rows:
           if (packet_.fields.empty()) fail(QStringLiteral("linhas numa tabela sem campos"));
-          if (packet_.records.size() >= static_cast<std::size_t>(std::numeric_limits<qint32>::max()))
+          if (packet_.recordCount() >= std::numeric_limits<qint32>::max())
             fail(QStringLiteral("linhas demais"));
           at_ = At::Row;
           column_ = 0;
@@ -217,7 +217,7 @@ class JsonReader {
             fail(QStringLiteral("a linha %1 tem %2 valores; são %3 campos").arg(rowNo()).arg(column_).arg(packet_.fields.size()));
           record_.clear();
           builder_->appendTo(record_);
-          packet_.records.push_back(packet_.store(record_));
+          packet_.appendRecord(record_);
           at_ = At::Rows;
           break;
         }
@@ -251,7 +251,7 @@ class JsonReader {
 
   QString keyText() const { return QString::fromUtf8(key_.left(60)); }
   int fieldNo() const { return static_cast<int>(packet_.fields.size()) + 1; }
-  qsizetype rowNo() const { return static_cast<qsizetype>(packet_.records.size()) + 1; }
+  qsizetype rowNo() const { return static_cast<qsizetype>(packet_.recordCount()) + 1; }
 
   [[noreturn]] void wrongValue(const QString& given) const {
     switch (at_) {

@@ -150,7 +150,7 @@ QString xmlFieldType(const PacketField& f) {
 
 QByteArray writeXmlPacket(const DataPacket& packet) {
   QByteArray out("<?xml version=\"1.0\" standalone=\"yes\"?>  ");
-  out.reserve(static_cast<qsizetype>(packet.arena.size() * 2));
+  out.reserve(static_cast<qsizetype>(packet.arenaSize() * 2));
   QBuffer buffer(&out);
   buffer.open(QIODevice::WriteOnly | QIODevice::Append);
   QXmlStreamWriter xml(&buffer);
@@ -194,7 +194,7 @@ QByteArray writeXmlPacket(const DataPacket& packet) {
   xml.writeEndElement();  // METADATA
   xml.writeStartElement(QStringLiteral("ROWDATA"));
   const int n = static_cast<int>(packet.fields.size());
-  for (int r = 0; r < static_cast<int>(packet.records.size()); ++r) {
+  for (int r = 0; r < packet.recordCount(); ++r) {
     xml.writeEmptyElement(QStringLiteral("ROW"));
     for (int i = 0; i < n; ++i) {
       const ValueSpan s = packet.span(r, i);

@@ -323,7 +323,9 @@ class XmlReader {
   void readRows(const pugi::xml_node& rowdata) {
     RecordBuilder builder(packet_);
     // A catalog's binary records take about a third of its XML.
-    packet_.arena.reserve(std::min<qsizetype>(buffer_.size() / 3, std::numeric_limits<qint32>::max()));
+    QByteArray arena;
+    std::vector<DataPacket::Record> records;
+    arena.reserve(std::min<qsizetype>(buffer_.size() / 3, std::numeric_limits<qint32>::max()));
     std::vector<int> setIn(packet_.fields.size(), -1);  // the row that last set each field
     int row = 0;
     for (pugi::xml_node node = rowdata.first_child(); node; node = node.next_sibling()) {
@@ -358,16 +360,16 @@ class XmlReader {
       if (status & 0x23) continue;  // originals, deleted and unused rows of a change log
       // Straight into the arena, grown by halves: appending record by record would copy it
       // over and over.
-      QByteArray& arena = packet_.arena;
       const qsizetype start = arena.size();
       if (arena.capacity() - start < 1024 + static_cast<qsizetype>(packet_.fields.size()) * 16)
         arena.reserve(start + start / 2 + 65536);
       builder.appendTo(arena);
       if (arena.size() > std::numeric_limits<qint32>::max())
         fail(QStringLiteral("a tabela excedeu o tamanho máximo em memória"), node.offset_debug());
-      packet_.records.push_back({static_cast<quint32>(start), static_cast<quint32>(arena.size() - start)});
+      records.push_back({static_cast<quint32>(start), static_cast<quint32>(arena.size() - start)});
     }
-    if (packet_.arena.capacity() > packet_.arena.size() + packet_.arena.size() / 4) packet_.arena.squeeze();
+    if (arena.capacity() > arena.size() + arena.size() / 4) arena.squeeze();
+    packet_.adoptRecords(std::move(arena), std::move(records));
   }
 
   void setValue(RecordBuilder& builder, int field, const pugi::xml_attribute& a, const pugi::xml_node& node, int row) {

@@ -95,7 +95,7 @@ void copyRows(const fw::Variant& data, const QString& kind, const std::vector<Fi
   std::vector<int> from;  // list field i -> column in the list's packet
   for (const FieldDef& def : listFields) from.push_back(list.fieldIndex(def.name));
   const int kindColumn = 0;
-  for (int r = 0; r < static_cast<int>(list.records.size()); ++r) {
+  for (int r = 0; r < list.recordCount(); ++r) {
     row.reset();
     row.setText(kindColumn, kind);
     for (std::size_t i = 0; i < from.size(); ++i) {
@@ -103,7 +103,7 @@ void copyRows(const fw::Variant& data, const QString& kind, const std::vector<Fi
       const fw::ValueSpan value = list.span(r, from[i]);
       if (!value.null) row.setRaw(columns[i], value.data, value.size);
     }
-    file.records.push_back(file.store(row.finish()));
+    file.appendRecord(row.finish());
   }
 }
 
@@ -113,7 +113,7 @@ QByteArray listRows(const DataPacket& file, const QString& kind, const std::vect
   RecordBuilder row(list);
   std::vector<int> from;  // list field i -> column in the file as read
   for (std::size_t i = 0; i < listFields.size(); ++i) from.push_back(file.fieldIndex(listFields[i].name));
-  for (int r = 0; r < static_cast<int>(file.records.size()); ++r) {
+  for (int r = 0; r < file.recordCount(); ++r) {
     if (file.text(r, 0) != kind) continue;
     row.reset();
     for (std::size_t i = 0; i < from.size(); ++i) {
@@ -121,9 +121,9 @@ QByteArray listRows(const DataPacket& file, const QString& kind, const std::vect
       const fw::ValueSpan value = file.span(r, from[i]);
       if (!value.null) row.setRaw(static_cast<int>(i), value.data, value.size);
     }
-    list.records.push_back(list.store(row.finish()));
+    list.appendRecord(row.finish());
   }
-  if (list.records.empty()) return {};
+  if (list.isEmpty()) return {};
   return fw::writeBinaryPacket(list);
 }
 
@@ -151,7 +151,7 @@ QByteArray KeptSale::encode(const KeptSaleState& state, const fw::LocalTable& it
   if (!state.lastClosedFile.isEmpty()) row.setText(column(kLastFile), state.lastClosedFile);
   row.setVariant(column(kSaleTotal), fw::Variant(state.saleTotal));
   row.setVariant(column(kReceived), fw::Variant(state.received));
-  file.records.push_back(file.store(row.finish()));
+  file.appendRecord(row.finish());
   if (items.active()) copyRows(items.data(), QStringLiteral("I"), l.itemFields, l.itemColumn, file, row);
   if (payments.active())
     copyRows(payments.data(), QStringLiteral("R"), l.paymentFields, l.paymentColumn, file, row);
@@ -167,7 +167,7 @@ void KeptSale::decode(const QByteArray& bytes, const QString& source, KeptSaleSt
     if (file.fieldIndex(name) < 0)
       throw fw::Error(QStringLiteral("Campo '%1' não encontrado em %2.").arg(name, source));
   }
-  if (file.records.empty() || file.text(0, file.fieldIndex(kKind)) != QLatin1String("V"))
+  if (file.isEmpty() || file.text(0, file.fieldIndex(kKind)) != QLatin1String("V"))
     throw fw::Error(QStringLiteral("O arquivo %1 não começa pela linha da venda.").arg(source));
 
   const auto text = [&file](const QString& name) { return file.text(0, file.fieldIndex(name)); };

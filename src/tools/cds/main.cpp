@@ -49,7 +49,7 @@ DataPacket load(const QString& path) {
 // Every value decodes (dates in the calendar, times in the day), so no form gets written
 // with something its reader would refuse.
 void checkValues(const DataPacket& packet) {
-  for (int r = 0; r < static_cast<int>(packet.records.size()); ++r)
+  for (int r = 0; r < packet.recordCount(); ++r)
     for (int f = 0; f < static_cast<int>(packet.fields.size()); ++f) {
       try {
         (void)packet.value(r, f);
@@ -105,9 +105,9 @@ QString dumpValue(const PacketField& f, const Variant& v) {
 QByteArray dump(const DataPacket& p) {
   constexpr qsizetype kMaxColumn = 40;
   const std::size_t n = p.fields.size();
-  std::vector<std::vector<QString>> cells(p.records.size() + 1, std::vector<QString>(n));
+  std::vector<std::vector<QString>> cells(static_cast<std::size_t>(p.recordCount()) + 1, std::vector<QString>(n));
   for (std::size_t i = 0; i < n; ++i) cells[0][i] = p.fields[i].name;
-  for (std::size_t r = 0; r < p.records.size(); ++r)
+  for (std::size_t r = 0; r < static_cast<std::size_t>(p.recordCount()); ++r)
     for (std::size_t i = 0; i < n; ++i) {
       const PacketField& f = p.fields[i];
       const ValueSpan span = p.span(static_cast<int>(r), static_cast<int>(i));
@@ -126,7 +126,7 @@ QByteArray dump(const DataPacket& p) {
   for (const auto& row : cells)
     for (std::size_t i = 0; i < n; ++i) widths[i] = std::max(widths[i], row[i].size());
 
-  QString out = QStringLiteral("%1 campos, %2 registros\n").arg(n).arg(p.records.size());
+  QString out = QStringLiteral("%1 campos, %2 registros\n").arg(n).arg(p.recordCount());
   for (const PacketField& f : p.fields) {
     out += QStringLiteral("  %1  %2").arg(f.name, jsonFieldType(f));
     if (f.width() > 0) out += QStringLiteral("(%1)").arg(f.width());

@@ -13,7 +13,7 @@ namespace {
 // Reads every value, as a dump of the table would.
 void readAll(const QByteArray& bytes) {
   const DataPacket p = readBinaryPacket(bytes, "teste.cds");
-  for (int r = 0; r < static_cast<int>(p.records.size()); ++r)
+  for (int r = 0; r < p.recordCount(); ++r)
     for (int f = 0; f < static_cast<int>(p.fields.size()); ++f) (void)p.value(r, f);
 }
 

@@ -66,8 +66,8 @@ DataPacket through(const DataPacket& p, Form form) {
                                            << ", size " << x.size << "/" << y.size << ", attributes " << x.attributes
                                            << "/" << y.attributes << ", width " << x.width() << "/" << y.width() << ")";
   }
-  if (a.records.size() != b.records.size()) return ::testing::AssertionFailure() << "record count";
-  for (int r = 0; r < static_cast<int>(a.records.size()); ++r)
+  if (a.recordCount() != b.recordCount()) return ::testing::AssertionFailure() << "record count";
+  for (int r = 0; r < a.recordCount(); ++r)
     for (int f = 0; f < static_cast<int>(a.fields.size()); ++f) {
       const PacketField& field = a.fields[static_cast<std::size_t>(f)];
       const ValueSpan x = a.span(r, f), y = b.span(r, f);
@@ -157,7 +157,7 @@ DataPacket randomTable(std::mt19937& rng) {
         }
       }
     }
-    p.records.push_back(p.store(b.finish()));
+    p.appendRecord(b.finish());
   }
   return p;
 }
@@ -175,9 +175,9 @@ TEST_P(SampleTable, EqualsItsXmlTwinValueByValue) {
     EXPECT_EQ(bin.fields[i].type, xml.fields[i].type) << bin.fields[i].name.toStdString();
     EXPECT_EQ(bin.fields[i].size, xml.fields[i].size) << bin.fields[i].name.toStdString();
   }
-  ASSERT_EQ(bin.records.size(), xml.records.size());
-  ASSERT_FALSE(bin.records.empty());
-  for (int r = 0; r < static_cast<int>(bin.records.size()); ++r)
+  ASSERT_EQ(bin.recordCount(), xml.recordCount());
+  ASSERT_FALSE(bin.isEmpty());
+  for (int r = 0; r < bin.recordCount(); ++r)
     for (int f = 0; f < static_cast<int>(bin.fields.size()); ++f) {
       const PacketField& field = bin.fields[static_cast<std::size_t>(f)];
       const Variant a = folded(field, bin.value(r, f));
@@ -232,7 +232,7 @@ DataPacket edgeTable() {
   for (quint64 v : {~quint64(0), quint64(1) << 63, quint64(0)}) {
     b.reset();
     b.setRaw(0, reinterpret_cast<const char*>(&v), 8);
-    p.records.push_back(p.store(b.finish()));
+    p.appendRecord(b.finish());
   }
   return p;
 }

@@ -147,7 +147,7 @@ TEST(XmlPacket, KeepsValuesAtTheEdgesOfTheirFields) {
       "W=\"18446744073709551615\" V=\"1e-300\" D=\"99991231\" T=\"23:59:59999\" "
       "UNI=\"\xE6\x9D\xB1\xE4\xBA\xAC\xF0\x9F\x98\x80\"";  // "ação€!", "東京😀"
   const DataPacket p = readXmlPacket(xmlOf(kFields, row), "t.xml");
-  ASSERT_EQ(p.records.size(), 1u);
+  ASSERT_EQ(p.recordCount(), 1);
   EXPECT_EQ(p.value(0, 0).toText(), QString::fromUtf8("ação€!"));
   EXPECT_EQ(p.value(0, 1).toInteger(), -32768);
   EXPECT_EQ(p.value(0, 3).toInteger(), std::numeric_limits<qint64>::min());
