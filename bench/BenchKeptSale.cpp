@@ -2,21 +2,20 @@
 // for a large sale: 300 items and 10 payments. A touch writes the whole kept sale, flushed
 // to disk, so the cost is per touch and grows with the sale, not with the touch.
 // Reported per run: the median and the worst of the timed calls (counters median_ms, worst_ms).
-#include "outside/Outside.h"
-#include "module/shell/KeptSale.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/TfrmVendaArquivo.h"
+#include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
-
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
+
+#include "module/shell/KeptSale.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 namespace {
 
@@ -69,8 +68,8 @@ struct Till {
     stFilialLogin = QStringLiteral("10");
     stCaixaAber = QStringLiteral("2");
     stCupomVen = QStringLiteral("000815");
-    outside::Mensagem = [](const QString& text, const QString&, const QString&, const QString&, int, const QString&,
-                           const QString&, int, fw::LocalTable*) {
+    outside::Mensagem = [](const QString& text, const QString&, const QString&, const QString&, int,
+                           const QString&, const QString&, int, fw::LocalTable*) {
       // The recovery's own notice is expected; anything else is worth seeing.
       if (!text.startsWith(QStringLiteral("Venda em andamento recuperada"))) {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
@@ -154,8 +153,13 @@ void runRecovery(benchmark::State& state, const QString& where) {
 void BM_KeptSaleTouch(benchmark::State& state) { runTouch(state, QDir::tempPath()); }
 BENCHMARK(BM_KeptSaleTouch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
 
-void BM_KeptSaleTouchMemoryDisk(benchmark::State& state) { runTouch(state, QStringLiteral("/dev/shm")); }
-BENCHMARK(BM_KeptSaleTouchMemoryDisk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+void BM_KeptSaleTouchMemoryDisk(benchmark::State& state) {
+  runTouch(state, QStringLiteral("/dev/shm"));
+}
+BENCHMARK(BM_KeptSaleTouchMemoryDisk)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(200);
 
 void BM_KeptSaleRecovery(benchmark::State& state) { runRecovery(state, QDir::tempPath()); }
 BENCHMARK(BM_KeptSaleRecovery)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);

@@ -1,15 +1,14 @@
 // Writing the files of a large sale: 300 items and 10 payments, both files saved to disk.
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/TfrmVendaArquivo.h"
+#include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
-
-#include <benchmark/benchmark.h>
-
 #include <cstdio>
+
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 namespace {
 
@@ -66,8 +65,8 @@ void runLargeSale(benchmark::State& state, const QString& where) {
   stFilialLogin = QStringLiteral("10");
   stCaixaAber = QStringLiteral("2");
   stCupomVen = QStringLiteral("815");
-  outside::Mensagem = [](const QString& text, const QString&, const QString&, const QString&, int, const QString&,
-                         const QString&, int, fw::LocalTable*) {
+  outside::Mensagem = [](const QString& text, const QString&, const QString&, const QString&, int,
+                         const QString&, const QString&, int, fw::LocalTable*) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     return true;
   };

@@ -1,19 +1,18 @@
 // The search dialog on a 100 000-row catalog: the filter step per typed character, the
 // exact code pick, and the whole keystroke in the real dialog (filter, grid, highlight).
 // A keystroke must stay well under 16 ms.
-#include "dialogs/SearchDialog.h"
-#include "dialogs/SearchIndex.h"
-#include "framework/data/LocalTable.h"
+#include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QLineEdit>
-
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
 #include <chrono>
 #include <memory>
 #include <random>
+
+#include "dialogs/SearchDialog.h"
+#include "dialogs/SearchIndex.h"
+#include "framework/data/LocalTable.h"
 
 namespace {
 
@@ -32,19 +31,20 @@ fw::LocalTable& catalog() {
         fw::FieldDef::number(QStringLiteral("VRPRECITEM"), QStringLiteral("Preço")),
     });
     t->createDataSet();
-    const QStringList kinds = {"Café", "Açúcar", "Feijão", "Arroz", "Pão", "Leite", "Queijo",
-                               "Manteiga", "Refrigerante", "Água", "Biscoito", "Macarrão",
-                               "Óleo", "Sabão", "Detergente", "Chocolate", "Suco", "Iogurte"};
-    const QStringList qualities = {"Torrado", "Refinado", "Carioca", "Integral", "Francês",
-                                   "Muçarela", "com Sal", "Cola", "Mineral", "Recheado",
-                                   "Espaguete", "de Soja", "em Pó", "Neutro", "ao Leite",
-                                   "de Laranja", "Natural", "Orgânico", "Light", "Tradicional"};
+    const QStringList kinds = {"Café",      "Açúcar",   "Feijão",   "Arroz",        "Pão",
+                               "Leite",     "Queijo",   "Manteiga", "Refrigerante", "Água",
+                               "Biscoito",  "Macarrão", "Óleo",     "Sabão",        "Detergente",
+                               "Chocolate", "Suco",     "Iogurte"};
+    const QStringList qualities = {"Torrado",    "Refinado", "Carioca",  "Integral", "Francês",
+                                   "Muçarela",   "com Sal",  "Cola",     "Mineral",  "Recheado",
+                                   "Espaguete",  "de Soja",  "em Pó",    "Neutro",   "ao Leite",
+                                   "de Laranja", "Natural",  "Orgânico", "Light",    "Tradicional"};
     const QStringList sizes = {"200g", "500g", "1kg", "2kg", "5kg", "1l", "2l", "350ml", "90g"};
     std::mt19937 random(12345);
     for (int i = 0; i < kRows; ++i) {
-      const QString name = kinds[random() % kinds.size()] + u' ' +
-                           qualities[random() % qualities.size()] + u' ' +
-                           sizes[random() % sizes.size()] + QStringLiteral(" Marca %1").arg(i % 997);
+      const QString name =
+          kinds[random() % kinds.size()] + u' ' + qualities[random() % qualities.size()] + u' ' +
+          sizes[random() % sizes.size()] + QStringLiteral(" Marca %1").arg(i % 997);
       t->append();
       t->setText(QStringLiteral("CDPRODUTO"), QString::number(i + 1));
       t->setText(QStringLiteral("CDARVPROD"), QStringLiteral("%1").arg(i + 1, 6, 10, QChar(u'0')));
@@ -102,7 +102,8 @@ BENCHMARK(BM_FilterOneLetter)->Unit(benchmark::kMillisecond);
 // A scanner's barcode typed whole (hidden field, found through the hash).
 void BM_FilterScannedBarcode(benchmark::State& state) {
   const dialogs::SearchIndex& idx = index();
-  const QString code = QStringLiteral("789%1").arg(1000000000LL + 77777LL * 7919LL, 10, 10, QChar(u'0'));
+  const QString code =
+      QStringLiteral("789%1").arg(1000000000LL + 77777LL * 7919LL, 10, 10, QChar(u'0'));
   for (auto _ : state) {
     auto result = idx.filter(code);
     if (result.exactRow != 77777) state.SkipWithError("barcode not found");
@@ -166,7 +167,9 @@ void BM_PrepareInSlices(benchmark::State& state) {
     while (!dialogs::SearchIndex::isReady(table)) {
       const auto start = std::chrono::steady_clock::now();
       QApplication::processEvents();
-      longest = std::max(longest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+      longest = std::max(longest, std::chrono::duration<double, std::milli>(
+                                      std::chrono::steady_clock::now() - start)
+                                      .count());
       ++slices;
     }
   }

@@ -1,14 +1,14 @@
 // Checking a product against a 100 000-product catalog and a 100 000-row tax table, and
 // adding an item with a printer bridge that answers at once.
-#include "framework/text/Variant.h"
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/TfrmVendaArquivo.h"
-
-#include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
 #include <memory>
+
+#include "framework/text/Variant.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 namespace {
 

@@ -1,20 +1,20 @@
 // Local tables at the size of a real shop: a 100 000-product catalog with the 18 catalog
 // fields, loaded and saved as a binary file and loaded as XML; locate by code, by barcode
 // and of the last row; a code filter switched on and off on a 100 000-row tax table.
-#include "framework/core/Error.h"
-#include "framework/data/LocalTable.h"
-#include "framework/packet/FileIo.h"
+#include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
 #include <functional>
-#include <malloc.h>
 #include <random>
+
+#include "framework/core/Error.h"
+#include "framework/data/LocalTable.h"
+#include "framework/packet/FileIo.h"
 
 namespace {
 
@@ -25,19 +25,30 @@ using fw::Variant;
 constexpr int kRows = 100000;
 
 std::vector<FieldDef> catalogFields() {
-  return {FieldDef::text("CDPRODUTO", 10),       FieldDef::text("CDARVPROD", 20, "Código"),
-          FieldDef::text("NMPRODUTO", 50, "Produto"), FieldDef::text("IDPESAPROD", 1),
-          FieldDef::number("QTTARAPROD"),        FieldDef::text("SGUNIDADE", 10),
-          FieldDef::text("IDTIPOCOMPPROD", 1),   FieldDef::text("IDIMPPRODUTO", 1),
-          FieldDef::dateTime("DTINIVGPROMOC"),   FieldDef::dateTime("DTFINVGPROMOC"),
-          FieldDef::text("CDBARPRODUTO", 30),    FieldDef::text("CDPRODINTE", 20),
-          FieldDef::text("IDORIGPRODPR", 1),     FieldDef::number("VRPRECITEM", "Preço", true, true),
-          FieldDef::text("CDIMPOSTO", 2),        FieldDef::number("VRPEALIMPFIS"),
-          FieldDef::text("CDCEST", 9),           FieldDef::text("CDNCM", 10)};
+  return {FieldDef::text("CDPRODUTO", 10),
+          FieldDef::text("CDARVPROD", 20, "Código"),
+          FieldDef::text("NMPRODUTO", 50, "Produto"),
+          FieldDef::text("IDPESAPROD", 1),
+          FieldDef::number("QTTARAPROD"),
+          FieldDef::text("SGUNIDADE", 10),
+          FieldDef::text("IDTIPOCOMPPROD", 1),
+          FieldDef::text("IDIMPPRODUTO", 1),
+          FieldDef::dateTime("DTINIVGPROMOC"),
+          FieldDef::dateTime("DTFINVGPROMOC"),
+          FieldDef::text("CDBARPRODUTO", 30),
+          FieldDef::text("CDPRODINTE", 20),
+          FieldDef::text("IDORIGPRODPR", 1),
+          FieldDef::number("VRPRECITEM", "Preço", true, true),
+          FieldDef::text("CDIMPOSTO", 2),
+          FieldDef::number("VRPEALIMPFIS"),
+          FieldDef::text("CDCEST", 9),
+          FieldDef::text("CDNCM", 10)};
 }
 
 QString code(int i) { return QStringLiteral("%1").arg(i + 1, 10, 10, QLatin1Char('0')); }
-QString barcode(int i) { return QStringLiteral("789%1").arg(i * 7 + 1000003, 10, 10, QLatin1Char('0')); }
+QString barcode(int i) {
+  return QStringLiteral("789%1").arg(i * 7 + 1000003, 10, 10, QLatin1Char('0'));
+}
 
 struct Files {
   QTemporaryDir dir;
@@ -48,55 +59,64 @@ struct Files {
 };
 
 void fill(Files* out) {
-    const QStringList products = {
-        QString::fromUtf8("Arroz Agulhinha Tipo 1"), QString::fromUtf8("Feijão Carioca"),
-        QString::fromUtf8("Açúcar Refinado"),        QString::fromUtf8("Café Torrado e Moído"),
-        QString::fromUtf8("Óleo de Soja"),           QString::fromUtf8("Leite Integral UHT"),
-        QString::fromUtf8("Pão de Forma Integral"),  QString::fromUtf8("Maçã Gala"),
-        QString::fromUtf8("Limão Tahiti"),           QString::fromUtf8("Macarrão Espaguete nº 8"),
-        QString::fromUtf8("Sabão em Pó"),            QString::fromUtf8("Água Mineral sem Gás"),
-        QString::fromUtf8("Biscoito Cream Cracker"), QString::fromUtf8("Requeijão Cremoso"),
-        QString::fromUtf8("Farinha de Mandioca"),    QString::fromUtf8("Chocolate ao Leite")};
-    const QStringList brands = {QString::fromUtf8("São João"), QString::fromUtf8("Boa Safra"),
-                                QString::fromUtf8("Pérola"), QString::fromUtf8("Três Corações"),
-                                QString::fromUtf8("Serra Azul"), QString::fromUtf8("Ipê")};
-    const QStringList sizes = {"500g", "1kg", "5kg", "1L", "2L", "200g", "12un"};
-    const QStringList units = {"UN", "KG", "LT", "PCT", "CX"};
-    std::mt19937 rng(42);
-    LocalTable t;
-    t.declareFields(catalogFields());
-    t.createDataSet();
-    for (int i = 0; i < kRows; ++i) {
-      t.append();
-      t.setText("CDPRODUTO", code(i));
-      t.setText("CDARVPROD", QStringLiteral("ARV%1").arg(i + 1));
-      t.setText("NMPRODUTO", QStringLiteral("%1 %2 %3").arg(products[rng() % products.size()],
-                                                            brands[rng() % brands.size()], sizes[rng() % sizes.size()]));
-      t.setText("IDPESAPROD", rng() % 10 ? "N" : "S");
-      t.setNumber("QTTARAPROD", 0);
-      t.setText("SGUNIDADE", units[rng() % units.size()]);
-      t.setText("IDTIPOCOMPPROD", "P");
-      t.setText("IDIMPPRODUTO", "S");
-      if (i % 20 == 0) {
-        t.setDateTime("DTINIVGPROMOC", 45600);
-        t.setDateTime("DTFINVGPROMOC", 45630.999);
-      }
-      t.setText("CDBARPRODUTO", barcode(i));
-      t.setText("CDPRODINTE", QStringLiteral("INT-%1").arg(i * 3 + 17));
-      t.setText("IDORIGPRODPR", "0");
-      t.setNumber("VRPRECITEM", static_cast<double>(rng() % 100000) / 100.0);
-      t.setText("CDIMPOSTO", rng() % 2 ? "T1" : "F");
-      t.setNumber("VRPEALIMPFIS", rng() % 2 ? 18.0 : 12.0);
-      t.setText("CDCEST", QStringLiteral("%1").arg(1700100 + static_cast<int>(rng() % 900), 7, 10, QLatin1Char('0')));
-      t.setText("CDNCM", QStringLiteral("%1").arg(19059090 + static_cast<int>(rng() % 1000)));
-      t.post();
+  const QStringList products = {QString::fromUtf8("Arroz Agulhinha Tipo 1"),
+                                QString::fromUtf8("Feijão Carioca"),
+                                QString::fromUtf8("Açúcar Refinado"),
+                                QString::fromUtf8("Café Torrado e Moído"),
+                                QString::fromUtf8("Óleo de Soja"),
+                                QString::fromUtf8("Leite Integral UHT"),
+                                QString::fromUtf8("Pão de Forma Integral"),
+                                QString::fromUtf8("Maçã Gala"),
+                                QString::fromUtf8("Limão Tahiti"),
+                                QString::fromUtf8("Macarrão Espaguete nº 8"),
+                                QString::fromUtf8("Sabão em Pó"),
+                                QString::fromUtf8("Água Mineral sem Gás"),
+                                QString::fromUtf8("Biscoito Cream Cracker"),
+                                QString::fromUtf8("Requeijão Cremoso"),
+                                QString::fromUtf8("Farinha de Mandioca"),
+                                QString::fromUtf8("Chocolate ao Leite")};
+  const QStringList brands = {QString::fromUtf8("São João"),   QString::fromUtf8("Boa Safra"),
+                              QString::fromUtf8("Pérola"),     QString::fromUtf8("Três Corações"),
+                              QString::fromUtf8("Serra Azul"), QString::fromUtf8("Ipê")};
+  const QStringList sizes = {"500g", "1kg", "5kg", "1L", "2L", "200g", "12un"};
+  const QStringList units = {"UN", "KG", "LT", "PCT", "CX"};
+  std::mt19937 rng(42);
+  LocalTable t;
+  t.declareFields(catalogFields());
+  t.createDataSet();
+  for (int i = 0; i < kRows; ++i) {
+    t.append();
+    t.setText("CDPRODUTO", code(i));
+    t.setText("CDARVPROD", QStringLiteral("ARV%1").arg(i + 1));
+    t.setText("NMPRODUTO", QStringLiteral("%1 %2 %3")
+                               .arg(products[rng() % products.size()],
+                                    brands[rng() % brands.size()], sizes[rng() % sizes.size()]));
+    t.setText("IDPESAPROD", rng() % 10 ? "N" : "S");
+    t.setNumber("QTTARAPROD", 0);
+    t.setText("SGUNIDADE", units[rng() % units.size()]);
+    t.setText("IDTIPOCOMPPROD", "P");
+    t.setText("IDIMPPRODUTO", "S");
+    if (i % 20 == 0) {
+      t.setDateTime("DTINIVGPROMOC", 45600);
+      t.setDateTime("DTFINVGPROMOC", 45630.999);
     }
-    out->catalog = out->dir.filePath("ProdArquivo.cds");
-    out->catalogXml = out->dir.filePath("ProdArquivo.xml");
-    t.saveToFile(out->catalog);
-    t.saveToXmlFile(out->catalogXml);
-    out->catalogSize = QFileInfo(out->catalog).size();
-    out->catalogXmlSize = QFileInfo(out->catalogXml).size();
+    t.setText("CDBARPRODUTO", barcode(i));
+    t.setText("CDPRODINTE", QStringLiteral("INT-%1").arg(i * 3 + 17));
+    t.setText("IDORIGPRODPR", "0");
+    t.setNumber("VRPRECITEM", static_cast<double>(rng() % 100000) / 100.0);
+    t.setText("CDIMPOSTO", rng() % 2 ? "T1" : "F");
+    t.setNumber("VRPEALIMPFIS", rng() % 2 ? 18.0 : 12.0);
+    t.setText("CDCEST", QStringLiteral("%1").arg(1700100 + static_cast<int>(rng() % 900), 7, 10,
+                                                 QLatin1Char('0')));
+    t.setText("CDNCM", QStringLiteral("%1").arg(19059090 + static_cast<int>(rng() % 1000)));
+    t.post();
+  }
+  out->catalog = out->dir.filePath("ProdArquivo.cds");
+  out->catalogXml = out->dir.filePath("ProdArquivo.xml");
+  t.saveToFile(out->catalog);
+  t.saveToXmlFile(out->catalogXml);
+  out->catalogSize = QFileInfo(out->catalog).size();
+  out->catalogXmlSize = QFileInfo(out->catalogXml).size();
 }
 
 Files& files() {
@@ -118,7 +138,8 @@ LocalTable& loadedCatalog() {
 
 void rates(benchmark::State& state, qint64 bytes) {
   state.SetBytesProcessed(state.iterations() * bytes);
-  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * kRows, benchmark::Counter::kIsRate);
+  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * kRows,
+                                                benchmark::Counter::kIsRate);
 }
 
 // Heap bytes in use (small blocks and mapped large ones): what a loaded table holds.
@@ -189,7 +210,8 @@ qint64 peakResident() {
   QFile status(QStringLiteral("/proc/self/status"));
   if (!status.open(QIODevice::ReadOnly)) return 0;
   for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
+    if (line.startsWith("VmHWM:"))
+      return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
   return 0;
 }
 
@@ -204,13 +226,15 @@ void BM_XmlHugeAttributeRefused(benchmark::State& state) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("huge.xml"));
   {
-    QByteArray xml("<?xml version=\"1.0\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
-                   "<FIELD attrname=\"NMPRODUTO\" fieldtype=\"string\" WIDTH=\"50\"/></FIELDS><PARAMS/>"
-                   "</METADATA><ROWDATA><ROW NMPRODUTO=\"");
+    QByteArray xml(
+        "<?xml version=\"1.0\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+        "<FIELD attrname=\"NMPRODUTO\" fieldtype=\"string\" WIDTH=\"50\"/></FIELDS><PARAMS/>"
+        "</METADATA><ROWDATA><ROW NMPRODUTO=\"");
     xml.append(QByteArray(200 * 1000 * 1000, 'x'));
     xml.append("\"/></ROWDATA></DATAPACKET>");
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(xml) != xml.size()) state.SkipWithError("cannot write");
+    if (!file.open(QIODevice::WriteOnly) || file.write(xml) != xml.size())
+      state.SkipWithError("cannot write");
   }
   const qint64 fileSize = QFileInfo(path).size();
   qint64 extra = 0;
@@ -235,8 +259,8 @@ void BM_XmlHugeAttributeRefused(benchmark::State& state) {
 }
 BENCHMARK(BM_XmlHugeAttributeRefused)->Unit(benchmark::kMillisecond)->Iterations(2);
 
-void locateLoop(benchmark::State& state, const char* field, const std::function<QString(int)>& value,
-                bool spread) {
+void locateLoop(benchmark::State& state, const char* field,
+                const std::function<QString(int)>& value, bool spread) {
   LocalTable& t = loadedCatalog();
   int i = 0;
   for (auto _ : state) {
@@ -246,7 +270,9 @@ void locateLoop(benchmark::State& state, const char* field, const std::function<
 }
 
 void BM_LocateByCode(benchmark::State& state) { locateLoop(state, "CDPRODUTO", code, true); }
-void BM_LocateByBarcode(benchmark::State& state) { locateLoop(state, "CDBARPRODUTO", barcode, true); }
+void BM_LocateByBarcode(benchmark::State& state) {
+  locateLoop(state, "CDBARPRODUTO", barcode, true);
+}
 void BM_LocateLastRow(benchmark::State& state) { locateLoop(state, "CDPRODUTO", code, false); }
 BENCHMARK(BM_LocateByCode)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LocateByBarcode)->Unit(benchmark::kMicrosecond);

@@ -1,12 +1,12 @@
 // libFuzzer target for the JSON table reader: any input must end in a packet or an
 // fw::Error, within the element limits; a packet read must be written and read back to
 // the same JSON.
+#include <cstddef>
+#include <cstdint>
+
 #include "framework/core/Error.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/JsonPacket.h"
-
-#include <cstddef>
-#include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const fw::DataPacket again = fw::readJsonPacket(written, QStringLiteral("fuzz.json"));
   if (fw::writeJsonPacket(again) != written) __builtin_trap();
   const QByteArray binary = fw::writeBinaryPacket(again);
-  if (fw::writeJsonPacket(fw::readBinaryPacket(binary, QStringLiteral("fuzz.cds"))) != written) __builtin_trap();
+  if (fw::writeJsonPacket(fw::readBinaryPacket(binary, QStringLiteral("fuzz.cds"))) != written)
+    __builtin_trap();
   return 0;
 }

@@ -1,11 +1,11 @@
 // libFuzzer target for the binary packet reader: any input must end in a packet or an
 // fw::Error; a packet read must be written and read back to the same bytes.
+#include <cstddef>
+#include <cstdint>
+
 #include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/BinaryPacket.h"
-
-#include <cstddef>
-#include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     table.setData(fw::Variant::packet(written));
     for (table.first(); !table.eof(); table.next())
-      for (const fw::FieldDef& field : table.fields()) (void)table.valueAt(table.recNo() - 1, table.fieldIndex(field.name));
+      for (const fw::FieldDef& field : table.fields())
+        (void)table.valueAt(table.recNo() - 1, table.fieldIndex(field.name));
   } catch (const fw::Error&) {
   }
   return 0;

@@ -1,11 +1,11 @@
 // libFuzzer target for the XML packet reader: any input must end in a packet or an
 // fw::Error; a packet read must be written, read back and written again to the same bytes.
+#include <cstddef>
+#include <cstdint>
+
 #include "framework/core/Error.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/XmlPacket.h"
-
-#include <cstddef>
-#include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

@@ -1,9 +1,6 @@
 // The customer-data dialog: document line with its keypad, optional name and address.
 #include "dialogs/CustomerDataDialog.h"
 
-#include "dialogs/TaxId.h"
-#include "framework/ui/Look.h"
-
 #include <QApplication>
 #include <QClipboard>
 #include <QGridLayout>
@@ -12,8 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
-
 #include <vector>
+
+#include "dialogs/TaxId.h"
+#include "framework/ui/Look.h"
 
 namespace dialogs {
 
@@ -129,13 +128,12 @@ CustomerDataDialog::CustomerDataDialog(bool askNameAndAddress, QWidget* parent)
   refresh();
 }
 
-void CustomerDataDialog::run(const fw::VariantList& values, fw::Variant& answer,
-                             QWidget* parent) {
+void CustomerDataDialog::run(const fw::VariantList& values, fw::Variant& answer, QWidget* parent) {
   const auto value = [&values](std::size_t i) {
     return i < values.size() ? values[i].toText() : QString();
   };
-  CustomerDataDialog dialog(value(7).trimmed().compare(QStringLiteral("S"), Qt::CaseInsensitive) == 0,
-                            parent);
+  CustomerDataDialog dialog(
+      value(7).trimmed().compare(QStringLiteral("S"), Qt::CaseInsensitive) == 0, parent);
   dialog.setIdEsquema(value(6));
   if (dialog.exec() != QDialog::Accepted || dialog.documentDigits().isEmpty()) {
     answerNothing(answer);
@@ -210,14 +208,24 @@ bool CustomerDataDialog::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   switch (key->key()) {
-    case Qt::Key_Backspace: backspace(); return true;
-    case Qt::Key_Delete: clearDocument(); return true;
+    case Qt::Key_Backspace:
+      backspace();
+      return true;
+    case Qt::Key_Delete:
+      clearDocument();
+      return true;
     case Qt::Key_Return:
-    case Qt::Key_Enter: accept(); return true;
-    case Qt::Key_Escape: reject(); return true;
+    case Qt::Key_Enter:
+      accept();
+      return true;
+    case Qt::Key_Escape:
+      reject();
+      return true;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return false;
-    default: break;
+    case Qt::Key_Backtab:
+      return false;
+    default:
+      break;
   }
   const QString digits = taxid::digitsOf(key->text());
   if (!digits.isEmpty()) typeDigits(digits);
@@ -227,9 +235,14 @@ bool CustomerDataDialog::eventFilter(QObject* watched, QEvent* event) {
 void CustomerDataDialog::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter: accept(); return;
-    case Qt::Key_Escape: reject(); return;
-    default: TouchDialog::keyPressEvent(event);
+    case Qt::Key_Enter:
+      accept();
+      return;
+    case Qt::Key_Escape:
+      reject();
+      return;
+    default:
+      TouchDialog::keyPressEvent(event);
   }
 }
 

@@ -3,6 +3,9 @@
 // widgets) a dialog is not shown: it answers as if cancelled and says so on stderr.
 #include "dialogs/DialogsPackage.h"
 
+#include <QApplication>
+#include <cstdio>
+
 #include "dialogs/CustomerDataDialog.h"
 #include "dialogs/NumericKeypadDialog.h"
 #include "dialogs/SearchDialog.h"
@@ -10,10 +13,6 @@
 #include "dialogs/TaxApproximation.h"
 #include "outside/Outside.h"
 #include "runtime/Runtime.h"
-
-#include <QApplication>
-
-#include <cstdio>
 
 namespace dialogs {
 

@@ -1,14 +1,14 @@
 // The keypad's face and keys.
 #include "dialogs/NumericKeypadDialog.h"
 
-#include "framework/text/FormatSettings.h"
-#include "framework/ui/Look.h"
-
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
+
+#include "framework/text/FormatSettings.h"
+#include "framework/ui/Look.h"
 
 namespace dialogs {
 

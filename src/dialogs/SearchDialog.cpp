@@ -2,10 +2,6 @@
 // cancel. The keyboard stays on the line so a scanner can type at any moment.
 #include "dialogs/SearchDialog.h"
 
-#include "framework/ui/Glyphs.h"
-#include "framework/ui/TBlendedBitBtn.h"
-#include "framework/ui/Look.h"
-
 #include <QAbstractTableModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,8 +10,11 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <QVBoxLayout>
-
 #include <algorithm>
+
+#include "framework/ui/Glyphs.h"
+#include "framework/ui/Look.h"
+#include "framework/ui/TBlendedBitBtn.h"
 
 namespace dialogs {
 
@@ -73,10 +72,10 @@ namespace {
 fw::TBlendedBitBtn* makeArrowButton(bool upward, QWidget* parent) {
   auto* button = new fw::TBlendedBitBtn(parent);
   button->setShape(fw::TBlendedBitBtn::Shape::Circle);
-  const QPixmap normal = upward ? fw::glyphs::arrowUp(colors::frame)
-                                : fw::glyphs::arrowDown(colors::frame);
-  const QPixmap disabled = upward ? fw::glyphs::arrowUp(colors::disabled)
-                                  : fw::glyphs::arrowDown(colors::disabled);
+  const QPixmap normal =
+      upward ? fw::glyphs::arrowUp(colors::frame) : fw::glyphs::arrowDown(colors::frame);
+  const QPixmap disabled =
+      upward ? fw::glyphs::arrowUp(colors::disabled) : fw::glyphs::arrowDown(colors::disabled);
   button->setGlyph(normal.scaled(52, 52, Qt::KeepAspectRatio, Qt::SmoothTransformation),
                    disabled.scaled(52, 52, Qt::KeepAspectRatio, Qt::SmoothTransformation));
   button->setFaceColor(Qt::white);
@@ -143,14 +142,14 @@ SearchDialog::SearchDialog(fw::LocalTable& table, QWidget* parent)
   grid_->horizontalHeader()->setFixedHeight(30);
   QFont gridFont = fw::look::arial(16);
   grid_->setFont(gridFont);
-  grid_->setStyleSheet(QStringLiteral(
-                           "QTableView { border: 1px solid %1; background: white; color: black;"
-                           " alternate-background-color: #F4F4F4; selection-background-color: #000080;"
-                           " selection-color: white; }"
-                           "QHeaderView::section { background: %1; color: white; border: none;"
-                           " padding: 0 6px; font-family: Arial; font-size: 14px; font-weight: bold; }"
-                           "QScrollBar:vertical { width: 22px; }")
-                           .arg(fw::look::frameName()));
+  grid_->setStyleSheet(
+      QStringLiteral("QTableView { border: 1px solid %1; background: white; color: black;"
+                     " alternate-background-color: #F4F4F4; selection-background-color: #000080;"
+                     " selection-color: white; }"
+                     "QHeaderView::section { background: %1; color: white; border: none;"
+                     " padding: 0 6px; font-family: Arial; font-size: 14px; font-weight: bold; }"
+                     "QScrollBar:vertical { width: 22px; }")
+          .arg(fw::look::frameName()));
   middle->addWidget(grid_, 1);
 
   auto* arrows = new QVBoxLayout;
@@ -217,7 +216,7 @@ int SearchDialog::shownRowCount() const { return model_->rowCount(); }
 void SearchDialog::applyFilter(const QString& typed) {
   SearchIndex::Result result = index_->filter(typed);
   // Before the first keystroke the grid opens on the table's current row.
-  const int wanted = result.exactRow >= 0 ? result.exactRow
+  const int wanted = result.exactRow >= 0        ? result.exactRow
                      : typed.trimmed().isEmpty() ? startRow_
                                                  : -1;
   model_->setRows(std::move(result.rows));
@@ -230,7 +229,7 @@ void SearchDialog::applyFilter(const QString& typed) {
   highlight(shown);
   if (rows.empty()) {
     count_->setText(index_->rowCount() == 0 ? QStringLiteral("Nenhum registro")
-                                           : QStringLiteral("Nada encontrado"));
+                                            : QStringLiteral("Nada encontrado"));
   } else {
     count_->setText(QStringLiteral("%1 de %2").arg(rows.size()).arg(index_->rowCount()));
   }
@@ -274,8 +273,8 @@ void SearchDialog::sizeColumns() {
       continue;
     }
     const int titleWidth = header->fontMetrics().horizontalAdvance(columns[c].title) + 24;
-    const int width = std::max(std::clamp(std::min(columns[c].widthChars, 14) * charWidth, 60, 200),
-                               titleWidth);
+    const int width =
+        std::max(std::clamp(std::min(columns[c].widthChars, 14) * charWidth, 60, 200), titleWidth);
     grid_->setColumnWidth(static_cast<int>(c), width);
   }
 }
@@ -292,14 +291,27 @@ bool SearchDialog::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     const int page = std::max(1, grid_->viewport()->height() / kRowHeight - 1);
     switch (key->key()) {
-      case Qt::Key_Up: step(-1); return true;
-      case Qt::Key_Down: step(1); return true;
-      case Qt::Key_PageUp: step(-page); return true;
-      case Qt::Key_PageDown: step(page); return true;
+      case Qt::Key_Up:
+        step(-1);
+        return true;
+      case Qt::Key_Down:
+        step(1);
+        return true;
+      case Qt::Key_PageUp:
+        step(-page);
+        return true;
+      case Qt::Key_PageDown:
+        step(page);
+        return true;
       case Qt::Key_Return:
-      case Qt::Key_Enter: accept(); return true;
-      case Qt::Key_Escape: reject(); return true;
-      default: break;
+      case Qt::Key_Enter:
+        accept();
+        return true;
+      case Qt::Key_Escape:
+        reject();
+        return true;
+      default:
+        break;
     }
   }
   return TouchDialog::eventFilter(watched, event);
@@ -308,10 +320,17 @@ bool SearchDialog::eventFilter(QObject* watched, QEvent* event) {
 void SearchDialog::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter: accept(); return;
-    case Qt::Key_Up: step(-1); return;
-    case Qt::Key_Down: step(1); return;
-    default: TouchDialog::keyPressEvent(event);
+    case Qt::Key_Enter:
+      accept();
+      return;
+    case Qt::Key_Up:
+      step(-1);
+      return;
+    case Qt::Key_Down:
+      step(1);
+      return;
+    default:
+      TouchDialog::keyPressEvent(event);
   }
 }
 

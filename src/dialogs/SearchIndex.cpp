@@ -1,15 +1,14 @@
 // Building the search index once, and the per-keystroke filter over it.
 #include "dialogs/SearchIndex.h"
 
-#include "dialogs/TextFolding.h"
-#include "framework/text/NumberText.h"
-
 #include <QElapsedTimer>
 #include <QHash>  // qHash(QStringView)
 #include <QStringMatcher>
 #include <QTimer>
-
 #include <algorithm>
+
+#include "dialogs/TextFolding.h"
+#include "framework/text/NumberText.h"
 
 namespace dialogs {
 
@@ -57,9 +56,9 @@ SearchIndex::SearchIndex(const fw::LocalTable& table, Deferred) {
     const fw::FieldDef& field = fields[static_cast<std::size_t>(i)];
     if (field.visible) {
       // Plain numbers in a pick list are prices: "18,90", not "18,9".
-      const bool amount = (field.type == fw::FieldType::Number ||
-                           field.type == fw::FieldType::Bcd) &&
-                          !field.currency && !field.displayText;
+      const bool amount =
+          (field.type == fw::FieldType::Number || field.type == fw::FieldType::Bcd) &&
+          !field.currency && !field.displayText;
       columns_.push_back({i, field.displayLabel(), isNumericType(field.type), amount,
                           isTextType(field.type) ? field.width : 12});
       searched_.push_back(isTextType(field.type));
@@ -95,7 +94,8 @@ bool SearchIndex::addRows(const fw::LocalTable& table, int count) {
   for (Keys* keys : {&visibleKeys_, &otherKeys_}) {
     const std::size_t from = keys->runEnds.empty() ? 0 : keys->runEnds.back();
     if (keys->keys.size() == from) continue;
-    std::sort(keys->keys.begin() + static_cast<std::ptrdiff_t>(from), keys->keys.end(), byHashThenRow);
+    std::sort(keys->keys.begin() + static_cast<std::ptrdiff_t>(from), keys->keys.end(),
+              byHashThenRow);
     keys->runEnds.push_back(keys->keys.size());
   }
   return complete();

@@ -7,13 +7,12 @@
 // code), as a barcode scanner types a whole code and Enter.
 #pragma once
 
-#include "framework/data/LocalTable.h"
-
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "framework/data/LocalTable.h"
 
 namespace dialogs {
 
@@ -87,7 +86,7 @@ class SearchIndex {
   std::vector<Column> columns_;
   std::vector<bool> searched_;  // per column: a text field, so the search line looks in it
   std::vector<int> keyedOther_;
-  QString text_;                    // per row: field, \x1f, field, ..., \n
+  QString text_;                     // per row: field, \x1f, field, ..., \n
   std::vector<qsizetype> rowStart_;  // rowCount_ + 1 offsets into text_
   QString keyText_;
   Keys visibleKeys_;

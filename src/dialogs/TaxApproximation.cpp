@@ -1,14 +1,13 @@
 // Rates file reading and the sums of the approximate taxes.
 #include "dialogs/TaxApproximation.h"
 
-#include "framework/core/Error.h"
-#include "framework/text/NumberText.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <cmath>
+
+#include "framework/core/Error.h"
+#include "framework/text/NumberText.h"
 
 namespace dialogs {
 
@@ -70,9 +69,15 @@ TaxApproximation::Rates TaxApproximation::readRates(const QString& path) {
       throw fw::Error(QStringLiteral("%1: falta o código do produto em \"%2\".").arg(where, name));
     }
     if (kind == QStringLiteral("federal")) {
-      if (dot < 0) rates.federal = rate; else rates.federalByProduct.insert(product, rate);
+      if (dot < 0)
+        rates.federal = rate;
+      else
+        rates.federalByProduct.insert(product, rate);
     } else if (kind == QStringLiteral("municipal")) {
-      if (dot < 0) rates.municipal = rate; else rates.municipalByProduct.insert(product, rate);
+      if (dot < 0)
+        rates.municipal = rate;
+      else
+        rates.municipalByProduct.insert(product, rate);
     } else {
       throw fw::Error(QStringLiteral("%1: nome desconhecido \"%2\" (use federal ou municipal).")
                           .arg(where, name));

@@ -12,11 +12,11 @@
 // Without the file: federal 13,45 %, municipal 0 %. Cancelled items ("C") count for nothing.
 #pragma once
 
-#include "framework/data/LocalTable.h"
-#include "framework/text/Variant.h"
-
 #include <QHash>
 #include <QString>
+
+#include "framework/data/LocalTable.h"
+#include "framework/text/Variant.h"
 
 namespace dialogs {
 

@@ -15,9 +15,7 @@ bool allDigits(const QString& digits) {
   return true;
 }
 
-bool oneRepeatedDigit(const QString& digits) {
-  return digits.count(digits.at(0)) == digits.size();
-}
+bool oneRepeatedDigit(const QString& digits) { return digits.count(digits.at(0)) == digits.size(); }
 
 int digitAt(const QString& digits, int i) { return digits.at(i).unicode() - u'0'; }
 

@@ -1,14 +1,14 @@
 // The common look of the operator dialogs and the refusal notice.
 #include "dialogs/TouchDialog.h"
 
-#include "outside/Outside.h"
-#include "framework/ui/Look.h"
-
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
+
+#include "framework/ui/Look.h"
+#include "outside/Outside.h"
 
 namespace dialogs {
 
@@ -123,8 +123,8 @@ void TouchDialog::paintEvent(QPaintEvent* event) {
   pen.setJoinStyle(Qt::MiterJoin);
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
-  painter.drawRect(QRectF(rect()).adjusted(kFrameWidth / 2.0, kFrameWidth / 2.0,
-                                           -kFrameWidth / 2.0, -kFrameWidth / 2.0));
+  painter.drawRect(QRectF(rect()).adjusted(kFrameWidth / 2.0, kFrameWidth / 2.0, -kFrameWidth / 2.0,
+                                           -kFrameWidth / 2.0));
 }
 
 void TouchDialog::showEvent(QShowEvent* event) {

@@ -1,13 +1,13 @@
 // TouchDialog: the frame every operator dialog shares. A borderless modal dialog painted
-// like the sales screen (white face, a 2-pixel frame in the screen's colour, a title band), big buttons in
-// the screen's colour sets, and one place to tell the cashier why an entry was refused.
+// like the sales screen (white face, a 2-pixel frame in the screen's colour, a title band), big
+// buttons in the screen's colour sets, and one place to tell the cashier why an entry was refused.
 #pragma once
-
-#include "framework/ui/Look.h"
-#include "framework/ui/TBlendedButton.h"
 
 #include <QColor>
 #include <QDialog>
+
+#include "framework/ui/Look.h"
+#include "framework/ui/TBlendedButton.h"
 
 class QLabel;
 class QVBoxLayout;
@@ -25,8 +25,8 @@ class TouchDialog : public QDialog {
 
   // A touch button in one of the screen's colour sets. Buttons never take the keyboard
   // focus, so typed keys always reach the dialog or its entry line.
-  static fw::TBlendedButton* makeButton(ButtonKind kind, const QString& caption,
-                                        QWidget* parent, int pixelSize = 18);
+  static fw::TBlendedButton* makeButton(ButtonKind kind, const QString& caption, QWidget* parent,
+                                        int pixelSize = 18);
 
   // The refusal shown last, empty when none.
   QString notice() const;

@@ -1,12 +1,11 @@
 #include "fiscal/CouponLayout.h"
 
-#include "fiscal/ItemDescription.h"
-#include "framework/text/NumberText.h"
-
 #include <QRegularExpression>
-
 #include <algorithm>
 #include <cmath>
+
+#include "fiscal/ItemDescription.h"
+#include "framework/text/NumberText.h"
 
 namespace fiscal::layout {
 
@@ -63,8 +62,9 @@ QString amountText(qint64 cents) {
   return fw::formatAmount(static_cast<double>(cents) / 100.0, tapeFormat());
 }
 
-void printShopHeader(TapeText& tape, const ShopHeader& h, const QString& schema, const QString& branch,
-                     const QString& cashRegister, const QString& serialNumber) {
+void printShopHeader(TapeText& tape, const ShopHeader& h, const QString& schema,
+                     const QString& branch, const QString& cashRegister,
+                     const QString& serialNumber) {
   tape.rule(QLatin1Char('='));
   const QStringList lines[] = {
       joinedPieces({{"LOJA", h.store},
@@ -81,7 +81,8 @@ void printShopHeader(TapeText& tape, const ShopHeader& h, const QString& schema,
   tape.rule();
 }
 
-void printOpening(TapeText& tape, const ShopHeader& header, const OpenCoupon& c, const QString& stamp) {
+void printOpening(TapeText& tape, const ShopHeader& header, const OpenCoupon& c,
+                  const QString& stamp) {
   printShopHeader(tape, header, c.schema, {}, {}, {});
   tape.leftRight(stamp, QStringLiteral("CCF:%1 COO:%2").arg(c.ccf, c.coo));
   if (!c.customerDocument.isEmpty())
@@ -108,7 +109,8 @@ void printItem(TapeText& tape, const PrinterItem& item) {
   detail << QStringLiteral("x") << priceText(item.unitPrice);
   const QString situation = item.taxCode.isEmpty() ? item.taxType : item.taxCode;
   if (!situation.isEmpty()) detail << situation;
-  tape.leftRight(QStringLiteral("    ") + detail.join(QLatin1Char(' ')), amountText(item.totalCents));
+  tape.leftRight(QStringLiteral("    ") + detail.join(QLatin1Char(' ')),
+                 amountText(item.totalCents));
 }
 
 void printItemCancellation(TapeText& tape, const PrinterItem& item) {
@@ -118,14 +120,14 @@ void printItemCancellation(TapeText& tape, const PrinterItem& item) {
 }
 
 void printClosing(TapeText& tape, const OpenCoupon& c, const CouponClosing& closing,
-                  const std::vector<qint64>& amounts, qint64 total, qint64 change, const QString& stamp) {
+                  const std::vector<qint64>& amounts, qint64 total, qint64 change,
+                  const QString& stamp) {
   tape.rule();
   tape.leftRight(QStringLiteral("SUBTOTAL R$"), amountText(total));
   tape.leftRight(QStringLiteral("TOTAL R$"), amountText(total));
   for (std::size_t i = 0; i < closing.payments.size(); ++i) {
     const QString name = closing.payments[i].name.trimmed();
-    tape.leftRight(name.isEmpty() ? QStringLiteral("Recebimento") : name,
-                   amountText(amounts[i]));
+    tape.leftRight(name.isEmpty() ? QStringLiteral("Recebimento") : name, amountText(amounts[i]));
   }
   tape.leftRight(QStringLiteral("TROCO R$"), amountText(change));
   tape.rule();
@@ -153,7 +155,8 @@ void printClosing(TapeText& tape, const OpenCoupon& c, const CouponClosing& clos
   tape.rule(QLatin1Char('='));
 }
 
-void printOpenCouponCancellation(TapeText& tape, const OpenCoupon& c, qint64 total, const QString& stamp) {
+void printOpenCouponCancellation(TapeText& tape, const OpenCoupon& c, qint64 total,
+                                 const QString& stamp) {
   tape.rule();
   tape.centered(QStringLiteral("CUPOM CANCELADO"));
   tape.leftRight(QStringLiteral("VALOR CANCELADO R$"), amountText(total));
@@ -161,8 +164,9 @@ void printOpenCouponCancellation(TapeText& tape, const OpenCoupon& c, qint64 tot
   tape.rule(QLatin1Char('='));
 }
 
-void printCancellationReceipt(TapeText& tape, const ShopHeader& header, const CouponCancelling& cancelling,
-                              const QString& receipt, const LastCoupon& cancelled, const QString& stamp) {
+void printCancellationReceipt(TapeText& tape, const ShopHeader& header,
+                              const CouponCancelling& cancelling, const QString& receipt,
+                              const LastCoupon& cancelled, const QString& stamp) {
   printShopHeader(tape, header, cancelling.schema.trimmed(), cancelling.branch.trimmed(),
                   cancelling.cashRegister.trimmed(), cancelling.serialNumber.trimmed());
   tape.leftRight(stamp, QStringLiteral("COO:") + receipt);

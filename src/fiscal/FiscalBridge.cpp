@@ -111,7 +111,8 @@ bool FiscalBridge::VendaItem(Variant& bag) {
   sale.quantity = a[12].toNumber();
   sale.unitPrice = a[13].toNumber();
   const PrinterAnswer answer = printer_.sellItem(sale);
-  if (answer.accepted) outside::GravaParams(bag, QStringLiteral("NRITEM"), Variant(answer.itemNumber));
+  if (answer.accepted)
+    outside::GravaParams(bag, QStringLiteral("NRITEM"), Variant(answer.itemNumber));
   return answerCashier(answer, schema);
 }
 
@@ -158,7 +159,8 @@ bool FiscalBridge::Cancela_Cupom_Imp(const VariantList& values, Variant& answer)
   cancelling.cashRegister = values[at::kCashRegister].toText();
   cancelling.serialNumber = values[at::kSerialNumber].toText();
   // The printer refuses to cancel a coupon other than the one the screen means.
-  if (values[at::kOpenCoupon].kind() == Variant::Kind::Flag) cancelling.openCoupon = values[at::kOpenCoupon].toFlag();
+  if (values[at::kOpenCoupon].kind() == Variant::Kind::Flag)
+    cancelling.openCoupon = values[at::kOpenCoupon].toFlag();
   const PrinterAnswer result = printer_.cancelCoupon(cancelling);
   if (result.accepted) {
     setAnswer(answer, 0, Variant(result.coo));

@@ -5,10 +5,10 @@
 // of another operation, too few closing values) are the host's error: fw::Error.
 #pragma once
 
+#include <QString>
+
 #include "fiscal/VirtualPrinter.h"
 #include "framework/text/Variant.h"
-
-#include <QString>
 
 namespace fiscal {
 

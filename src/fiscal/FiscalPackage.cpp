@@ -1,9 +1,9 @@
 #include "fiscal/FiscalPackage.h"
 
+#include <memory>
+
 #include "fiscal/FiscalBridge.h"
 #include "outside/Outside.h"
-
-#include <memory>
 
 namespace fiscal {
 

@@ -1,12 +1,11 @@
 #include "fiscal/MemoryStore.h"
 
-#include "framework/core/Error.h"
-#include "framework/packet/FileIo.h"
-
 #include <QDir>
 #include <QFileInfo>
-
 #include <optional>
+
+#include "framework/core/Error.h"
+#include "framework/packet/FileIo.h"
 
 namespace fiscal {
 
@@ -45,8 +44,9 @@ bool holds(const QString& path, const QByteArray& bytes) {
 MemoryStore::MemoryStore(QString dataDirectory) : dataDirectory_(std::move(dataDirectory)) {}
 
 QString MemoryStore::path(int copy) const {
-  return QDir(dataDirectory_).filePath(copy == 1 ? QStringLiteral("ImpressoraFiscal.json")
-                                                 : QStringLiteral("ImpressoraFiscal.copia.json"));
+  return QDir(dataDirectory_)
+      .filePath(copy == 1 ? QStringLiteral("ImpressoraFiscal.json")
+                          : QStringLiteral("ImpressoraFiscal.copia.json"));
 }
 
 MemoryStore::Reading MemoryStore::read() const {
@@ -58,13 +58,16 @@ MemoryStore::Reading MemoryStore::read() const {
   }
   int good = -1;
   for (int i = 0; i < 2; ++i) {
-    if (copies[i].memory && (good < 0 || copies[i].memory->generation > copies[good].memory->generation)) good = i;
+    if (copies[i].memory &&
+        (good < 0 || copies[i].memory->generation > copies[good].memory->generation))
+      good = i;
   }
   if (good < 0) {
     QStringList why;
     for (int i = 0; i < 2; ++i) {
-      why << (copies[i].exists ? copies[i].problem
-                               : QStringLiteral("a cópia %1 não existe (%2)").arg(i + 1).arg(path(i + 1)));
+      why << (copies[i].exists
+                  ? copies[i].problem
+                  : QStringLiteral("a cópia %1 não existe (%2)").arg(i + 1).arg(path(i + 1)));
     }
     r.damage = why.join(QStringLiteral("; "));
     return r;
@@ -75,13 +78,14 @@ MemoryStore::Reading MemoryStore::read() const {
   if (o.memory && o.memory->generation == r.memory.generation) {
     // Saved together, so equal counters mean equal content; otherwise one was changed by hand.
     if (o.bytes != copies[good].bytes) {
-      r.damage = QStringLiteral("as duas cópias da memória fiscal divergem (%1, %2)").arg(path(1), path(2));
+      r.damage = QStringLiteral("as duas cópias da memória fiscal divergem (%1, %2)")
+                     .arg(path(1), path(2));
     }
     return r;
   }
   // A memory of the first format had one file; its second copy comes with the next save.
   if (!o.exists && good == 0 && r.memory.generation == 0) return r;
-  const QString state = !o.exists ? QStringLiteral("não encontrada")
+  const QString state = !o.exists  ? QStringLiteral("não encontrada")
                         : o.memory ? QStringLiteral("desatualizada")
                                    : QStringLiteral("danificada");
   r.recovered << QStringLiteral("Cópia %1 da memória fiscal (%2) %3: refeita a partir da cópia %4.")

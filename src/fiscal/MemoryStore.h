@@ -5,10 +5,10 @@
 // restored from it; the memory is lost only when both copies are.
 #pragma once
 
-#include "fiscal/PrinterMemory.h"
-
 #include <QString>
 #include <QStringList>
+
+#include "fiscal/PrinterMemory.h"
 
 namespace fiscal {
 

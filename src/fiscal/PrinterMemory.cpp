@@ -3,12 +3,12 @@
 // rather than half-understood, because a wrong counter would print a wrong COO.
 #include "fiscal/PrinterMemory.h"
 
-#include "framework/core/Error.h"
-
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include "framework/core/Error.h"
 
 namespace fiscal {
 
@@ -49,7 +49,8 @@ double requireNumber(const QJsonObject& object, const QString& key) {
 
 // Whole numbers well inside a double's exact range.
 bool isWhole(double value) {
-  return value >= -9.0e15 && value <= 9.0e15 && value == static_cast<double>(static_cast<qint64>(value));
+  return value >= -9.0e15 && value <= 9.0e15 &&
+         value == static_cast<double>(static_cast<qint64>(value));
 }
 
 qint64 requireCents(const QJsonObject& object, const QString& key) {
@@ -63,7 +64,8 @@ qint64 requireCents(const QJsonObject& object, const QString& key) {
 QString checksumOf(QJsonObject object) {
   object.remove(kChecksumKey);
   return QString::fromLatin1(
-      QCryptographicHash::hash(QJsonDocument(object).toJson(QJsonDocument::Compact), QCryptographicHash::Sha256)
+      QCryptographicHash::hash(QJsonDocument(object).toJson(QJsonDocument::Compact),
+                               QCryptographicHash::Sha256)
           .toHex());
 }
 
@@ -161,9 +163,7 @@ int OpenCoupon::liveItemCount() const {
   return count;
 }
 
-int PrinterMemory::nextCounter(int counter) {
-  return counter >= kCounterLimit ? 1 : counter + 1;
-}
+int PrinterMemory::nextCounter(int counter) { return counter >= kCounterLimit ? 1 : counter + 1; }
 
 QString PrinterMemory::counterText(int counter) {
   return QStringLiteral("%1").arg(counter, 6, 10, QLatin1Char('0'));
@@ -207,12 +207,14 @@ PrinterMemory PrinterMemory::fromJson(const QByteArray& bytes) {
     if (requireText(o, kChecksumKey) != checksumOf(o))
       bad(QStringLiteral("a verificação não confere (arquivo danificado ou alterado)"));
     const double generation = requireNumber(o, QStringLiteral("geracao"));
-    if (!isWhole(generation) || generation < 0) bad(QStringLiteral("\"geracao\" não é um contador"));
+    if (!isWhole(generation) || generation < 0)
+      bad(QStringLiteral("\"geracao\" não é um contador"));
     m.generation = static_cast<qint64>(generation);
     const QJsonValue at = require(o, QStringLiteral("ultimoDocumentoEm"));
     if (!at.isNull()) {
       m.lastDocumentAt = QDateTime::fromString(at.toString(), Qt::ISODate);
-      if (!m.lastDocumentAt.isValid()) bad(QStringLiteral("\"ultimoDocumentoEm\" não é data e hora"));
+      if (!m.lastDocumentAt.isValid())
+        bad(QStringLiteral("\"ultimoDocumentoEm\" não é data e hora"));
     }
   }
   m.coo = parseCounter(requireText(o, QStringLiteral("coo")), QStringLiteral("coo"));

@@ -1,26 +1,25 @@
 // PrinterMemory: what the virtual fiscal printer keeps in its fiscal memory — the coupon
 // counters, the coupon open on it with its items, the last coupon it ended and the grand
 // total — and its text form, a small JSON document that carries a checksum of itself (the
-// two copies kept in the data directory are MemoryStore's). Amounts that the printer totals are kept in cents so that a
-// thousand coupons add up to exactly what their tapes show.
+// two copies kept in the data directory are MemoryStore's). Amounts that the printer totals are
+// kept in cents so that a thousand coupons add up to exactly what their tapes show.
 #pragma once
 
 #include <QDateTime>
 #include <QString>
-
 #include <optional>
 #include <vector>
 
 namespace fiscal {
 
 struct PrinterItem {
-  QString number;       // "001", "002", ... as printed
+  QString number;  // "001", "002", ... as printed
   QString code;
   QString description;  // as received: [CEST#][NCM#]name
   double quantity = 0;
   double unitPrice = 0;
-  QString taxCode;      // the printer's rate code; empty when the screen sent none
-  QString taxType;      // the item's tax type letter, printed when there is no code
+  QString taxCode;  // the printer's rate code; empty when the screen sent none
+  QString taxType;  // the item's tax type letter, printed when there is no code
   QString unit;
   bool cancelled = false;
   qint64 totalCents = 0;  // quantity × unit price, rounded once when the item was sold
@@ -47,8 +46,8 @@ struct LastCoupon {
 };
 
 struct PrinterMemory {
-  int coo = 0;  // last document number used (0 on a new printer)
-  int ccf = 0;  // last fiscal coupon opened
+  int coo = 0;                     // last document number used (0 on a new printer)
+  int ccf = 0;                     // last fiscal coupon opened
   qint64 grandTotalCents = 0;      // GT: every closed coupon; never decreases
   qint64 cancelledTotalCents = 0;  // every cancelled coupon
   std::optional<OpenCoupon> open;

@@ -1,14 +1,13 @@
 #include "fiscal/PrinterProgramming.h"
 
-#include "runtime/Runtime.h"
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include "framework/core/Error.h"
 #include "framework/core/HostPath.h"
 #include "framework/data/LocalTable.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
+#include "runtime/Runtime.h"
 
 namespace fiscal {
 

@@ -6,15 +6,14 @@
 #pragma once
 
 #include <QString>
-
 #include <vector>
 
 namespace fiscal {
 
 struct TaxRate {
-  QString code;  // CDALIQIMPFIS
+  QString code;     // CDALIQIMPFIS
   double rate = 0;  // VRALIQIMPFIS, percent
-  QString type;  // IDALIQIMPFIS
+  QString type;     // IDALIQIMPFIS
 };
 
 struct ShopHeader {

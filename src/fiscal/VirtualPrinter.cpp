@@ -1,15 +1,14 @@
 #include "fiscal/VirtualPrinter.h"
 
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <cmath>
+
 #include "fiscal/CouponLayout.h"
 #include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
 #include "framework/text/NumberText.h"
-
-#include <QDir>
-#include <QFile>
-
-#include <algorithm>
-#include <cmath>
 
 namespace fiscal {
 
@@ -66,7 +65,8 @@ PrinterMemory VirtualPrinter::memory() const {
   return *memory;
 }
 
-std::optional<PrinterMemory> VirtualPrinter::readMemory(QString* blocked, QStringList* recovered) const {
+std::optional<PrinterMemory> VirtualPrinter::readMemory(QString* blocked,
+                                                        QStringList* recovered) const {
   const MemoryStore::Reading reading = store_.read();
   if (recovered) *recovered = reading.recovered;
   if (!reading.damage.isEmpty()) {
@@ -76,8 +76,10 @@ std::optional<PrinterMemory> VirtualPrinter::readMemory(QString* blocked, QStrin
   if (reading.none) {
     const QString evidence = printedBefore();
     if (!evidence.isEmpty()) {
-      *blocked = QStringLiteral("memória fiscal não encontrada (%1), mas a impressora já emitiu documentos: %2")
-                     .arg(store_.path(1), evidence);
+      *blocked =
+          QStringLiteral(
+              "memória fiscal não encontrada (%1), mas a impressora já emitiu documentos: %2")
+              .arg(store_.path(1), evidence);
       return std::nullopt;
     }
   }
@@ -87,7 +89,8 @@ std::optional<PrinterMemory> VirtualPrinter::readMemory(QString* blocked, QStrin
 QString VirtualPrinter::printedBefore() const {
   QFile tape(tapePath());
   static const QRegularExpression document(QStringLiteral("COO:\\d{6}"));
-  if (tape.open(QIODevice::ReadOnly) && document.match(QString::fromUtf8(tape.readAll())).hasMatch())
+  if (tape.open(QIODevice::ReadOnly) &&
+      document.match(QString::fromUtf8(tape.readAll())).hasMatch())
     return QStringLiteral("a bobina %1 tem documentos").arg(tapePath());
   const QString folder = PrinterProgramming::resolve(dataDirectory_, kSaleFolder);
   const QStringList sales = QDir(folder).entryList(
@@ -125,7 +128,8 @@ QString VirtualPrinter::commit(const TapeText& tape, PrinterMemory& memory) {
   try {
     earlier = print(tape);
   } catch (const fw::Error& e) {
-    return QStringLiteral("Sem papel: a bobina não pôde ser impressa, o comando não foi executado. %1")
+    return QStringLiteral(
+               "Sem papel: a bobina não pôde ser impressa, o comando não foi executado. %1")
         .arg(e.message());
   }
   try {
@@ -163,7 +167,8 @@ PrinterAnswer VirtualPrinter::run(const Command& command) {
   QStringList recovered;
   std::optional<PrinterMemory> memory = readMemory(&blocked, &recovered);
   if (!memory) {
-    return printRefusal(QStringLiteral("Impressora fiscal bloqueada, %1. Chame o técnico.").arg(blocked));
+    return printRefusal(
+        QStringLiteral("Impressora fiscal bloqueada, %1. Chame o técnico.").arg(blocked));
   }
   if (!recovered.isEmpty()) {
     TapeText note;
@@ -174,9 +179,11 @@ PrinterAnswer VirtualPrinter::run(const Command& command) {
   }
   if (memory->lastDocumentAt.isValid() && now_ < memory->lastDocumentAt) {
     return printRefusal(
-        QStringLiteral("Data e hora do computador (%1) anteriores às do último documento emitido (%2). "
-                       "Acerte o relógio: o comando não foi executado.")
-            .arg(now_.toString(kStampFormat), memory->lastDocumentAt.toLocalTime().toString(kStampFormat)));
+        QStringLiteral(
+            "Data e hora do computador (%1) anteriores às do último documento emitido (%2). "
+            "Acerte o relógio: o comando não foi executado.")
+            .arg(now_.toString(kStampFormat),
+                 memory->lastDocumentAt.toLocalTime().toString(kStampFormat)));
   }
 
   TapeText tape;
@@ -225,8 +232,8 @@ PrinterAnswer VirtualPrinter::sellItem(const ItemSale& sale) {
     }
     OpenCoupon& c = *m.open;
     if (static_cast<int>(c.items.size()) >= kMaxItems) {
-      return refused(QStringLiteral("O cupom já tem %1 itens, o limite da impressora fiscal.")
-                         .arg(kMaxItems));
+      return refused(
+          QStringLiteral("O cupom já tem %1 itens, o limite da impressora fiscal.").arg(kMaxItems));
     }
     if (!std::isfinite(sale.quantity) || !(sale.quantity > 0)) {
       return refused(QStringLiteral("Quantidade inválida (%1): deve ser maior que zero.")
@@ -362,12 +369,15 @@ PrinterAnswer VirtualPrinter::cancelCoupon(const CouponCancelling& cancelling) {
   return run([&](PrinterMemory& m, TapeText& tape) {
     PrinterAnswer a;
     if (cancelling.openCoupon == true && !m.open) {
-      return refused(QStringLiteral("Cancelamento não permitido: não há cupom fiscal aberto na impressora."));
+      return refused(
+          QStringLiteral("Cancelamento não permitido: não há cupom fiscal aberto na impressora."));
     }
     if (cancelling.openCoupon == false && m.open) {
-      return refused(QStringLiteral("Cancelamento não permitido: há um cupom fiscal aberto na impressora (COO %1); "
-                                    "o último cupom fechado não foi cancelado.")
-                         .arg(m.open->coo));
+      return refused(
+          QStringLiteral(
+              "Cancelamento não permitido: há um cupom fiscal aberto na impressora (COO %1); "
+              "o último cupom fechado não foi cancelado.")
+              .arg(m.open->coo));
     }
     if (m.open) {
       const OpenCoupon& c = *m.open;
@@ -394,7 +404,8 @@ PrinterAnswer VirtualPrinter::cancelCoupon(const CouponCancelling& cancelling) {
     // Cancelling a coupon already closed prints a receipt of its own, with its own COO.
     m.coo = PrinterMemory::nextCounter(m.coo);
     const QString receipt = PrinterMemory::counterText(m.coo);
-    layout::printCancellationReceipt(tape, programming_.header, cancelling, receipt, *m.last, stamp());
+    layout::printCancellationReceipt(tape, programming_.header, cancelling, receipt, *m.last,
+                                     stamp());
     a.accepted = true;
     a.coo = m.last->coo;
     a.receiptCoo = receipt;

@@ -10,17 +10,16 @@
 // printer has printed before, and its clock never goes back.
 #pragma once
 
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
 #include "fiscal/MemoryStore.h"
 #include "fiscal/PrinterMemory.h"
 #include "fiscal/PrinterProgramming.h"
 #include "fiscal/TapeText.h"
-
-#include <QDateTime>
-#include <QString>
-
-#include <functional>
-#include <optional>
-#include <vector>
 
 namespace fiscal {
 
@@ -48,7 +47,7 @@ struct Payment {
 
 struct CouponClosing {
   std::vector<Payment> payments;
-  QString md5Line;      // "MD-5: ..." as the fiscal application identifies itself
+  QString md5Line;  // "MD-5: ..." as the fiscal application identifies itself
   QString observation;
   QString operatorCode;
   QString operatorName;
@@ -72,11 +71,11 @@ struct CouponCancelling {
 
 struct PrinterAnswer {
   bool accepted = false;
-  QString reason;       // why it was refused
-  QString coo;          // opening, closing, cancelling: the coupon concerned
-  QString ccf;          // opening, closing
-  QString itemNumber;   // sale of an item
-  QString receiptCoo;   // cancelling a closed coupon: the cancellation receipt's COO
+  QString reason;      // why it was refused
+  QString coo;         // opening, closing, cancelling: the coupon concerned
+  QString ccf;         // opening, closing
+  QString itemNumber;  // sale of an item
+  QString receiptCoo;  // cancelling a closed coupon: the cancellation receipt's COO
   qint64 totalCents = 0;
   qint64 paidCents = 0;
   qint64 changeCents = 0;

@@ -6,11 +6,12 @@
 //
 // --screenshot: nobody is at the screen; messages go to stderr, start-up runs, the screen
 // is rendered to FILE (PNG) and the program leaves. Exit status 1 when the screen was not
-// shown (a start-up failure, or another host already open on the same data directory), 2 when the module or the picture could not be handled.
-#include "dialogs/DialogsPackage.h"
-#include "fiscal/FiscalPackage.h"
-#include "outside/Outside.h"
-#include "runtime/Runtime.h"
+// shown (a start-up failure, or another host already open on the same data directory), 2 when the
+// module or the picture could not be handled.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -19,13 +20,12 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QTimer>
-
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstdio>
+
+#include "dialogs/DialogsPackage.h"
+#include "fiscal/FiscalPackage.h"
+#include "outside/Outside.h"
+#include "runtime/Runtime.h"
 
 namespace {
 
@@ -40,7 +40,8 @@ class ScreenWatcher : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Show && !shown_ && watched->isWidgetType() && watched->objectName() == kFormName) {
+    if (event->type() == QEvent::Show && !shown_ && watched->isWidgetType() &&
+        watched->objectName() == kFormName) {
       shown_ = true;
       if (!screenshot_.isEmpty()) {
         auto* form = static_cast<QWidget*>(watched);
@@ -54,7 +55,8 @@ class ScreenWatcher : public QObject {
  private:
   void capture(QWidget* form) {
     saved_ = form->grab().save(screenshot_, "PNG");
-    if (!saved_) std::fprintf(stderr, "regvenda: não foi possível gravar %s\n", qPrintable(screenshot_));
+    if (!saved_)
+      std::fprintf(stderr, "regvenda: não foi possível gravar %s\n", qPrintable(screenshot_));
     if (auto* dialog = qobject_cast<QDialog*>(form))
       dialog->done(QDialog::Accepted);
     else
@@ -68,16 +70,20 @@ class ScreenWatcher : public QObject {
 
 struct Options {
   QCommandLineParser parser;
-  QCommandLineOption dataDir{QStringLiteral("data-dir"), QStringLiteral("pasta de dados (padrão: a pasta do programa)"),
+  QCommandLineOption dataDir{QStringLiteral("data-dir"),
+                             QStringLiteral("pasta de dados (padrão: a pasta do programa)"),
                              QStringLiteral("DIR")};
-  QCommandLineOption module{QStringLiteral("module"),
-                            QStringLiteral("o módulo a carregar (padrão: libRegVendaArquivo.so ao lado do programa)"),
-                            QStringLiteral("PATH")};
+  QCommandLineOption module{
+      QStringLiteral("module"),
+      QStringLiteral("o módulo a carregar (padrão: libRegVendaArquivo.so ao lado do programa)"),
+      QStringLiteral("PATH")};
   QCommandLineOption screenshot{QStringLiteral("screenshot"),
-                                QStringLiteral("abre a tela, grava a imagem em FILE (PNG) e sai"), QStringLiteral("FILE")};
+                                QStringLiteral("abre a tela, grava a imagem em FILE (PNG) e sai"),
+                                QStringLiteral("FILE")};
 
   Options() {
-    parser.setApplicationDescription(QStringLiteral("Registro de Vendas: a tela de vendas por arquivo."));
+    parser.setApplicationDescription(
+        QStringLiteral("Registro de Vendas: a tela de vendas por arquivo."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(dataDir);
@@ -90,7 +96,9 @@ struct Options {
 bool asksForHelpOrVersion(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const QByteArray a(argv[i]);
-    if (a == "--help" || a == "-h" || a == "-?" || a == "--help-all" || a == "--version" || a == "-v") return true;
+    if (a == "--help" || a == "-h" || a == "-?" || a == "--help-all" || a == "--version" ||
+        a == "-v")
+      return true;
   }
   return false;
 }
@@ -118,31 +126,37 @@ int main(int argc, char** argv) {
   if (parser.isSet(dataDir)) {
     const QFileInfo dir(parser.value(dataDir));
     if (!dir.isDir()) {
-      std::fprintf(stderr, "regvenda: a pasta de dados %s não existe\n", qPrintable(parser.value(dataDir)));
+      std::fprintf(stderr, "regvenda: a pasta de dados %s não existe\n",
+                   qPrintable(parser.value(dataDir)));
       return 2;
     }
     qputenv("REGVENDA_DATA_DIR", QFile::encodeName(dir.absoluteFilePath()));
   }
-  const QString screenshotFile = parser.isSet(screenshot) ? QFileInfo(parser.value(screenshot)).absoluteFilePath()
-                                                          : QString();
+  const QString screenshotFile =
+      parser.isSet(screenshot) ? QFileInfo(parser.value(screenshot)).absoluteFilePath() : QString();
   if (!screenshotFile.isEmpty()) runtime::setInteractive(false);
 
   runtime::install();
   // One host per data directory: two would share one printer memory and one sale on screen.
   // The lock lives as long as the process, and the system lets go of it on a crash.
   const QString lockPath = QDir(runtime::dataDirectory()).filePath(QStringLiteral("regvenda.lock"));
-  const int lock = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  const int lock =
+      ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0) {
     const QString text =
-        lock < 0 ? QStringLiteral("Não foi possível abrir o arquivo de trava %1: o Registro de Vendas não foi aberto.")
-                       .arg(lockPath)
-                 : QStringLiteral("O Registro de Vendas já está aberto nesta pasta de dados (%1). Feche-o antes de "
-                                  "abrir outro.")
-                       .arg(runtime::dataDirectory());
+        lock < 0
+            ? QStringLiteral(
+                  "Não foi possível abrir o arquivo de trava %1: o Registro de Vendas não foi "
+                  "aberto.")
+                  .arg(lockPath)
+            : QStringLiteral(
+                  "O Registro de Vendas já está aberto nesta pasta de dados (%1). Feche-o antes de "
+                  "abrir outro.")
+                  .arg(runtime::dataDirectory());
     std::fprintf(stderr, "regvenda: %s\n", qPrintable(text));
     if (!screenshotFile.isEmpty() || !outside::Mensagem) return 1;
-    outside::Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), outside::tmErro, QString(),
-                      QString(), 0, nullptr);
+    outside::Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), outside::tmErro,
+                      QString(), QString(), 0, nullptr);
     return 1;
   }
   fiscal::install(runtime::dataDirectory());
@@ -153,9 +167,9 @@ int main(int argc, char** argv) {
     outside::inform(text, QString(), outside::tmErro);
   };
 
-  const QString modulePath = parser.isSet(module)
-                                 ? parser.value(module)
-                                 : QApplication::applicationDirPath() + QStringLiteral("/libRegVendaArquivo.so");
+  const QString modulePath = parser.isSet(module) ? parser.value(module)
+                                                  : QApplication::applicationDirPath() +
+                                                        QStringLiteral("/libRegVendaArquivo.so");
   void* handle = dlopen(QFile::encodeName(modulePath).constData(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     std::fprintf(stderr, "regvenda: não foi possível carregar o módulo: %s\n", dlerror());
@@ -164,7 +178,8 @@ int main(int argc, char** argv) {
   using Entry = void (*)();
   auto entry = reinterpret_cast<Entry>(dlsym(handle, "CriaRegVenda"));
   if (!entry) {
-    std::fprintf(stderr, "regvenda: o módulo %s não publica CriaRegVenda\n", qPrintable(modulePath));
+    std::fprintf(stderr, "regvenda: o módulo %s não publica CriaRegVenda\n",
+                 qPrintable(modulePath));
     dlclose(handle);
     return 2;
   }

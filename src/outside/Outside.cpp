@@ -2,11 +2,11 @@
 // the small shared functions. Nothing here knows the packages behind the variables.
 #include "outside/Outside.h"
 
-#include "framework/core/Error.h"
-
 #include <charconv>
 #include <cmath>
 #include <string>
+
+#include "framework/core/Error.h"
 
 namespace outside {
 
@@ -28,13 +28,14 @@ decltype(ApplicationHandleException) ApplicationHandleException{"ApplicationHand
 
 bool inform(const QString& text, const QString& idEsquema, TTipoMsg kind) {
   if (!Mensagem) return false;
-  Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), kind, QString(), idEsquema, 0, nullptr);
+  Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), kind, QString(), idEsquema, 0,
+           nullptr);
   return true;
 }
 
 bool ask(const QString& text, const QString& idEsquema) {
-  return Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("S"), tmConfirmacao, QString(), idEsquema,
-                  0, nullptr);
+  return Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("S"), tmConfirmacao,
+                  QString(), idEsquema, 0, nullptr);
 }
 
 void resetAll() {
@@ -64,8 +65,8 @@ constexpr int kArguments = 1;
 constexpr int kResults = 2;
 
 Variant makeBag(const QString& operation, VariantList arguments) {
-  return Variant::array({Variant(operation), Variant::array(std::move(arguments)),
-                         Variant::array({})});
+  return Variant::array(
+      {Variant(operation), Variant::array(std::move(arguments)), Variant::array({})});
 }
 
 bool isBag(const Variant& bag) {
@@ -75,8 +76,8 @@ bool isBag(const Variant& bag) {
 
 void requireBag(const Variant& bag) {
   if (!isBag(bag)) {
-    throw fw::Error(QStringLiteral("Parâmetros da impressora fiscal inválidos: %1")
-                        .arg(bag.debugText()));
+    throw fw::Error(
+        QStringLiteral("Parâmetros da impressora fiscal inválidos: %1").arg(bag.debugText()));
   }
 }
 
@@ -89,17 +90,16 @@ bool isResultNamed(const Variant& pair, const QString& name) {
 
 }  // namespace
 
-Variant Params_AbreCupom_Kerrit(const QString& idEsquema, int& openingInteger,
-                                QString& customer0, QString& customer1, QString& customer2,
-                                QString& cupomVen, QString& contCupom, const QString& e8,
-                                const QString& e9, const QString& e10, const QString& e11,
-                                const QString& e12, const QString& e13, const QString& e14,
-                                bool flag15) {
-  return makeBag(QStringLiteral("AbreCupom"),
-                 {Variant(idEsquema), Variant(openingInteger), Variant(customer0),
-                  Variant(customer1), Variant(customer2), Variant(cupomVen), Variant(contCupom),
-                  Variant(e8), Variant(e9), Variant(e10), Variant(e11), Variant(e12),
-                  Variant(e13), Variant(e14), Variant(flag15)});
+Variant Params_AbreCupom_Kerrit(const QString& idEsquema, int& openingInteger, QString& customer0,
+                                QString& customer1, QString& customer2, QString& cupomVen,
+                                QString& contCupom, const QString& e8, const QString& e9,
+                                const QString& e10, const QString& e11, const QString& e12,
+                                const QString& e13, const QString& e14, bool flag15) {
+  return makeBag(
+      QStringLiteral("AbreCupom"),
+      {Variant(idEsquema), Variant(openingInteger), Variant(customer0), Variant(customer1),
+       Variant(customer2), Variant(cupomVen), Variant(contCupom), Variant(e8), Variant(e9),
+       Variant(e10), Variant(e11), Variant(e12), Variant(e13), Variant(e14), Variant(flag15)});
 }
 
 Variant Params_VendaItem_Kerrit(const QString& idEsquema, const QString& a2, const QString& a3,
@@ -112,8 +112,7 @@ Variant Params_VendaItem_Kerrit(const QString& idEsquema, const QString& a2, con
                  {Variant(idEsquema), Variant(a2), Variant(a3), Variant(itemCode),
                   Variant(description), Variant(cdAliquota), Variant(idAliquota), Variant(unit),
                   Variant(a9), Variant(vrAliquota), Variant(a11), Variant(openingInteger),
-                  Variant(quantity), Variant(unitPrice), Variant(a15), Variant(a16),
-                  Variant(a17)});
+                  Variant(quantity), Variant(unitPrice), Variant(a15), Variant(a16), Variant(a17)});
 }
 
 Variant RecebeParams(const Variant& bag, const QString& name) {

@@ -8,16 +8,15 @@
 // Texts are QString (UTF-16 in memory); the host's 8-bit texts are converted at the files.
 #pragma once
 
-#include "framework/core/Error.h"
-#include "framework/data/LocalTable.h"
-#include "framework/text/Variant.h"
-
 #include <QString>
-
 #include <cstddef>
 #include <functional>
 #include <type_traits>
 #include <utility>
+
+#include "framework/core/Error.h"
+#include "framework/data/LocalTable.h"
+#include "framework/text/Variant.h"
 
 namespace outside {
 
@@ -55,8 +54,10 @@ class Procedure<R(Args...)> {
 
   R operator()(Args... args) const {
     if (!function_) {
-      throw fw::Error(QStringLiteral("A operação '%1' não foi instalada: o pacote que a fornece não foi carregado.")
-                          .arg(QLatin1String(name_)));
+      throw fw::Error(
+          QStringLiteral(
+              "A operação '%1' não foi instalada: o pacote que a fornece não foi carregado.")
+              .arg(QLatin1String(name_)));
     }
     return function_(std::forward<Args>(args)...);
   }
@@ -71,12 +72,11 @@ class Procedure<R(Args...)> {
 // A parameter bag: the variant built by a Params_ function for one printer operation.
 // Layout (ours): an array [0] operation name (text), [1] the arguments in order (array),
 // [2] the named results, an array of [name, value] pairs filled by the operation.
-Variant Params_AbreCupom_Kerrit(const QString& idEsquema, int& openingInteger,
-                                QString& customer0, QString& customer1, QString& customer2,
-                                QString& cupomVen, QString& contCupom,
-                                const QString& e8, const QString& e9, const QString& e10,
-                                const QString& e11, const QString& e12, const QString& e13,
-                                const QString& e14, bool flag15);
+Variant Params_AbreCupom_Kerrit(const QString& idEsquema, int& openingInteger, QString& customer0,
+                                QString& customer1, QString& customer2, QString& cupomVen,
+                                QString& contCupom, const QString& e8, const QString& e9,
+                                const QString& e10, const QString& e11, const QString& e12,
+                                const QString& e13, const QString& e14, bool flag15);
 
 Variant Params_VendaItem_Kerrit(const QString& idEsquema, const QString& a2, const QString& a3,
                                 const QString& itemCode, const QString& description,
@@ -97,8 +97,8 @@ extern Procedure<bool(Variant& bag)> AbreCupom;
 extern Procedure<bool(Variant& bag)> VendaItem;
 // 13 arguments: esquema, item number, 0, 0, "m" (wide), "0", "0", "0" (wide), five zeros.
 extern Procedure<bool(const QString& idEsquema, const QString& nrSeq, int a3, int a4,
-                          const QString& w5, const QString& w6, const QString& w7, const QString& w8,
-                          int a9, int a10, int a11, int a12, int a13)>
+                      const QString& w5, const QString& w6, const QString& w7, const QString& w8,
+                      int a9, int a10, int a11, int a12, int a13)>
     Cancela_ItGenerico;
 // The 59 closing values (index 0..58), 0, the ten-value answer.
 extern Procedure<bool(const VariantList& values, int a2, Variant& answer)> FechaCupom;
@@ -106,24 +106,24 @@ extern Procedure<bool(const VariantList& values, int a2, Variant& answer)> Fecha
 // always sends: empty texts, false at kFalse, 0 at kZero, the null packet at kNoPacket.
 namespace closing {
 enum Position : int {
-  kMd5 = 1,             // "MD-5:" and the identification value
+  kMd5 = 1,  // "MD-5:" and the identification value
   kIdEsquema = 2,
-  kPrinterType = 3,     // Rev_IdTipoImpFis
-  kNo = 9,              // "N"
-  kObservation = 10,    // stDsObsCupFis
-  kPayments = 13,       // the payment list's packet
-  kPaymentTypes = 14,   // the payment-type table's packet, every row
+  kPrinterType = 3,    // Rev_IdTipoImpFis
+  kNo = 9,             // "N"
+  kObservation = 10,   // stDsObsCupFis
+  kPayments = 13,      // the payment list's packet
+  kPaymentTypes = 14,  // the payment-type table's packet, every row
   kCustomer = 15,
   kOperatorCode = 22,
   kOperatorName = 23,
-  kRegisterKind = 35,   // "3"
-  kEcf = 41,            // stEcfImpressora
-  kCoupon = 42,         // stCupomVen
-  kState = 43,          // Rev_SgEstadoFili
+  kRegisterKind = 35,  // "3"
+  kEcf = 41,           // stEcfImpressora
+  kCoupon = 42,        // stCupomVen
+  kState = 43,         // Rev_SgEstadoFili
   kStateRegistration = 45,
-  kStateTax = 50,       // tax approximation entry 1
-  kFederalTax = 51,     // tax approximation entry 0
-  kMunicipalTax = 58,   // tax approximation entry 2
+  kStateTax = 50,      // tax approximation entry 1
+  kFederalTax = 51,    // tax approximation entry 0
+  kMunicipalTax = 58,  // tax approximation entry 2
   kCount = 59,
 };
 inline constexpr int kFalse[] = {4, 5, 11};
@@ -156,8 +156,8 @@ extern Procedure<void(LocalTable& table)> PreparaPesquisa;
 // The numeric keypad; true when confirmed, the entry in `text`.
 // (text, title, prompt, empty-entry text, 20, 0|1, 0|1, 0, 0, 0)
 extern Procedure<bool(QString& text, const QString& title, const QString& prompt,
-                          const QString& emptyText, int maxLength, int a6, int a7, int a8, int a9,
-                          int a10)>
+                      const QString& emptyText, int maxLength, int a6, int a7, int a8, int a9,
+                      int a10)>
     TecladoNumerico;
 // The customer-data dialog: 8 values in; `answer` (ten elements) gets elements 0, 1, 2.
 extern Procedure<void(const VariantList& values, Variant& answer)> CriaInfAdicional;
@@ -172,8 +172,8 @@ enum TTipoMsg { tmConfirmacao = 0, tmErro = 1, tmAviso = 2, tmInformacao = 3 };
 // The message dialog: (text, "", "N", "N"|"S", kind, "", esquema, 0, table-or-null).
 // True when the operator confirmed (confirmation shape).
 extern Procedure<bool(const QString& text, const QString& a2, const QString& a3,
-                          const QString& confirm, int kind, const QString& a6,
-                          const QString& idEsquema, int a8, LocalTable* table)>
+                      const QString& confirm, int kind, const QString& a6, const QString& idEsquema,
+                      int a8, LocalTable* table)>
     Mensagem;
 // The two ways the system talks to the cashier through Mensagem. inform: the information
 // shape ("OK") of `kind`; false when no message dialog is installed (nothing was shown).
@@ -193,8 +193,8 @@ extern Procedure<void(void* connection)> SetADODBSession;
 extern Procedure<void(const QString& message)> ApplicationHandleException;
 
 // Plain functions.
-double Trunc2(double value);                            // cut (not rounded) to two decimals
-QString Ajusta(const QString& text, int width);         // leading zeros up to `width`
+double Trunc2(double value);                     // cut (not rounded) to two decimals
+QString Ajusta(const QString& text, int width);  // leading zeros up to `width`
 bool EmptyString(const QString& text);
 Variant iif(bool condition, const Variant& whenTrue, const Variant& whenFalse);
 

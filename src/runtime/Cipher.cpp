@@ -1,8 +1,8 @@
 // The scrambling of stored identification texts (see Runtime.h for the scheme).
+#include <QStringDecoder>
+
 #include "framework/core/Error.h"
 #include "runtime/Runtime.h"
-
-#include <QStringDecoder>
 
 namespace runtime {
 
@@ -10,7 +10,8 @@ namespace {
 
 void requireKey(int key) {
   if (key < 0 || key > 9) {
-    throw fw::Error(QStringLiteral("Chave de cifragem inválida: %1 (deve ter um dígito).").arg(key));
+    throw fw::Error(
+        QStringLiteral("Chave de cifragem inválida: %1 (deve ter um dígito).").arg(key));
   }
 }
 
@@ -29,8 +30,8 @@ QString Uncripto(const QString& stored, int key) {
   requireKey(key);
   const QString hex = stored.trimmed();
   const auto invalid = [&](const char* why) {
-    return fw::Error(QStringLiteral("Texto cifrado inválido (%1): \"%2\"")
-                         .arg(QString::fromUtf8(why), stored));
+    return fw::Error(
+        QStringLiteral("Texto cifrado inválido (%1): \"%2\"").arg(QString::fromUtf8(why), stored));
   };
   if (hex.size() % 2 != 0) throw invalid("tamanho ímpar");
   for (const QChar c : hex) {

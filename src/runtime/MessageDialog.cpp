@@ -2,11 +2,6 @@
 // one is there to answer).
 #include "runtime/MessageDialog.h"
 
-#include "framework/ui/TBlendedButton.h"
-#include "outside/Outside.h"
-#include "runtime/Runtime.h"
-#include "framework/ui/Look.h"
-
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -16,9 +11,13 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
-
 #include <algorithm>
 #include <cstdio>
+
+#include "framework/ui/Look.h"
+#include "framework/ui/TBlendedButton.h"
+#include "outside/Outside.h"
+#include "runtime/Runtime.h"
 
 namespace runtime {
 
@@ -53,11 +52,16 @@ fw::TBlendedButton* touchButton(const QString& caption, const QString& name, con
 
 QString MessageDialog::titleFor(int kind) {
   switch (kind) {
-    case outside::tmConfirmacao: return QStringLiteral("Confirmação");
-    case outside::tmErro: return QStringLiteral("Erro");
-    case outside::tmAviso: return QStringLiteral("Aviso");
-    case outside::tmInformacao: return QStringLiteral("Informação");
-    default: return QStringLiteral("Mensagem");
+    case outside::tmConfirmacao:
+      return QStringLiteral("Confirmação");
+    case outside::tmErro:
+      return QStringLiteral("Erro");
+    case outside::tmAviso:
+      return QStringLiteral("Aviso");
+    case outside::tmInformacao:
+      return QStringLiteral("Informação");
+    default:
+      return QStringLiteral("Mensagem");
   }
 }
 
@@ -157,23 +161,23 @@ void MessageDialog::paintEvent(QPaintEvent* /*event*/) {
   pen.setJoinStyle(Qt::MiterJoin);
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
-  painter.drawRect(QRectF(rect()).adjusted(kFrameWidth / 2.0, kFrameWidth / 2.0,
-                                           -kFrameWidth / 2.0, -kFrameWidth / 2.0));
+  painter.drawRect(QRectF(rect()).adjusted(kFrameWidth / 2.0, kFrameWidth / 2.0, -kFrameWidth / 2.0,
+                                           -kFrameWidth / 2.0));
 }
 
 bool Mensagem(const QString& text, const QString& /*a2*/, const QString& /*a3*/,
-              const QString& confirm, int kind, const QString& /*a6*/,
-              const QString& /*idEsquema*/, int /*a8*/, fw::LocalTable* /*table*/) {
+              const QString& confirm, int kind, const QString& /*a6*/, const QString& /*idEsquema*/,
+              int /*a8*/, fw::LocalTable* /*table*/) {
   const bool confirmation = kind == outside::tmConfirmacao || confirm == QLatin1String("S");
   if (!interactive() || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
     std::fprintf(stderr, "[mensagem] %s\n", text.toUtf8().constData());
     std::fflush(stderr);
     return !confirmation;
   }
-  MessageDialog dialog(MessageDialog::titleFor(kind), text,
-                       confirmation ? MessageDialog::Shape::Confirmation
-                                    : MessageDialog::Shape::Information,
-                       QApplication::activeWindow());
+  MessageDialog dialog(
+      MessageDialog::titleFor(kind), text,
+      confirmation ? MessageDialog::Shape::Confirmation : MessageDialog::Shape::Information,
+      QApplication::activeWindow());
   return dialog.exec() == QDialog::Accepted;
 }
 

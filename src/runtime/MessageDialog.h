@@ -15,8 +15,7 @@ class MessageDialog : public QDialog {
  public:
   enum class Shape { Information, Confirmation };
 
-  MessageDialog(const QString& title, const QString& text, Shape shape,
-                QWidget* parent = nullptr);
+  MessageDialog(const QString& title, const QString& text, Shape shape, QWidget* parent = nullptr);
 
   Shape shape() const { return shape_; }
   // The title for a message kind (0 confirmation, 1 error, 2 warning, 3 information).

@@ -2,13 +2,13 @@
 // procedure variables.
 #include "runtime/Runtime.h"
 
-#include "framework/core/HostPath.h"
-#include "outside/Outside.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include "framework/core/HostPath.h"
+#include "outside/Outside.h"
 
 namespace runtime {
 

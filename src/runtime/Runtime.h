@@ -27,8 +27,7 @@ bool interactive();
 // The message dialog, in the arguments of outside::Mensagem. A confirmation when `confirm`
 // is "S" or the kind is 0 (answer: true = "Sim"), else an information with "OK" (true).
 bool Mensagem(const QString& text, const QString& a2, const QString& a3, const QString& confirm,
-              int kind, const QString& a6, const QString& idEsquema, int a8,
-              fw::LocalTable* table);
+              int kind, const QString& a6, const QString& idEsquema, int a8, fw::LocalTable* table);
 
 // The scrambling of stored identification texts. The text's UTF-8 bytes, byte i (from 0)
 // raised by key + i modulo 256, written as two upper-case hex digits each. Any text, accents

@@ -2,13 +2,10 @@
 // per object, connected with SQLDriverConnect and no prompt, within the login time-out.
 #include "runtime/TADOConnection.h"
 
-#include "framework/core/Error.h"
-
 #include <sql.h>
 #include <sqlext.h>
 
 #include <QStringList>
-
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +13,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "framework/core/Error.h"
 
 namespace runtime {
 
@@ -185,7 +184,8 @@ void TADOConnection::test() {
   });
 
   std::unique_lock lock(run->mutex);
-  if (run->finished.wait_for(lock, std::chrono::seconds(connectionTimeout), [&] { return run->done; })) {
+  if (run->finished.wait_for(lock, std::chrono::seconds(connectionTimeout),
+                             [&] { return run->done; })) {
     lock.unlock();
     worker.join();
     if (!run->failure.isEmpty()) fail(run->failure);

@@ -14,32 +14,14 @@
 // Before each step the printer's memory goes to the journal (crash/Journal.h). Messages the
 // screen shows are answered and written to stderr. Exit status: 0 when the screen was left
 // normally, 3 when the cashier could not go on, 4 when an error escaped a touch handler.
-#include "crash/Journal.h"
-#include "e2e/Cashier.h"
-
-#include "dialogs/DialogsPackage.h"
-#include "dialogs/NumericKeypadDialog.h"
-#include "dialogs/SearchDialog.h"
-#include "fiscal/FiscalPackage.h"
-#include "fiscal/PrinterMemory.h"
-#include "framework/core/Error.h"
-#include "framework/data/LocalTable.h"
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/TfrmVendaArquivo.h"
-#include "runtime/MessageDialog.h"
-#include "runtime/Runtime.h"
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-
-#include <gtest/gtest.h>
-
-#include <signal.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <deque>
@@ -47,6 +29,21 @@
 #include <random>
 #include <thread>
 #include <utility>
+
+#include "crash/Journal.h"
+#include "dialogs/DialogsPackage.h"
+#include "dialogs/NumericKeypadDialog.h"
+#include "dialogs/SearchDialog.h"
+#include "e2e/Cashier.h"
+#include "fiscal/FiscalPackage.h"
+#include "fiscal/PrinterMemory.h"
+#include "framework/core/Error.h"
+#include "framework/data/LocalTable.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
+#include "runtime/MessageDialog.h"
+#include "runtime/Runtime.h"
 
 namespace {
 
@@ -72,7 +69,9 @@ QString keypadText(qint64 cents) {
   return QStringLiteral("%1,%2").arg(cents / 100).arg(cents % 100, 2, 10, QLatin1Char('0'));
 }
 
-qint64 remainingCents(const Form& f) { return labelCents(f.lblTotal->text()) - labelCents(f.lblTotRecebido->text()); }
+qint64 remainingCents(const Form& f) {
+  return labelCents(f.lblTotal->text()) - labelCents(f.lblTotRecebido->text());
+}
 
 // Items not cancelled, read without moving the screen's cursor.
 int liveItems(const Form& f) {
@@ -108,7 +107,8 @@ std::vector<Product> catalog(const QString& dataDir) {
   for (table.first(); !table.eof() && products.size() < 24; table.next()) {
     const QString barcode = table.asText(QStringLiteral("CDBARPRODUTO"));
     if (barcode.isEmpty() || table.asNumber(QStringLiteral("VRPRECITEM")) <= 0) continue;
-    products.push_back({barcode, table.asText(QStringLiteral("SGUNIDADE")) == QStringLiteral("KG")});
+    products.push_back(
+        {barcode, table.asText(QStringLiteral("SGUNIDADE")) == QStringLiteral("KG")});
   }
   return products;
 }
@@ -131,17 +131,22 @@ Expect expect(QString what, std::function<void(W&)> act, bool starts = false) {
 class Driver {
  public:
   Driver(QString dataDir, QString journal, quint64 seed, QString mode)
-      : dataDir_(std::move(dataDir)), journal_(std::move(journal)), rng_(seed), mode_(std::move(mode)) {}
+      : dataDir_(std::move(dataDir)),
+        journal_(std::move(journal)),
+        rng_(seed),
+        mode_(std::move(mode)) {}
 
   int run() {
     if (mode_ == QStringLiteral("play")) buildSale();
     cashier_.on<QWidget>(QStringLiteral("próximo passo"), [this](QWidget& top) { react(top); });
-    cashier_.run([this] {
-      do {
-        reenter_ = false;
-        CriaRegVenda();
-      } while (reenter_);
-    }, std::chrono::seconds(120));
+    cashier_.run(
+        [this] {
+          do {
+            reenter_ = false;
+            CriaRegVenda();
+          } while (reenter_);
+        },
+        std::chrono::seconds(120));
     crash::journalMemory(dataDir_, journal_, &lastJournal_);
     if (unhandled_) return 4;
     if (!cashier_.failures().isEmpty()) {
@@ -172,7 +177,9 @@ class Driver {
 
   // Queues the next reaction. Called before touching: a touch that opens a dialog returns only
   // when the dialog closes, and the steps inside it must be waiting by then.
-  void again() { cashier_.on<QWidget>(QStringLiteral("próximo passo"), [this](QWidget& t) { react(t); }); }
+  void again() {
+    cashier_.on<QWidget>(QStringLiteral("próximo passo"), [this](QWidget& t) { react(t); });
+  }
 
   void armKill() {
     say(QStringLiteral("morte no passo %1 depois de %2 µs").arg(killAt_).arg(killDelayUs_));
@@ -202,7 +209,8 @@ class Driver {
     if (control && control->isVisible() && control->isEnabled()) {
       c().touch(control);
     } else {
-      say(QStringLiteral("controle desabilitado: ") + (control ? control->objectName() : QStringLiteral("?")));
+      say(QStringLiteral("controle desabilitado: ") +
+          (control ? control->objectName() : QStringLiteral("?")));
     }
   }
 
@@ -246,15 +254,20 @@ class Driver {
       cancelCoupon();
     } else {
       const int partial = pick(3);
-      for (int i = 0; i < partial; ++i) pay(pick(2) == 0 ? QStringLiteral("pix") : QStringLiteral("debito"), false, 0);
+      for (int i = 0; i < partial; ++i)
+        pay(pick(2) == 0 ? QStringLiteral("pix") : QStringLiteral("debito"), false, 0);
       pay(QStringLiteral("dinheiro"), true, pick(2000));
       if (pick(10) == 0) leaveAndComeBack();
-      plan_.push_back(expect<Form>(QStringLiteral("Gerar Cupom"), [this](Form& f) {
-        if (f.bldGravar->isEnabled()) tap(f.bldGravar);
-      }, true));
+      plan_.push_back(expect<Form>(
+          QStringLiteral("Gerar Cupom"),
+          [this](Form& f) {
+            if (f.bldGravar->isEnabled()) tap(f.bldGravar);
+          },
+          true));
       if (pick(6) == 0) cancelCoupon();
     }
-    plan_.push_back(expect<Form>(QStringLiteral("sair"), [this](Form& f) { tap(f.spdSair); }, true));
+    plan_.push_back(expect<Form>(
+        QStringLiteral("sair"), [this](Form& f) { tap(f.spdSair); }, true));
     killAt_ = 1 + pick(static_cast<int>(plan_.size()) + 1);
     // Half the deaths right inside the touched handler, where the files are written.
     killDelayUs_ = pick(2) == 0 ? pick(3000) : pick(40000);
@@ -262,19 +275,24 @@ class Driver {
   }
 
   void addItem(const Product& p, int quantityChoice) {
-    plan_.push_back(expect<Form>(QStringLiteral("escolher um produto"), [this](Form& f) { tap(f.bldCodigo); }, true));
-    plan_.push_back(expect<SearchDialog>(QStringLiteral("código de barras ") + p.barcode, [this, p](SearchDialog& d) {
-      c().type(&d, p.barcode);
-      c().press(&d, Qt::Key_Return);
-    }));
+    plan_.push_back(expect<Form>(
+        QStringLiteral("escolher um produto"), [this](Form& f) { tap(f.bldCodigo); }, true));
+    plan_.push_back(expect<SearchDialog>(QStringLiteral("código de barras ") + p.barcode,
+                                         [this, p](SearchDialog& d) {
+                                           c().type(&d, p.barcode);
+                                           c().press(&d, Qt::Key_Return);
+                                         }));
     if (p.weighed) {
-      static const QString kQuantities[] = {QStringLiteral("0,75"), QStringLiteral("1,5"), QStringLiteral("2,5")};
+      static const QString kQuantities[] = {QStringLiteral("0,75"), QStringLiteral("1,5"),
+                                            QStringLiteral("2,5")};
       const QString quantity = kQuantities[quantityChoice];
-      plan_.push_back(expect<Form>(QStringLiteral("toca na quantidade"), [this](Form& f) { tap(f.bldQuant); }));
-      plan_.push_back(expect<NumericKeypadDialog>(QStringLiteral("quantidade ") + quantity, [this, quantity](auto& d) {
-        c().type(&d, quantity);
-        c().press(&d, Qt::Key_Return);
-      }));
+      plan_.push_back(
+          expect<Form>(QStringLiteral("toca na quantidade"), [this](Form& f) { tap(f.bldQuant); }));
+      plan_.push_back(expect<NumericKeypadDialog>(QStringLiteral("quantidade ") + quantity,
+                                                  [this, quantity](auto& d) {
+                                                    c().type(&d, quantity);
+                                                    c().press(&d, Qt::Key_Return);
+                                                  }));
     }
     plan_.push_back(expect<Form>(QStringLiteral("adiciona o item"), [this](Form& f) {
       if (f.bldAddProd->isEnabled()) tap(f.bldAddProd);
@@ -282,55 +300,72 @@ class Driver {
   }
 
   void cancelNewestItem() {
-    plan_.push_back(expect<Form>(QStringLiteral("cancela o item mais novo"), [this](Form& f) {
-      // The newest item is the current row after it was added.
-      const fw::LocalTable& items = f.cdsAddProduto;
-      if (f.bldCancel->isEnabled() && items.active() && items.recordCount() > 0 &&
-          items.asText(QStringLiteral("IDPRODIMPFIS")) != QStringLiteral("C")) {
-        tap(f.bldCancel);
-      }
-    }, true));
-    plan_.push_back({QStringLiteral("confirma o cancelamento do item"),
-                     [](QWidget* top) {
-                       return qobject_cast<MessageDialog*>(top) &&
-                              e2e::Cashier::messageText(*top).startsWith(QStringLiteral("Confirma o cancelamento"));
-                     },
-                     [this](QWidget* top) { tap(e2e::Cashier::button(*top, QStringLiteral("Sim"))); }});
+    plan_.push_back(expect<Form>(
+        QStringLiteral("cancela o item mais novo"),
+        [this](Form& f) {
+          // The newest item is the current row after it was added.
+          const fw::LocalTable& items = f.cdsAddProduto;
+          if (f.bldCancel->isEnabled() && items.active() && items.recordCount() > 0 &&
+              items.asText(QStringLiteral("IDPRODIMPFIS")) != QStringLiteral("C")) {
+            tap(f.bldCancel);
+          }
+        },
+        true));
+    plan_.push_back(
+        {QStringLiteral("confirma o cancelamento do item"),
+         [](QWidget* top) {
+           return qobject_cast<MessageDialog*>(top) &&
+                  e2e::Cashier::messageText(*top).startsWith(
+                      QStringLiteral("Confirma o cancelamento"));
+         },
+         [this](QWidget* top) { tap(e2e::Cashier::button(*top, QStringLiteral("Sim"))); }});
   }
 
   // A payment of `type`: a small part of what is left, or (last) all of it, in cash with up
   // to `extraCents` of change.
   void pay(const QString& type, bool last, int extraCents) {
-    plan_.push_back(expect<Form>(QStringLiteral("recebimento ") + type, [this](Form& f) {
-      if (f.bldCodRece->isEnabled() && remainingCents(f) > 0) tap(f.bldCodRece);
-    }, true));
-    plan_.push_back(expect<SearchDialog>(QStringLiteral("tipo ") + type, [this, type](SearchDialog& d) {
-      c().type(&d, type);
-      c().press(&d, Qt::Key_Return);
-    }));
-    plan_.push_back(expect<Form>(QStringLiteral("toca no valor"), [this](Form& f) { tap(f.bldValorRece); }));
-    plan_.push_back(expect<NumericKeypadDialog>(QStringLiteral("digita o valor"), [this, last, extraCents](auto& d) {
-      const qint64 left = frmVendaArquivo ? remainingCents(*frmVendaArquivo) : 100;
-      const qint64 cents = last ? left + extraCents : std::max<qint64>(1, left / 3);
-      c().type(&d, keypadText(cents));
-      c().press(&d, Qt::Key_Return);
-    }));
+    plan_.push_back(expect<Form>(
+        QStringLiteral("recebimento ") + type,
+        [this](Form& f) {
+          if (f.bldCodRece->isEnabled() && remainingCents(f) > 0) tap(f.bldCodRece);
+        },
+        true));
+    plan_.push_back(
+        expect<SearchDialog>(QStringLiteral("tipo ") + type, [this, type](SearchDialog& d) {
+          c().type(&d, type);
+          c().press(&d, Qt::Key_Return);
+        }));
+    plan_.push_back(
+        expect<Form>(QStringLiteral("toca no valor"), [this](Form& f) { tap(f.bldValorRece); }));
+    plan_.push_back(expect<NumericKeypadDialog>(
+        QStringLiteral("digita o valor"), [this, last, extraCents](auto& d) {
+          const qint64 left = frmVendaArquivo ? remainingCents(*frmVendaArquivo) : 100;
+          const qint64 cents = last ? left + extraCents : std::max<qint64>(1, left / 3);
+          c().type(&d, keypadText(cents));
+          c().press(&d, Qt::Key_Return);
+        }));
     plan_.push_back(expect<Form>(QStringLiteral("adiciona o recebimento"), [this](Form& f) {
       if (f.bldAddRece->isEnabled()) tap(f.bldAddRece);
     }));
   }
 
   void cancelCoupon() {
-    plan_.push_back(expect<Form>(QStringLiteral("Cancela Cupom"), [this](Form& f) {
-      if (f.bldCancela->isEnabled()) tap(f.bldCancela);
-    }, true));
+    plan_.push_back(expect<Form>(
+        QStringLiteral("Cancela Cupom"),
+        [this](Form& f) {
+          if (f.bldCancela->isEnabled()) tap(f.bldCancela);
+        },
+        true));
   }
 
   void leaveAndComeBack() {
-    plan_.push_back(expect<Form>(QStringLiteral("sai da tela e volta"), [this](Form& f) {
-      reenter_ = true;
-      tap(f.spdSair);
-    }, true));
+    plan_.push_back(expect<Form>(
+        QStringLiteral("sai da tela e volta"),
+        [this](Form& f) {
+          reenter_ = true;
+          tap(f.spdSair);
+        },
+        true));
   }
 
   // ---- The host started again: settle the sale ---------------------------------------------
@@ -354,10 +389,12 @@ class Driver {
       c().type(search, QStringLiteral("dinheiro"));
       c().press(search, Qt::Key_Return);
       stage_ = Pay::Value;
-    } else if (auto* keypad = qobject_cast<NumericKeypadDialog*>(&top); keypad && stage_ == Pay::Amount) {
+    } else if (auto* keypad = qobject_cast<NumericKeypadDialog*>(&top);
+               keypad && stage_ == Pay::Amount) {
       // Half the time rounded up to ten reais: a printer total above the screen's (an item the
       // printer took just before a kill) is then closed, and the checks see the difference.
-      const qint64 left = std::max<qint64>(frmVendaArquivo ? remainingCents(*frmVendaArquivo) : 0, 1);
+      const qint64 left =
+          std::max<qint64>(frmVendaArquivo ? remainingCents(*frmVendaArquivo) : 0, 1);
       c().type(keypad, keypadText(generous_ ? (left + 999) / 1000 * 1000 : left));
       c().press(keypad, Qt::Key_Return);
       stage_ = Pay::Add;
@@ -385,12 +422,14 @@ class Driver {
       ++closes_;
       return f.bldGravar;
     }
-    if (!cancel && items > 0 && remainingCents(f) > 0 && f.bldCodRece->isEnabled() && payments_ < 2) {
+    if (!cancel && items > 0 && remainingCents(f) > 0 && f.bldCodRece->isEnabled() &&
+        payments_ < 2) {
       ++payments_;
       stage_ = Pay::Type;
       return f.bldCodRece;
     }
-    if ((items > 0 || printerHasOpenCoupon(dataDir_)) && f.bldCancela->isEnabled() && cancels_ < 2) {
+    if ((items > 0 || printerHasOpenCoupon(dataDir_)) && f.bldCancela->isEnabled() &&
+        cancels_ < 2) {
       ++cancels_;
       return f.bldCancela;
     }
@@ -421,7 +460,8 @@ class Driver {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  qputenv("QT_QPA_PLATFORM",
+          qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);  // the Cashier reports through GoogleTest
   QString dataDir, journal, mode;
@@ -435,12 +475,15 @@ int main(int argc, char** argv) {
       journal = args[++i];
     } else if (a == QStringLiteral("--seed") && i + 1 < args.size()) {
       seed = args[++i].toULongLong();
-    } else if (a == QStringLiteral("--play") || a == QStringLiteral("--finish") || a == QStringLiteral("--cancel")) {
+    } else if (a == QStringLiteral("--play") || a == QStringLiteral("--finish") ||
+               a == QStringLiteral("--cancel")) {
       mode = a.mid(2);
     }
   }
   if (dataDir.isEmpty() || journal.isEmpty() || mode.isEmpty()) {
-    std::fprintf(stderr, "uso: crash_driver --data-dir DIR --journal FILE --seed N --play|--finish|--cancel\n");
+    std::fprintf(
+        stderr,
+        "uso: crash_driver --data-dir DIR --journal FILE --seed N --play|--finish|--cancel\n");
     return 2;
   }
   qputenv("REGVENDA_DATA_DIR", QFile::encodeName(dataDir));
@@ -453,7 +496,9 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     Driver driver(dataDir, journal, seed, mode);
-    outside::ApplicationHandleException = [&driver](const QString& text) { driver.unhandledError(text); };
+    outside::ApplicationHandleException = [&driver](const QString& text) {
+      driver.unhandledError(text);
+    };
     status = driver.run();
   }
   fiscal::uninstall();

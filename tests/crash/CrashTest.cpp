@@ -7,24 +7,22 @@
 //   REGVENDA_CRASH_SEED    the first round's seed (random by default, always printed): the
 //                          same seed and count replay the same rounds
 //   REGVENDA_CRASH_KEEP    a folder to keep the data directory and the journal in
-#include "crash/Journal.h"
-#include "crash/SaleLedger.h"
-
-#include "fiscal/PrinterMemory.h"
-#include "framework/core/Error.h"
-#include "tools/demo/DemoData.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <map>
 #include <random>
 #include <set>
+
+#include "crash/Journal.h"
+#include "crash/SaleLedger.h"
+#include "fiscal/PrinterMemory.h"
+#include "framework/core/Error.h"
+#include "tools/demo/DemoData.h"
 
 namespace crash {
 namespace {
@@ -65,8 +63,9 @@ class Rounds : public ::testing::Test {
   DriverRun drive(const QString& mode, quint64 seed) {
     QProcess driver;
     driver.setProgram(QStringLiteral(REGVENDA_BIN_DIR "/crash_driver"));
-    driver.setArguments({QStringLiteral("--data-dir"), dataDir_, QStringLiteral("--journal"), journal_,
-                         QStringLiteral("--seed"), QString::number(seed), QStringLiteral("--") + mode});
+    driver.setArguments({QStringLiteral("--data-dir"), dataDir_, QStringLiteral("--journal"),
+                         journal_, QStringLiteral("--seed"), QString::number(seed),
+                         QStringLiteral("--") + mode});
     driver.setProcessChannelMode(QProcess::SeparateChannels);
     driver.start();
     DriverRun run;
@@ -99,18 +98,21 @@ class Rounds : public ::testing::Test {
 QString driverLines(const QString& errors) {
   QStringList lines;
   for (const QString& line : errors.split(QLatin1Char('\n'))) {
-    if (line.startsWith(QStringLiteral("crash_driver:")) || line.contains(QStringLiteral("ERROR"))) lines << line;
+    if (line.startsWith(QStringLiteral("crash_driver:")) || line.contains(QStringLiteral("ERROR")))
+      lines << line;
   }
   return lines.join(QLatin1Char('\n'));
 }
 
 TEST_F(Rounds, KilledAtAnyStepNoSaleIsLostOrBookedWrong) {
-  const int rounds = qEnvironmentVariableIsSet("REGVENDA_CRASH_ROUNDS") ? qEnvironmentVariableIntValue("REGVENDA_CRASH_ROUNDS") : 20;
+  const int rounds = qEnvironmentVariableIsSet("REGVENDA_CRASH_ROUNDS")
+                         ? qEnvironmentVariableIntValue("REGVENDA_CRASH_ROUNDS")
+                         : 20;
   const quint64 firstSeed = qEnvironmentVariableIsSet("REGVENDA_CRASH_SEED")
                                 ? qEnvironmentVariable("REGVENDA_CRASH_SEED").toULongLong()
                                 : std::random_device{}() % 1000000000ULL;
-  std::printf("crash: %d rodadas, REGVENDA_CRASH_SEED=%llu (%s)\n", rounds, static_cast<unsigned long long>(firstSeed),
-              qPrintable(root_));
+  std::printf("crash: %d rodadas, REGVENDA_CRASH_SEED=%llu (%s)\n", rounds,
+              static_cast<unsigned long long>(firstSeed), qPrintable(root_));
   std::fflush(stdout);
 
   SaleLedger ledger;
@@ -126,7 +128,8 @@ TEST_F(Rounds, KilledAtAnyStepNoSaleIsLostOrBookedWrong) {
     const quint64 seed = firstSeed + static_cast<quint64>(round);
     // A printer that has not printed yet has no memory: its counters are all zero.
     const std::optional<fiscal::PrinterMemory> before =
-        QFile::exists(memoryPath(dataDir_)) ? readMemory(dataDir_) : std::optional(fiscal::PrinterMemory{});
+        QFile::exists(memoryPath(dataDir_)) ? readMemory(dataDir_)
+                                            : std::optional(fiscal::PrinterMemory{});
     std::vector<Finding> findings;
     QString log;
 
@@ -134,16 +137,19 @@ TEST_F(Rounds, KilledAtAnyStepNoSaleIsLostOrBookedWrong) {
     killed += play.killed ? 1 : 0;
     log += play.errors;
     if (!play.killed && play.status != 0) {
-      findings.push_back({QStringLiteral("motorista"), QStringLiteral("a venda terminou com status %1").arg(play.status)});
+      findings.push_back({QStringLiteral("motorista"),
+                          QStringLiteral("a venda terminou com status %1").arg(play.status)});
     }
     // The host again: paid and closed two times in three, else cancelled; a coupon still open
     // after that is cancelled by one more start.
-    const DriverRun settle = drive(seed % 3 == 0 ? QStringLiteral("cancel") : QStringLiteral("finish"), seed);
+    const DriverRun settle =
+        drive(seed % 3 == 0 ? QStringLiteral("cancel") : QStringLiteral("finish"), seed);
     log += settle.errors;
     if (settle.killed || settle.status != 0) {
-      findings.push_back({QStringLiteral("motorista"), QStringLiteral("o reinício terminou com status %1%2")
-                                                           .arg(settle.status)
-                                                           .arg(settle.killed ? QStringLiteral(" (morto)") : QString())});
+      findings.push_back({QStringLiteral("motorista"),
+                          QStringLiteral("o reinício terminou com status %1%2")
+                              .arg(settle.status)
+                              .arg(settle.killed ? QStringLiteral(" (morto)") : QString())});
     }
     std::optional<fiscal::PrinterMemory> after = readMemory(dataDir_);
     if (after && after->open) {
@@ -154,24 +160,28 @@ TEST_F(Rounds, KilledAtAnyStepNoSaleIsLostOrBookedWrong) {
 
     ledger.readJournal(journal_);
     if (!after) {
-      findings.push_back({QStringLiteral("memória"), QStringLiteral("a memória fiscal não pôde ser lida")});
+      findings.push_back(
+          {QStringLiteral("memória"), QStringLiteral("a memória fiscal não pôde ser lida")});
     } else if (before) {
       // One sale a round: at most one fiscal coupon, and the grand total grows by the coupon
       // closed in the round, never by a coupon closed twice.
       const int opened = (after->ccf - before->ccf + 999999) % 999999;
       if (opened > 1) {
-        findings.push_back({QStringLiteral("dois cupons"), QStringLiteral("%1 cupons fiscais numa venda").arg(opened)});
+        findings.push_back({QStringLiteral("dois cupons"),
+                            QStringLiteral("%1 cupons fiscais numa venda").arg(opened)});
       }
       qint64 closedNow = 0;
       if (after->last && (!before->last || after->last->coo != before->last->coo)) {
         const auto coupon = ledger.coupons().find(after->last->coo);
-        if (coupon != ledger.coupons().end() && coupon->second.closedBefore) closedNow = after->last->totalCents;
+        if (coupon != ledger.coupons().end() && coupon->second.closedBefore)
+          closedNow = after->last->totalCents;
       }
       if (after->grandTotalCents - before->grandTotalCents != closedNow) {
-        findings.push_back({QStringLiteral("totalizador"),
-                            QStringLiteral("o totalizador cresceu %1 centavos; o cupom fechado na rodada soma %2")
-                                .arg(after->grandTotalCents - before->grandTotalCents)
-                                .arg(closedNow)});
+        findings.push_back(
+            {QStringLiteral("totalizador"),
+             QStringLiteral("o totalizador cresceu %1 centavos; o cupom fechado na rodada soma %2")
+                 .arg(after->grandTotalCents - before->grandTotalCents)
+                 .arg(closedNow)});
       }
     }
     for (Finding& f : checkDataDirectory(dataDir_, ledger)) findings.push_back(std::move(f));
@@ -187,14 +197,16 @@ TEST_F(Rounds, KilledAtAnyStepNoSaleIsLostOrBookedWrong) {
     if (fresh.isEmpty()) continue;
     ++failedRounds;
     for (const QString& kind : kinds) ++byKind[kind];
-    ADD_FAILURE() << "rodada " << round + 1 << " (semente " << seed << "):\n  " << fresh.join("\n  ").toStdString()
-                  << "\n" << driverLines(log).toStdString();
+    ADD_FAILURE() << "rodada " << round + 1 << " (semente " << seed << "):\n  "
+                  << fresh.join("\n  ").toStdString() << "\n"
+                  << driverLines(log).toStdString();
   }
 
   QStringList summary;
   for (const auto& [kind, count] : byKind) summary << QStringLiteral("%1 %2").arg(kind).arg(count);
-  std::printf("crash: %d rodadas, %d mortas em meio à venda, %d com falhas%s%s\n", rounds, killed, failedRounds,
-              summary.isEmpty() ? "" : ": ", qPrintable(summary.join(QStringLiteral(", "))));
+  std::printf("crash: %d rodadas, %d mortas em meio à venda, %d com falhas%s%s\n", rounds, killed,
+              failedRounds, summary.isEmpty() ? "" : ": ",
+              qPrintable(summary.join(QStringLiteral(", "))));
   EXPECT_EQ(failedRounds, 0);
 }
 

@@ -4,13 +4,13 @@
 // still showed the coupon open. Lines cut by a kill are skipped when read.
 #pragma once
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QString>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace crash {
 
@@ -27,9 +27,11 @@ inline void journalMemory(const QString& dataDir, const QString& journal, QByteA
   *last = bytes;
   const QByteArray line = bytes.toBase64() + '\n';
   // One write on an O_APPEND descriptor: a kill leaves whole lines or one cut last line.
-  const int fd = ::open(QFile::encodeName(journal).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  const int fd = ::open(QFile::encodeName(journal).constData(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return;
-  [[maybe_unused]] const ssize_t written = ::write(fd, line.constData(), static_cast<size_t>(line.size()));
+  [[maybe_unused]] const ssize_t written =
+      ::write(fd, line.constData(), static_cast<size_t>(line.size()));
   ::close(fd);
 }
 

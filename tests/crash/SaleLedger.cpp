@@ -1,16 +1,15 @@
 #include "crash/SaleLedger.h"
 
-#include "framework/core/Error.h"
-#include "framework/data/LocalTable.h"
-
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
 #include <algorithm>
 #include <cmath>
+
+#include "framework/core/Error.h"
+#include "framework/data/LocalTable.h"
 
 namespace crash {
 
@@ -21,8 +20,10 @@ const QString kOutput = QStringLiteral("Dados/Venda_Arquivo");
 qint64 cents(double value) { return std::llround(value * 100.0); }
 
 QString money(qint64 c) {
-  return QStringLiteral("%1%2,%3").arg(c < 0 ? QStringLiteral("-") : QString()).arg(std::llabs(c) / 100).arg(
-      std::llabs(c) % 100, 2, 10, QLatin1Char('0'));
+  return QStringLiteral("%1%2,%3")
+      .arg(c < 0 ? QStringLiteral("-") : QString())
+      .arg(std::llabs(c) / 100)
+      .arg(std::llabs(c) % 100, 2, 10, QLatin1Char('0'));
 }
 
 std::unique_ptr<fw::LocalTable> load(const QString& path, QString* error) {
@@ -50,7 +51,8 @@ class Checker {
   std::vector<Finding> run() {
     wholeFiles();
     QFile tapeFile(QDir(dataDir_).filePath(QStringLiteral("Bobina.txt")));
-    if (tapeFile.open(QIODevice::ReadOnly)) closings_ = closingsOnTape(QString::fromUtf8(tapeFile.readAll()));
+    if (tapeFile.open(QIODevice::ReadOnly))
+      closings_ = closingsOnTape(QString::fromUtf8(tapeFile.readAll()));
     const std::map<QString, CouponFiles> files = couponFiles();
     for (const auto& [coo, coupon] : ledger_.coupons()) {
       const auto found = files.find(coo);
@@ -61,7 +63,8 @@ class Checker {
       const auto known = ledger_.coupons().find(coo);
       if (known == ledger_.coupons().end()) {
         add(QStringLiteral("arquivo sem cupom"),
-            QStringLiteral("%1: a impressora não emitiu o cupom %2").arg((f.sale + f.cash).join(QStringLiteral(", ")), coo));
+            QStringLiteral("%1: a impressora não emitiu o cupom %2")
+                .arg((f.sale + f.cash).join(QStringLiteral(", ")), coo));
       }
     }
     return std::move(findings_);
@@ -84,33 +87,39 @@ class Checker {
       const bool inOutput = relative.startsWith(kOutput + QLatin1Char('/'), Qt::CaseInsensitive);
       if (name.endsWith(QStringLiteral(".cds"), Qt::CaseInsensitive)) {
         QString error;
-        if (!load(path, &error)) add(QStringLiteral("tabela incompleta"), QStringLiteral("%1: %2").arg(relative, error));
+        if (!load(path, &error))
+          add(QStringLiteral("tabela incompleta"), QStringLiteral("%1: %2").arg(relative, error));
       } else if (inOutput) {
-        add(QStringLiteral("arquivo estranho"), QStringLiteral("%1 na pasta de saída").arg(relative));
+        add(QStringLiteral("arquivo estranho"),
+            QStringLiteral("%1 na pasta de saída").arg(relative));
       }
     }
   }
 
   std::map<QString, CouponFiles> couponFiles() const {
-    static const QRegularExpression pattern(QStringLiteral("^(Venda|MovCaixa)\\d+_\\d+_(\\d+)\\.cds$"),
-                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression pattern(
+        QStringLiteral("^(Venda|MovCaixa)\\d+_\\d+_(\\d+)\\.cds$"),
+        QRegularExpression::CaseInsensitiveOption);
     std::map<QString, CouponFiles> files;
     for (const QString& name : QDir(output_).entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
       const auto m = pattern.match(name);
       if (!m.hasMatch()) continue;
       CouponFiles& f = files[m.captured(2)];
-      (m.captured(1).compare(QStringLiteral("Venda"), Qt::CaseInsensitive) == 0 ? f.sale : f.cash) << name;
+      (m.captured(1).compare(QStringLiteral("Venda"), Qt::CaseInsensitive) == 0 ? f.sale : f.cash)
+          << name;
     }
     return files;
   }
 
   void checkCoupon(const QString& coo, const Coupon& coupon, const CouponFiles& files) {
     if (files.sale.size() > 1 || files.cash.size() > 1) {
-      add(QStringLiteral("arquivo repetido"), QStringLiteral("cupom %1: %2").arg(coo, (files.sale + files.cash).join(", ")));
+      add(QStringLiteral("arquivo repetido"),
+          QStringLiteral("cupom %1: %2").arg(coo, (files.sale + files.cash).join(", ")));
     }
     switch (coupon.state) {
       case Coupon::State::Open:
-        add(QStringLiteral("cupom aberto"), QStringLiteral("o cupom %1 ficou aberto na impressora").arg(coo));
+        add(QStringLiteral("cupom aberto"),
+            QStringLiteral("o cupom %1 ficou aberto na impressora").arg(coo));
         return;
       case Coupon::State::Cancelled:
         checkCancelled(coo, coupon, files);
@@ -123,21 +132,24 @@ class Checker {
 
   void checkCancelled(const QString& coo, const Coupon& coupon, const CouponFiles& files) {
     if (files.sale.isEmpty()) {
-      add(QStringLiteral("cancelado sem arquivo"), QStringLiteral("o cupom %1 foi cancelado e não tem arquivo de venda").arg(coo));
+      add(QStringLiteral("cancelado sem arquivo"),
+          QStringLiteral("o cupom %1 foi cancelado e não tem arquivo de venda").arg(coo));
       return;
     }
     if (!coupon.closedBefore && !files.cash.isEmpty()) {
       add(QStringLiteral("caixa de cancelado"),
-          QStringLiteral("o cupom %1 foi cancelado aberto e tem movimento de caixa %2").arg(coo, files.cash.first()));
+          QStringLiteral("o cupom %1 foi cancelado aberto e tem movimento de caixa %2")
+              .arg(coo, files.cash.first()));
     }
     QString error;
     const auto sale = load(QDir(output_).filePath(files.sale.first()), &error);
     if (!sale) return;  // told by wholeFiles
     for (sale->first(); !sale->eof(); sale->next()) {
       if (sale->asText(QStringLiteral("IDSITUVENDA")) != QStringLiteral("C")) {
-        add(QStringLiteral("situação"), QStringLiteral("%1: o cupom %2 foi cancelado, mas o item %3 está \"%4\"")
-                                           .arg(files.sale.first(), coo, sale->asText(QStringLiteral("NRSEQUITVENDA")),
-                                                sale->asText(QStringLiteral("IDSITUVENDA"))));
+        add(QStringLiteral("situação"),
+            QStringLiteral("%1: o cupom %2 foi cancelado, mas o item %3 está \"%4\"")
+                .arg(files.sale.first(), coo, sale->asText(QStringLiteral("NRSEQUITVENDA")),
+                     sale->asText(QStringLiteral("IDSITUVENDA"))));
         return;
       }
     }
@@ -145,12 +157,14 @@ class Checker {
 
   void checkClosed(const QString& coo, const Coupon& coupon, const CouponFiles& files) {
     if (files.sale.isEmpty()) {
-      add(QStringLiteral("fechado sem venda"), QStringLiteral("o cupom %1 fechou e não tem arquivo de venda").arg(coo));
+      add(QStringLiteral("fechado sem venda"),
+          QStringLiteral("o cupom %1 fechou e não tem arquivo de venda").arg(coo));
     } else {
       checkSaleFile(coo, coupon, files.sale.first());
     }
     if (files.cash.isEmpty()) {
-      add(QStringLiteral("fechado sem caixa"), QStringLiteral("o cupom %1 fechou e não tem movimento de caixa").arg(coo));
+      add(QStringLiteral("fechado sem caixa"),
+          QStringLiteral("o cupom %1 fechou e não tem movimento de caixa").arg(coo));
     } else {
       checkCashFile(coo, coupon, files.cash.first());
     }
@@ -169,54 +183,67 @@ class Checker {
     qint64 live = 0;
     for (sale->first(); !sale->eof(); sale->next()) {
       const QString number = sale->asText(QStringLiteral("NRSEQUITVENDA"));
-      const Row row{sale->asNumber(QStringLiteral("QTPRODVEND")), cents(sale->asNumber(QStringLiteral("VRTOTVEND"))),
+      const Row row{sale->asNumber(QStringLiteral("QTPRODVEND")),
+                    cents(sale->asNumber(QStringLiteral("VRTOTVEND"))),
                     sale->asText(QStringLiteral("IDPRODIMPFIS")) == QStringLiteral("C")};
       if (!row.cancelled) live += row.total;
       if (!rows.emplace(number, row).second) {
-        add(QStringLiteral("itens"), QStringLiteral("%1: o item %2 aparece duas vezes").arg(file, number));
+        add(QStringLiteral("itens"),
+            QStringLiteral("%1: o item %2 aparece duas vezes").arg(file, number));
       }
       if (sale->asText(QStringLiteral("IDSITUVENDA")) != QStringLiteral("O")) {
-        add(QStringLiteral("situação"), QStringLiteral("%1: o cupom %2 fechou, mas o item %3 está \"%4\"")
-                                           .arg(file, coo, number, sale->asText(QStringLiteral("IDSITUVENDA"))));
+        add(QStringLiteral("situação"),
+            QStringLiteral("%1: o cupom %2 fechou, mas o item %3 está \"%4\"")
+                .arg(file, coo, number, sale->asText(QStringLiteral("IDSITUVENDA"))));
       }
       if (sale->asText(QStringLiteral("NRCUPOMFIS")) != coo) {
-        add(QStringLiteral("itens"), QStringLiteral("%1: item %2 do cupom \"%3\"").arg(file, number, sale->asText(QStringLiteral("NRCUPOMFIS"))));
+        add(QStringLiteral("itens"),
+            QStringLiteral("%1: item %2 do cupom \"%3\"")
+                .arg(file, number, sale->asText(QStringLiteral("NRCUPOMFIS"))));
       }
     }
     if (live != coupon.totalCents) {
-      add(QStringLiteral("total"), QStringLiteral("%1: total %2, a impressora fechou o cupom %3 com %4")
-                                       .arg(file, money(live), coo, money(coupon.totalCents)));
+      add(QStringLiteral("total"),
+          QStringLiteral("%1: total %2, a impressora fechou o cupom %3 com %4")
+              .arg(file, money(live), coo, money(coupon.totalCents)));
     }
     QStringList differences;
     if (rows.size() != coupon.items.size()) {
-      differences << QStringLiteral("%1 itens no arquivo, %2 na impressora").arg(rows.size()).arg(coupon.items.size());
+      differences << QStringLiteral("%1 itens no arquivo, %2 na impressora")
+                         .arg(rows.size())
+                         .arg(coupon.items.size());
     }
     for (const fiscal::PrinterItem& item : coupon.items) {
       const auto row = rows.find(item.number);
       if (row == rows.end()) {
         differences << QStringLiteral("o item %1 da impressora falta").arg(item.number);
-      } else if (std::fabs(row->second.quantity - item.quantity) > 1e-9 || row->second.total != item.totalCents ||
-                 row->second.cancelled != item.cancelled) {
+      } else if (std::fabs(row->second.quantity - item.quantity) > 1e-9 ||
+                 row->second.total != item.totalCents || row->second.cancelled != item.cancelled) {
         differences << QStringLiteral("item %1: %2 x = %3%4 no arquivo, %5 x = %6%7 na impressora")
                            .arg(item.number)
                            .arg(row->second.quantity)
-                           .arg(money(row->second.total), row->second.cancelled ? QStringLiteral(" cancelado") : QString())
+                           .arg(money(row->second.total),
+                                row->second.cancelled ? QStringLiteral(" cancelado") : QString())
                            .arg(item.quantity)
-                           .arg(money(item.totalCents), item.cancelled ? QStringLiteral(" cancelado") : QString());
+                           .arg(money(item.totalCents),
+                                item.cancelled ? QStringLiteral(" cancelado") : QString());
       }
     }
-    if (!differences.isEmpty()) add(QStringLiteral("itens"), file + QStringLiteral(": ") + differences.join("; "));
+    if (!differences.isEmpty())
+      add(QStringLiteral("itens"), file + QStringLiteral(": ") + differences.join("; "));
   }
 
   void checkCashFile(const QString& coo, const Coupon& coupon, const QString& file) {
     const auto closing = closings_.find(coo);
     if (closing == closings_.end()) {
-      add(QStringLiteral("bobina"), QStringLiteral("o fechamento do cupom %1 não está na bobina").arg(coo));
+      add(QStringLiteral("bobina"),
+          QStringLiteral("o fechamento do cupom %1 não está na bobina").arg(coo));
       return;
     }
     if (closing->second.totalCents != coupon.totalCents) {
-      add(QStringLiteral("bobina"), QStringLiteral("a bobina fecha o cupom %1 com %2, a memória com %3")
-                                        .arg(coo, money(closing->second.totalCents), money(coupon.totalCents)));
+      add(QStringLiteral("bobina"),
+          QStringLiteral("a bobina fecha o cupom %1 com %2, a memória com %3")
+              .arg(coo, money(closing->second.totalCents), money(coupon.totalCents)));
     }
     QString error;
     const auto cash = load(QDir(output_).filePath(file), &error);
@@ -241,10 +268,13 @@ class Checker {
         for (const auto& [name, amount] : list) parts << name + QLatin1Char(' ') + money(amount);
         return parts.join(QStringLiteral(", "));
       };
-      add(QStringLiteral("recebimentos"), QStringLiteral("%1: %2; na bobina: %3").arg(file, text(received), text(printed)));
+      add(QStringLiteral("recebimentos"),
+          QStringLiteral("%1: %2; na bobina: %3").arg(file, text(received), text(printed)));
     }
     if (change != closing->second.changeCents) {
-      add(QStringLiteral("troco"), QStringLiteral("%1: troco %2, na bobina %3").arg(file, money(change), money(closing->second.changeCents)));
+      add(QStringLiteral("troco"),
+          QStringLiteral("%1: troco %2, na bobina %3")
+              .arg(file, money(change), money(closing->second.changeCents)));
     }
   }
 
@@ -282,7 +312,8 @@ std::map<QString, Closing> closingsOnTape(const QString& tape) {
     if (!current) continue;
     // Another document begins: the closing above it was cut by a kill.
     if (line.startsWith(QLatin1Char('=')) || line.contains(QStringLiteral("CUPOM CANCELADO")) ||
-        line.contains(QStringLiteral("COMANDO RECUSADO")) || line.contains(QStringLiteral("CUPOM FISCAL"))) {
+        line.contains(QStringLiteral("COMANDO RECUSADO")) ||
+        line.contains(QStringLiteral("CUPOM FISCAL"))) {
       current.reset();
       continue;
     }
@@ -294,7 +325,8 @@ std::map<QString, Closing> closingsOnTape(const QString& tape) {
       inPayments = false;
     } else if (inPayments) {
       const auto m = payment.match(line);
-      if (m.hasMatch()) current->payments.emplace_back(m.captured(1), printedCents(line).value_or(-1));
+      if (m.hasMatch())
+        current->payments.emplace_back(m.captured(1), printedCents(line).value_or(-1));
     } else if (const auto m = cooLine.match(line); m.hasMatch()) {
       closings[m.captured(1)] = *current;
       current.reset();

@@ -8,15 +8,14 @@
 // killed before its memory was saved is printed again by the next one).
 #pragma once
 
-#include "fiscal/PrinterMemory.h"
-
 #include <QString>
 #include <QStringList>
-
 #include <map>
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include "fiscal/PrinterMemory.h"
 
 namespace crash {
 

@@ -1,17 +1,15 @@
 // The crash test's checks must see a fault when there is one: a folder that agrees with the
 // printer passes, and each way of disagreeing is told under its kind.
-#include "crash/SaleLedger.h"
-
-#include "framework/data/LocalTable.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <set>
 #include <tuple>
+
+#include "crash/SaleLedger.h"
+#include "framework/data/LocalTable.h"
 
 namespace crash {
 namespace {
@@ -46,8 +44,8 @@ TEST(TapeClosings, TheLastWholeClosingOfACouponCounts) {
   const Closing& c = closings.at(QStringLiteral("000001"));
   EXPECT_EQ(c.totalCents, 700);
   EXPECT_EQ(c.changeCents, 500);
-  EXPECT_EQ(c.payments, (std::vector<std::pair<QString, qint64>>{{QStringLiteral("PIX"), 200},
-                                                                 {QStringLiteral("Dinheiro"), 1000}}));
+  EXPECT_EQ(c.payments, (std::vector<std::pair<QString, qint64>>{
+                            {QStringLiteral("PIX"), 200}, {QStringLiteral("Dinheiro"), 1000}}));
   EXPECT_EQ(printedCents(QStringLiteral("TOTAL R$   1.234,05")), 123405);
   EXPECT_EQ(printedCents(QStringLiteral("CANCELAMENTO ITEM 002 x  -29,90")), -2990);
 }
@@ -85,7 +83,8 @@ class FolderChecks : public ::testing::Test {
     saleFile(QStringLiteral("000002"), QStringLiteral("C"), 700);
   }
 
-  static fiscal::PrinterItem item(const char* number, double quantity, qint64 cents, bool cancelled) {
+  static fiscal::PrinterItem item(const char* number, double quantity, qint64 cents,
+                                  bool cancelled) {
     fiscal::PrinterItem i;
     i.number = QString::fromLatin1(number);
     i.quantity = quantity;
@@ -95,13 +94,18 @@ class FolderChecks : public ::testing::Test {
   }
 
   QString path(const QString& relative) const { return QDir(dir_.path()).filePath(relative); }
-  QString output(const QString& name) const { return path(QStringLiteral("Dados/Venda_Arquivo/") + name); }
+  QString output(const QString& name) const {
+    return path(QStringLiteral("Dados/Venda_Arquivo/") + name);
+  }
 
   void saleFile(const QString& coupon, const QString& state, qint64 firstCents) {
     fw::LocalTable sale(QStringLiteral("Venda"));
-    sale.declareFields({FieldDef::text(QStringLiteral("NRSEQUITVENDA"), 10), FieldDef::text(QStringLiteral("NRCUPOMFIS"), 10),
-                        FieldDef::text(QStringLiteral("IDSITUVENDA"), 1), FieldDef::text(QStringLiteral("IDPRODIMPFIS"), 1),
-                        FieldDef::number(QStringLiteral("QTPRODVEND")), FieldDef::number(QStringLiteral("VRTOTVEND"))});
+    sale.declareFields({FieldDef::text(QStringLiteral("NRSEQUITVENDA"), 10),
+                        FieldDef::text(QStringLiteral("NRCUPOMFIS"), 10),
+                        FieldDef::text(QStringLiteral("IDSITUVENDA"), 1),
+                        FieldDef::text(QStringLiteral("IDPRODIMPFIS"), 1),
+                        FieldDef::number(QStringLiteral("QTPRODVEND")),
+                        FieldDef::number(QStringLiteral("VRTOTVEND"))});
     sale.createDataSet();
     const auto row = [&](const char* number, double quantity, double total, const char* printer) {
       sale.append();
@@ -120,11 +124,13 @@ class FolderChecks : public ::testing::Test {
 
   void cashFile(double cash = 10.0) {
     fw::LocalTable movement(QStringLiteral("MovCaixa"));
-    movement.declareFields({FieldDef::text(QStringLiteral("NMTIPORECE"), 40), FieldDef::number(QStringLiteral("VRMOVIVEND")),
+    movement.declareFields({FieldDef::text(QStringLiteral("NMTIPORECE"), 40),
+                            FieldDef::number(QStringLiteral("VRMOVIVEND")),
                             FieldDef::text(QStringLiteral("IDTIPOMOVIVE"), 1)});
     movement.createDataSet();
-    for (const auto& [name, amount, kind] : {std::tuple{"Dinheiro", 5.0, "S"}, std::tuple{"PIX", 2.0, "E"},
-                                             std::tuple{"Dinheiro", cash, "E"}}) {
+    for (const auto& [name, amount, kind] :
+         {std::tuple{"Dinheiro", 5.0, "S"}, std::tuple{"PIX", 2.0, "E"},
+          std::tuple{"Dinheiro", cash, "E"}}) {
       movement.append();
       movement.setText(QStringLiteral("NMTIPORECE"), QString::fromLatin1(name));
       movement.setNumber(QStringLiteral("VRMOVIVEND"), amount);
@@ -145,7 +151,8 @@ class FolderChecks : public ::testing::Test {
 };
 
 TEST_F(FolderChecks, AFolderThatAgreesWithThePrinterPasses) {
-  for (const Finding& f : checkDataDirectory(dir_.path(), ledger_)) ADD_FAILURE() << f.detail.toStdString();
+  for (const Finding& f : checkDataDirectory(dir_.path(), ledger_))
+    ADD_FAILURE() << f.detail.toStdString();
 }
 
 TEST_F(FolderChecks, EachDisagreementIsTold) {
@@ -163,7 +170,8 @@ TEST_F(FolderChecks, EachDisagreementIsTold) {
   EXPECT_EQ(kinds(), std::set<QString>{QStringLiteral("situação")});
   saleFile(QStringLiteral("000002"), QStringLiteral("C"), 700);
 
-  ASSERT_TRUE(QFile::copy(output(QStringLiteral("Venda10_2_000002.cds")), output(QStringLiteral("Venda10_2_000003.cds"))));
+  ASSERT_TRUE(QFile::copy(output(QStringLiteral("Venda10_2_000002.cds")),
+                          output(QStringLiteral("Venda10_2_000003.cds"))));
   EXPECT_EQ(kinds(), std::set<QString>{QStringLiteral("arquivo sem cupom")});
   ASSERT_TRUE(QFile::remove(output(QStringLiteral("Venda10_2_000003.cds"))));
 
@@ -172,7 +180,8 @@ TEST_F(FolderChecks, EachDisagreementIsTold) {
   QFile leftover(path(QStringLiteral("VendaEmAndamento.cds.tmp-a1B2c3")));
   ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
   leftover.close();
-  EXPECT_EQ(kinds(), (std::set<QString>{QStringLiteral("tabela incompleta"), QStringLiteral("temporário")}));
+  EXPECT_EQ(kinds(),
+            (std::set<QString>{QStringLiteral("tabela incompleta"), QStringLiteral("temporário")}));
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 // internal code and the barcode hidden.
 #pragma once
 
-#include "framework/data/LocalTable.h"
-
 #include <memory>
+
+#include "framework/data/LocalTable.h"
 
 namespace dialogs::test {
 

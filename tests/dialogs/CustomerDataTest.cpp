@@ -1,19 +1,18 @@
 // The customer-data dialog and the CPF/CNPJ rules behind it.
-#include "Typing.h"
-#include "dialogs/CustomerDataDialog.h"
-#include "dialogs/DialogsPackage.h"
-#include "dialogs/TaxId.h"
-#include "outside/Outside.h"
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+
+#include "Typing.h"
+#include "dialogs/CustomerDataDialog.h"
+#include "dialogs/DialogsPackage.h"
+#include "dialogs/TaxId.h"
+#include "outside/Outside.h"
 
 namespace dialogs {
 namespace {
@@ -89,9 +88,8 @@ TEST_F(CustomerDataTest, BackspaceTakesADigitNotAMark) {
 
 TEST_F(CustomerDataTest, InvalidDocumentIsRefusedAndTheDialogStays) {
   QStringList shown;
-  outside::Mensagem = [&shown](const QString& text, const QString&, const QString&,
-                               const QString&, int, const QString&, const QString&, int,
-                               fw::LocalTable*) {
+  outside::Mensagem = [&shown](const QString& text, const QString&, const QString&, const QString&,
+                               int, const QString&, const QString&, int, fw::LocalTable*) {
     shown << text;
     return true;
   };

@@ -1,11 +1,7 @@
 // The dialogs render in the screen's colours. With REGVENDA_DIALOG_SHOTS set to a folder,
 // the renderings are also saved there (dialog-pesquisa.png, dialog-teclado.png,
 // dialog-cliente.png), which is how the pictures in docs/ are made.
-#include "Typing.h"
-#include "Catalog.h"
-#include "dialogs/CustomerDataDialog.h"
-#include "dialogs/NumericKeypadDialog.h"
-#include "dialogs/SearchDialog.h"
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QDir>
@@ -13,7 +9,11 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include <gtest/gtest.h>
+#include "Catalog.h"
+#include "Typing.h"
+#include "dialogs/CustomerDataDialog.h"
+#include "dialogs/NumericKeypadDialog.h"
+#include "dialogs/SearchDialog.h"
 
 namespace dialogs {
 namespace {
@@ -77,10 +77,9 @@ TEST(DialogLookTest, SearchDialog) {
 }
 
 TEST(DialogLookTest, NumericKeypad) {
-  NumericKeypadDialog dialog(QStringLiteral("Venda de Produto"),
-                             QStringLiteral("Informe a quantidade a ser vendida"),
-                             QStringLiteral("Quantidade deve ser informada."),
-                             KeypadEntry::rulesFor(20, 0, 0));
+  NumericKeypadDialog dialog(
+      QStringLiteral("Venda de Produto"), QStringLiteral("Informe a quantidade a ser vendida"),
+      QStringLiteral("Quantidade deve ser informada."), KeypadEntry::rulesFor(20, 0, 0));
   showAndWait(dialog);
   QTest::keyClicks(&dialog, QStringLiteral("2,5"));
   expectFramedAndSave(dialog, QStringLiteral("dialog-teclado.png"));

@@ -1,11 +1,11 @@
 // The package's procedures where no one can answer: no dialog blocks, each answers
 // as if cancelled.
+#include <gtest/gtest.h>
+
 #include "Catalog.h"
 #include "dialogs/DialogsPackage.h"
 #include "outside/Outside.h"
 #include "runtime/Runtime.h"
-
-#include <gtest/gtest.h>
 
 namespace dialogs {
 namespace {

@@ -1,14 +1,14 @@
 // The numeric keypad driven with typed keys and touches: its limits and its refusals.
-#include "dialogs/DialogsPackage.h"
-#include "dialogs/NumericKeypadDialog.h"
-#include "outside/Outside.h"
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
 
-#include <gtest/gtest.h>
+#include "dialogs/DialogsPackage.h"
+#include "dialogs/NumericKeypadDialog.h"
+#include "outside/Outside.h"
 
 namespace dialogs {
 namespace {
@@ -129,9 +129,9 @@ TEST(NumericKeypadTest, EscapeCancelsAndLeavesTheTextAlone) {
     QTest::keyClick(dialog, Qt::Key_Escape);
   });
   QString text = QStringLiteral("antes");
-  const bool confirmed = outside::TecladoNumerico(text, QStringLiteral("Recebimento"),
-                                                  QStringLiteral("Valor do Recebimento"),
-                                                  kEmpty, 20, 1, 1, 0, 0, 0);
+  const bool confirmed =
+      outside::TecladoNumerico(text, QStringLiteral("Recebimento"),
+                               QStringLiteral("Valor do Recebimento"), kEmpty, 20, 1, 1, 0, 0, 0);
   uninstall();
   EXPECT_FALSE(confirmed);
   EXPECT_EQ(text, QStringLiteral("antes"));
@@ -146,9 +146,9 @@ TEST(NumericKeypadTest, TecladoNumericoReturnsTheEntryInTheLocaleForm) {
     QTest::keyClick(dialog, Qt::Key_Return);
   });
   QString text;
-  const bool confirmed = outside::TecladoNumerico(text, QStringLiteral("Venda de Produto"),
-                                                  QStringLiteral("Informe a quantidade"), kEmpty,
-                                                  20, 0, 0, 0, 0, 0);
+  const bool confirmed =
+      outside::TecladoNumerico(text, QStringLiteral("Venda de Produto"),
+                               QStringLiteral("Informe a quantidade"), kEmpty, 20, 0, 0, 0, 0, 0);
   uninstall();
   EXPECT_TRUE(confirmed);
   EXPECT_EQ(text, QStringLiteral("2,5"));

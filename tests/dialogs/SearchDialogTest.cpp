@@ -1,9 +1,5 @@
 // The search dialog driven with keys and touches, over a catalog with hidden codes.
-#include "Typing.h"
-#include "Catalog.h"
-#include "dialogs/DialogsPackage.h"
-#include "dialogs/SearchDialog.h"
-#include "outside/Outside.h"
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -12,7 +8,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include <gtest/gtest.h>
+#include "Catalog.h"
+#include "Typing.h"
+#include "dialogs/DialogsPackage.h"
+#include "dialogs/SearchDialog.h"
+#include "outside/Outside.h"
 
 namespace dialogs {
 namespace {
@@ -176,10 +176,14 @@ std::unique_ptr<fw::LocalTable> longCatalog() {
   for (int i = 0; i < 400; ++i) {
     table->append();
     table->setText(QStringLiteral("CDPRODUTO"), QString::number(i + 1));
-    table->setText(QStringLiteral("CDARVPROD"), i == 350 ? QStringLiteral("5550020") : QStringLiteral("A%1").arg(i));
-    table->setText(QStringLiteral("NMPRODUTO"), QStringLiteral("Produto %1 %2").arg(i).arg(QString::fromUtf8(i % 3 ? "Café" : "Chá")));
-    table->setText(QStringLiteral("CDBARPRODUTO"), i == 300   ? QStringLiteral("5550010")
-                                                   : QStringLiteral("555%1").arg(i, 4, 10, QLatin1Char('0')));
+    table->setText(QStringLiteral("CDARVPROD"),
+                   i == 350 ? QStringLiteral("5550020") : QStringLiteral("A%1").arg(i));
+    table->setText(
+        QStringLiteral("NMPRODUTO"),
+        QStringLiteral("Produto %1 %2").arg(i).arg(QString::fromUtf8(i % 3 ? "Café" : "Chá")));
+    table->setText(QStringLiteral("CDBARPRODUTO"),
+                   i == 300 ? QStringLiteral("5550010")
+                            : QStringLiteral("555%1").arg(i, 4, 10, QLatin1Char('0')));
     table->post();
   }
   return table;
@@ -187,7 +191,8 @@ std::unique_ptr<fw::LocalTable> longCatalog() {
 
 void expectSameAnswers(const SearchIndex& index, const fw::LocalTable& table) {
   const SearchIndex whole(table);
-  for (const char* typed : {"", "cafe", "CHA", "produto 39", "5550010", "5550020", "a399", "nada"}) {
+  for (const char* typed :
+       {"", "cafe", "CHA", "produto 39", "5550010", "5550020", "a399", "nada"}) {
     const SearchIndex::Result got = index.filter(QString::fromUtf8(typed));
     const SearchIndex::Result want = whole.filter(QString::fromUtf8(typed));
     EXPECT_EQ(got.rows, want.rows) << typed;
@@ -201,7 +206,8 @@ TEST(SearchPreparationTest, RunsOnTheEventLoopAndAnswersAsAWholeBuild) {
   auto catalog = longCatalog();
   SearchIndex::prepare(*catalog);
   EXPECT_FALSE(SearchIndex::isReady(*catalog));  // nothing done before the event loop runs
-  for (int turns = 0; turns < 1000 && !SearchIndex::isReady(*catalog); ++turns) QApplication::processEvents();
+  for (int turns = 0; turns < 1000 && !SearchIndex::isReady(*catalog); ++turns)
+    QApplication::processEvents();
   ASSERT_TRUE(SearchIndex::isReady(*catalog));
   expectSameAnswers(*SearchIndex::of(*catalog), *catalog);
 }

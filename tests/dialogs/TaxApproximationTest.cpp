@@ -1,13 +1,13 @@
 // The approximate taxes of a sale, from the item list and the rates file.
-#include "dialogs/DialogsPackage.h"
-#include "dialogs/TaxApproximation.h"
-#include "framework/core/Error.h"
-#include "outside/Outside.h"
+#include <gtest/gtest.h>
 
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "dialogs/DialogsPackage.h"
+#include "dialogs/TaxApproximation.h"
+#include "framework/core/Error.h"
+#include "outside/Outside.h"
 
 namespace dialogs {
 namespace {
@@ -86,9 +86,9 @@ TEST_F(TaxApproximationTest, RatesFileNameMatchedWithoutCase) {
 }
 
 TEST_F(TaxApproximationTest, UnreadableRatesAreAnErrorNamingTheLine) {
-  for (const QByteArray& bad : {QByteArray("federal=13,45\nmunicipal=abc\n"),
-                                QByteArray("federal=13,45\nestadual=2\n"),
-                                QByteArray("\nfederal=150\n"), QByteArray("federal 13\nx=1\n")}) {
+  for (const QByteArray& bad :
+       {QByteArray("federal=13,45\nmunicipal=abc\n"), QByteArray("federal=13,45\nestadual=2\n"),
+        QByteArray("\nfederal=150\n"), QByteArray("federal 13\nx=1\n")}) {
     writeRates(bad);
     auto items = itemList({{"1", 10.00, 0, "S"}});
     try {

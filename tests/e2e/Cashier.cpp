@@ -1,6 +1,6 @@
 #include "e2e/Cashier.h"
 
-#include "runtime/MessageDialog.h"
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -15,11 +15,10 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <utility>
+
+#include "runtime/MessageDialog.h"
 
 namespace e2e {
 
@@ -66,7 +65,8 @@ void Cashier::run(const std::function<void()>& entry, std::chrono::seconds limit
 }
 
 QString Cashier::currentStep() const {
-  QString text = steps_.empty() ? QStringLiteral("(fim)") : QLatin1Char('"') + steps_.front().what + QLatin1Char('"');
+  QString text = steps_.empty() ? QStringLiteral("(fim)")
+                                : QLatin1Char('"') + steps_.front().what + QLatin1Char('"');
   if (!playing_.isEmpty()) text += QStringLiteral(" durante \"%1\"").arg(playing_);
   return text;
 }
@@ -109,7 +109,8 @@ void Cashier::tick() {
   }
   if (!steps_.front().accepts(top)) {
     if (qobject_cast<runtime::MessageDialog*>(top)) {
-      fail(QStringLiteral("mensagem inesperada esperando \"%1\": %2").arg(steps_.front().what, messageText(*top)));
+      fail(QStringLiteral("mensagem inesperada esperando \"%1\": %2")
+               .arg(steps_.front().what, messageText(*top)));
       return;
     }
     schedule(kPollMs);
@@ -125,7 +126,8 @@ void Cashier::tick() {
   step.act(top);
   actLevels_.pop_back();
   // A fatal check inside a step left it half done: the sale cannot go on from there.
-  if (::testing::Test::HasFatalFailure() && !aborted_) fail(QStringLiteral("passo interrompido: ") + step.what);
+  if (::testing::Test::HasFatalFailure() && !aborted_)
+    fail(QStringLiteral("passo interrompido: ") + step.what);
   playing_ = outer;
 }
 
@@ -137,9 +139,11 @@ void Cashier::touch(QWidget* widget, QPoint at) {
   }
   const QString name = describe(widget);
   if (!widget->isVisible() || !widget->isEnabled()) {
-    fail(QStringLiteral("%1 não pode ser tocado: %2 (%3)")
-             .arg(name, widget->isVisible() ? QStringLiteral("desabilitado") : QStringLiteral("invisível"),
-                  playing_));
+    fail(
+        QStringLiteral("%1 não pode ser tocado: %2 (%3)")
+            .arg(name,
+                 widget->isVisible() ? QStringLiteral("desabilitado") : QStringLiteral("invisível"),
+                 playing_));
     return;
   }
   if (at.isNull()) at = widget->rect().center();
@@ -187,14 +191,16 @@ void Cashier::shot(const QString& name) {
   } else {
     // No real screen: the windows composed, each dialog over the window it was opened on.
     std::vector<QWidget*> chain;
-    for (QWidget* w = QApplication::activeModalWidget(); w; w = w->parentWidget() ? w->parentWidget()->window() : nullptr) {
+    for (QWidget* w = QApplication::activeModalWidget(); w;
+         w = w->parentWidget() ? w->parentWidget()->window() : nullptr) {
       chain.insert(chain.begin(), w);
     }
     picture = QPixmap(screen->geometry().size());
     picture.fill(Qt::darkGray);
     QPainter painter(&picture);
     for (QWidget* w : shown) {
-      if (std::find(chain.begin(), chain.end(), w) == chain.end()) painter.drawPixmap(w->geometry().topLeft(), w->grab());
+      if (std::find(chain.begin(), chain.end(), w) == chain.end())
+        painter.drawPixmap(w->geometry().topLeft(), w->grab());
     }
     for (QWidget* w : chain) painter.drawPixmap(w->geometry().topLeft(), w->grab());
   }

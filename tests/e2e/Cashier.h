@@ -5,9 +5,10 @@
 // the window, which hands them to its focused control).
 //
 //   Cashier cashier(shotsDir);
-//   cashier.on<TfrmVendaArquivo>("abre a pesquisa", [&](TfrmVendaArquivo& f) { cashier.touch(f.bldCodigo); });
-//   cashier.on<dialogs::SearchDialog>("digita o código", [&](auto& d) { cashier.type(&d, code); cashier.press(&d, Qt::Key_Return); });
-//   cashier.run([] { CriaRegVenda(); });
+//   cashier.on<TfrmVendaArquivo>("abre a pesquisa", [&](TfrmVendaArquivo& f) {
+//   cashier.touch(f.bldCodigo); }); cashier.on<dialogs::SearchDialog>("digita o código", [&](auto&
+//   d) { cashier.type(&d, code); cashier.press(&d, Qt::Key_Return); }); cashier.run([] {
+//   CriaRegVenda(); });
 //
 // A watchdog ends a sale that stops moving: it reports the step it was waiting for and closes
 // every window, so CriaRegVenda returns and the test fails instead of hanging.
@@ -18,7 +19,6 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -44,7 +44,8 @@ class Cashier {
 
   // Runs `entry` (which shows the screen modally) with the queued steps played inside it.
   // Returns when `entry` returns; a sale stuck for `limit` is failed and its windows closed.
-  void run(const std::function<void()>& entry, std::chrono::seconds limit = std::chrono::seconds(180));
+  void run(const std::function<void()>& entry,
+           std::chrono::seconds limit = std::chrono::seconds(180));
 
   // A left click at `at` (the centre when null) through the widget's window. Fails the sale
   // when the widget is hidden, disabled or covered there by another control.

@@ -1,14 +1,13 @@
 // The cashier itself must never leave CI waiting: a sale that stops moving is failed and its
 // windows closed, and a touch on a control a person could not touch is refused.
-#include "e2e/Till.h"
-
-#include "dialogs/CustomerDataDialog.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/TfrmVendaArquivo.h"
+#include <gtest/gtest-spi.h>
 
 #include <QApplication>
 
-#include <gtest/gtest-spi.h>
+#include "dialogs/CustomerDataDialog.h"
+#include "e2e/Till.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
 
 namespace e2e {
 namespace {
@@ -33,7 +32,8 @@ TEST_F(CashierGuard, UnexpectedMessageAndDisabledButtonFailTheSale) {
   open(demo::Options{});
   Cashier& c = *cashier_;
   c.on<Form>("Gerar Cupom sem itens", [&](Form& f) { c.touch(f.bldGravar); });
-  EXPECT_NONFATAL_FAILURE(c.run([] { CriaRegVenda(); }), "bldGravar não pode ser tocado: desabilitado");
+  EXPECT_NONFATAL_FAILURE(c.run([] { CriaRegVenda(); }),
+                          "bldGravar não pode ser tocado: desabilitado");
 
   Cashier other;
   other.on<Form>("Adicionar Produto sem produto", [&](Form& f) {
@@ -42,7 +42,8 @@ TEST_F(CashierGuard, UnexpectedMessageAndDisabledButtonFailTheSale) {
   });
   other.on<Form>("sair", [&](Form& f) { other.touch(f.spdSair); });
   EXPECT_NONFATAL_FAILURE(other.run([] { CriaRegVenda(); }),
-                          "mensagem inesperada esperando \"sair\": Operação bloqueada! Nenhum produto foi selecionado.");
+                          "mensagem inesperada esperando \"sair\": Operação bloqueada! Nenhum "
+                          "produto foi selecionado.");
   EXPECT_EQ(frmVendaArquivo, nullptr);
 }
 

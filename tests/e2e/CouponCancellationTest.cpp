@@ -2,15 +2,14 @@
 // sale as cancelled and no cash movement; touching it again is refused, since the printer's
 // last coupon is already cancelled, and the sale file stays as it was. A coupon already
 // closed is cancelled the same way: its sale file turns "C", its cash movement stays.
-#include "e2e/Till.h"
+#include <QFile>
 
 #include "dialogs/NumericKeypadDialog.h"
 #include "dialogs/SearchDialog.h"
+#include "e2e/Till.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 #include "runtime/MessageDialog.h"
-
-#include <QFile>
 
 namespace e2e {
 namespace {
@@ -64,13 +63,15 @@ TEST_F(CouponCancellation, OpenCouponCancelledThenSecondCancelRefused) {
   });
   c.on<MessageDialog>("a impressora recusa: o cupom já foi cancelado", [&](MessageDialog& d) {
     EXPECT_EQ(d.shape(), MessageDialog::Shape::Information);
-    EXPECT_TRUE(Cashier::messageText(d).contains(QStringLiteral("000001"))) << Cashier::messageText(d).toStdString();
+    EXPECT_TRUE(Cashier::messageText(d).contains(QStringLiteral("000001")))
+        << Cashier::messageText(d).toStdString();
     c.shot(QStringLiteral("02-recusa-da-impressora"));
     c.press(&d, Qt::Key_Return);
   });
   c.on<MessageDialog>("a tela recusa o cancelamento", [&](MessageDialog& d) {
-    EXPECT_EQ(Cashier::messageText(d),
-              QStringLiteral("Cancelamento não permitido. O último cupom fiscal já foi cancelado."));
+    EXPECT_EQ(
+        Cashier::messageText(d),
+        QStringLiteral("Cancelamento não permitido. O último cupom fiscal já foi cancelado."));
     c.shot(QStringLiteral("03-cancelamento-nao-permitido"));
     c.touch(Cashier::button(d, QStringLiteral("OK")));
   });
@@ -79,7 +80,8 @@ TEST_F(CouponCancellation, OpenCouponCancelledThenSecondCancelRefused) {
   sell();
   ASSERT_TRUE(c.failures().isEmpty());
 
-  EXPECT_EQ(outputFiles(), QStringList{saleFile}) << "um cupom cancelado aberto não tem movimento de caixa";
+  EXPECT_EQ(outputFiles(), QStringList{saleFile})
+      << "um cupom cancelado aberto não tem movimento de caixa";
   EXPECT_EQ(contents(outputPath(saleFile)), afterCancel) << "a recusa mexeu no arquivo da venda";
   const auto sale = readOutput(saleFile);
   ASSERT_TRUE(sale);
@@ -138,7 +140,8 @@ TEST_F(CouponCancellation, ClosedCouponCancelledKeepsItsCashMovement) {
   ASSERT_TRUE(c.failures().isEmpty());
 
   EXPECT_EQ(outputFiles(), (QStringList{cashFile, saleFile}));
-  EXPECT_EQ(contents(outputPath(cashFile)), cashAtClose) << "o cancelamento mexeu no movimento de caixa";
+  EXPECT_EQ(contents(outputPath(cashFile)), cashAtClose)
+      << "o cancelamento mexeu no movimento de caixa";
   const auto sale = readOutput(saleFile);
   ASSERT_TRUE(sale);
   ASSERT_EQ(sale->recordCount(), 1);
@@ -150,7 +153,8 @@ TEST_F(CouponCancellation, ClosedCouponCancelledKeepsItsCashMovement) {
   EXPECT_EQ(cash->asText(QStringLiteral("NMTIPORECE")), QStringLiteral("PIX"));
 
   const QString paper = tape();
-  EXPECT_TRUE(paper.contains(QStringLiteral("COO DO CUPOM CANCELADO: 000001"))) << paper.toStdString();
+  EXPECT_TRUE(paper.contains(QStringLiteral("COO DO CUPOM CANCELADO: 000001")))
+      << paper.toStdString();
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // Money at a Brazilian till, under the shop's own locale (scripts/e2e.sh runs the suite with
 // LANG=pt_BR.UTF-8, where the C library reads and writes decimal commas): a 3,00 sale paid
 // with 10,00, a 9,99 sale paid with 10,00, and a 0,5 kg item of 0,99 cancelled again.
-#include "e2e/Till.h"
-
 #include "dialogs/NumericKeypadDialog.h"
 #include "dialogs/SearchDialog.h"
+#include "e2e/Till.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 #include "runtime/MessageDialog.h"
@@ -28,10 +27,11 @@ class Money : public Till {
     });
     if (!quantity.isEmpty()) {
       c.on<Form>(QStringLiteral("toca na quantidade"), [&c](Form& f) { c.touch(f.bldQuant); });
-      c.on<NumericKeypadDialog>(QStringLiteral("digita ") + quantity, [&c, quantity](NumericKeypadDialog& d) {
-        c.type(&d, quantity);
-        c.press(&d, Qt::Key_Return);
-      });
+      c.on<NumericKeypadDialog>(QStringLiteral("digita ") + quantity,
+                                [&c, quantity](NumericKeypadDialog& d) {
+                                  c.type(&d, quantity);
+                                  c.press(&d, Qt::Key_Return);
+                                });
     }
     c.on<Form>(QStringLiteral("adiciona ") + p.name, [&c](Form& f) { c.touch(f.bldAddProd); });
   }
@@ -44,10 +44,11 @@ class Money : public Till {
       c.press(&d, Qt::Key_Return);
     });
     c.on<Form>(QStringLiteral("toca no valor"), [&c](Form& f) { c.touch(f.bldValorRece); });
-    c.on<NumericKeypadDialog>(QStringLiteral("digita ") + amount, [&c, amount](NumericKeypadDialog& d) {
-      c.type(&d, amount);
-      c.press(&d, Qt::Key_Return);
-    });
+    c.on<NumericKeypadDialog>(QStringLiteral("digita ") + amount,
+                              [&c, amount](NumericKeypadDialog& d) {
+                                c.type(&d, amount);
+                                c.press(&d, Qt::Key_Return);
+                              });
     c.on<Form>(QStringLiteral("adiciona o dinheiro"), [&c](Form& f) { c.touch(f.bldAddRece); });
   }
   // The change row of a coupon's cash-movement file.
@@ -71,9 +72,9 @@ TEST_F(Money, ChangeToTheCentAndACancelledItemLeavesNothing) {
   const Product almostTen = addProduct(QStringLiteral("Arroz Branco Tipo 1 5 kg"),
                                        {QStringLiteral("9002"), QStringLiteral("7890000090029"),
                                         QStringLiteral("Creme Dental"), 9.99});
-  const Product weighed = addProduct(QStringLiteral("Banana Nanica"),
-                                     {QStringLiteral("9003"), QStringLiteral("7890000090036"),
-                                      QStringLiteral("Chuchu"), 0.99});
+  const Product weighed = addProduct(
+      QStringLiteral("Banana Nanica"),
+      {QStringLiteral("9003"), QStringLiteral("7890000090036"), QStringLiteral("Chuchu"), 0.99});
   Cashier& c = *cashier_;
 
   addItem(three);

@@ -1,18 +1,16 @@
 #include "e2e/Till.h"
 
-#include "dialogs/DialogsPackage.h"
-#include "fiscal/FiscalPackage.h"
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
-#include "runtime/Runtime.h"
-
-#include "framework/core/Error.h"
-
 #include <QDir>
 #include <QFile>
-
 #include <map>
 #include <vector>
+
+#include "dialogs/DialogsPackage.h"
+#include "fiscal/FiscalPackage.h"
+#include "framework/core/Error.h"
+#include "module/shell/SaleContext.h"
+#include "outside/Outside.h"
+#include "runtime/Runtime.h"
 
 namespace e2e {
 
@@ -73,14 +71,17 @@ void Till::sell() {
   EXPECT_TRUE(cashier.allStepsDone()) << "a venda não chegou ao fim";
 }
 
-QString Till::dataPath(const QString& relative) const { return QDir(dir_.path()).filePath(relative); }
+QString Till::dataPath(const QString& relative) const {
+  return QDir(dir_.path()).filePath(relative);
+}
 
 QString Till::outputPath(const QString& file) const {
   return QDir(dataPath(QStringLiteral("Dados/Venda_Arquivo"))).filePath(file);
 }
 
 QStringList Till::outputFiles() const {
-  return QDir(dataPath(QStringLiteral("Dados/Venda_Arquivo"))).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+  return QDir(dataPath(QStringLiteral("Dados/Venda_Arquivo")))
+      .entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
 std::unique_ptr<fw::LocalTable> Till::readOutput(const QString& file) const {
@@ -110,7 +111,8 @@ Product Till::product(const QString& name) const {
     ADD_FAILURE() << "produto fora do catálogo de demonstração: " << name.toStdString();
     return {};
   }
-  return {catalog.asText(QStringLiteral("CDPRODUTO")), catalog.asText(QStringLiteral("CDBARPRODUTO")), name,
+  return {catalog.asText(QStringLiteral("CDPRODUTO")),
+          catalog.asText(QStringLiteral("CDBARPRODUTO")), name,
           catalog.asNumber(QStringLiteral("VRPRECITEM"))};
 }
 

@@ -6,25 +6,25 @@
 // REGVENDA_E2E_SHOTS names a folder for screenshots (scripts/e2e.sh sets it).
 #pragma once
 
-#include "e2e/Cashier.h"
-#include "tools/demo/DemoData.h"
-
-#include "framework/data/LocalTable.h"
-
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <memory>
 #include <ostream>
+
+#include "e2e/Cashier.h"
+#include "framework/data/LocalTable.h"
+#include "tools/demo/DemoData.h"
 
 class TfrmVendaArquivo;
 
 // Readable texts in the test failures.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
 
 namespace e2e {
 

@@ -2,22 +2,20 @@
 // customer's CPF, a product by its typed barcode, one picked with the mouse, a weighed one
 // with quantity 2,5, one item cancelled, a card and a cash payment with change, "Gerar Cupom".
 // Then the sale and cash-movement files and the printer's tape must tell the same sale.
-#include "e2e/Till.h"
+#include <QAbstractButton>
+#include <QAbstractItemModel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTableView>
+#include <map>
 
 #include "dialogs/CustomerDataDialog.h"
 #include "dialogs/NumericKeypadDialog.h"
 #include "dialogs/SearchDialog.h"
+#include "e2e/Till.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 #include "runtime/MessageDialog.h"
-
-#include <QAbstractItemModel>
-#include <QAbstractButton>
-#include <QLineEdit>
-#include <QRegularExpression>
-#include <QTableView>
-
-#include <map>
 
 namespace e2e {
 namespace {
@@ -45,7 +43,8 @@ std::string gridText(const QTableView& grid) {
   QStringList lines;
   for (int row = 0; row < model->rowCount(); ++row) {
     QStringList cells;
-    for (int column = 0; column < model->columnCount(); ++column) cells << model->index(row, column).data().toString();
+    for (int column = 0; column < model->columnCount(); ++column)
+      cells << model->index(row, column).data().toString();
     lines << cells.join(QLatin1Char('|'));
   }
   return lines.join(QLatin1Char('\n')).toStdString();
@@ -67,7 +66,9 @@ QString highlightedName(const SearchDialog& d) {
 }
 
 bool tapeHasLine(const QString& tape, const QString& pattern) {
-  return QRegularExpression(QStringLiteral("(^|\\n)") + pattern + QStringLiteral("(\\r?\\n|$)")).match(tape).hasMatch();
+  return QRegularExpression(QStringLiteral("(^|\\n)") + pattern + QStringLiteral("(\\r?\\n|$)"))
+      .match(tape)
+      .hasMatch();
 }
 
 class WholeSale : public Till {};
@@ -165,7 +166,8 @@ TEST_F(WholeSale, ThreeItemsOneCancelledTwoPaymentsWithChange) {
   c.on<Form>("três itens; desce até a feijoada e cancela", [&](Form& f) {
     EXPECT_EQ(f.cdsAddProduto.recordCount(), 3);
     EXPECT_EQ(f.lblTotal->text(), QStringLiteral("75,50"));
-    EXPECT_EQ(f.cdsAddProduto.asText(QStringLiteral("NMPRODUTO")), banana.name);  // the newest on top
+    EXPECT_EQ(f.cdsAddProduto.asText(QStringLiteral("NMPRODUTO")),
+              banana.name);  // the newest on top
     c.shot(QStringLiteral("05-tres-itens"));
     c.touch(f.bldAbaixo);
     EXPECT_EQ(f.cdsAddProduto.asText(QStringLiteral("NMPRODUTO")), stew.name);
@@ -181,13 +183,15 @@ TEST_F(WholeSale, ThreeItemsOneCancelledTwoPaymentsWithChange) {
     EXPECT_EQ(f.lblTotal->text(), QStringLiteral("45,60"));
     EXPECT_EQ(f.cdsAddProduto.recordCount(), 3);  // marked, not removed
     EXPECT_EQ(f.cdsAddProduto.asText(QStringLiteral("IDPRODIMPFIS")), QStringLiteral("C"));
-    EXPECT_EQ(f.cdsAddProduto.displayText(QStringLiteral("IDPRODIMPFIS")), QStringLiteral("Cancelado"));
+    EXPECT_EQ(f.cdsAddProduto.displayText(QStringLiteral("IDPRODIMPFIS")),
+              QStringLiteral("Cancelado"));
     EXPECT_FALSE(f.bldGravar->isEnabled());
     c.shot(QStringLiteral("07-item-cancelado"));
     c.touch(f.bldCodRece);
   });
   c.on<SearchDialog>("digita debito", [&](SearchDialog& d) {
-    EXPECT_EQ(d.shownRowCount(), 4) << "os tipos de recebimento que não aparecem nesta tela foram oferecidos";
+    EXPECT_EQ(d.shownRowCount(), 4)
+        << "os tipos de recebimento que não aparecem nesta tela foram oferecidos";
     c.shot(QStringLiteral("08-pesquisa-recebimentos"));
     c.type(&d, QStringLiteral("debito"));
     c.press(&d, Qt::Key_Return);
@@ -224,27 +228,30 @@ TEST_F(WholeSale, ThreeItemsOneCancelledTwoPaymentsWithChange) {
       EXPECT_EQ(f.bldCodRece->text(), QStringLiteral("001 - DINHEIRO"));
       c.touch(f.bldValorRece);
     });
-    c.on<NumericKeypadDialog>(when + QStringLiteral(": toca 5, 0 e OK no teclado"), [&](NumericKeypadDialog& d) {
-      c.touch(Cashier::button(d, QStringLiteral("5")));
-      c.touch(Cashier::button(d, QStringLiteral("0")));
-      EXPECT_EQ(d.entry().text(), QStringLiteral("50"));
-      c.touch(Cashier::button(d, QStringLiteral("OK")));
-    });
+    c.on<NumericKeypadDialog>(when + QStringLiteral(": toca 5, 0 e OK no teclado"),
+                              [&](NumericKeypadDialog& d) {
+                                c.touch(Cashier::button(d, QStringLiteral("5")));
+                                c.touch(Cashier::button(d, QStringLiteral("0")));
+                                EXPECT_EQ(d.entry().text(), QStringLiteral("50"));
+                                c.touch(Cashier::button(d, QStringLiteral("OK")));
+                              });
     c.on<Form>(when + QStringLiteral(": adiciona o dinheiro"), [&](Form& f) {
       EXPECT_EQ(f.bldValorRece->text(), QStringLiteral("R$50,00"));
       c.touch(f.bldAddRece);
     });
   };
   payCash(QStringLiteral("1"));
-  c.on<Form>("o dinheiro cobre a venda; o cliente muda de ideia: toca no dinheiro e exclui", [&](Form& f) {
-    EXPECT_EQ(f.lblTotRecebido->text(), QStringLiteral("70,00"));
-    EXPECT_TRUE(f.bldGravar->isEnabled());
-    const int row = gridRowWith(*f.dbgRece, QStringLiteral("Dinheiro"));
-    ASSERT_GE(row, 0) << gridText(*f.dbgRece);
-    c.touch(f.dbgRece->viewport(), f.dbgRece->visualRect(f.dbgRece->model()->index(row, 0)).center());
-    EXPECT_EQ(f.cdsReceb.asText(QStringLiteral("NMTIPORECE")), QStringLiteral("Dinheiro"));
-    c.touch(f.bldCancelaRece);
-  });
+  c.on<Form>(
+      "o dinheiro cobre a venda; o cliente muda de ideia: toca no dinheiro e exclui", [&](Form& f) {
+        EXPECT_EQ(f.lblTotRecebido->text(), QStringLiteral("70,00"));
+        EXPECT_TRUE(f.bldGravar->isEnabled());
+        const int row = gridRowWith(*f.dbgRece, QStringLiteral("Dinheiro"));
+        ASSERT_GE(row, 0) << gridText(*f.dbgRece);
+        c.touch(f.dbgRece->viewport(),
+                f.dbgRece->visualRect(f.dbgRece->model()->index(row, 0)).center());
+        EXPECT_EQ(f.cdsReceb.asText(QStringLiteral("NMTIPORECE")), QStringLiteral("Dinheiro"));
+        c.touch(f.bldCancelaRece);
+      });
   c.on<MessageDialog>("confirma a exclusão do recebimento", [&](MessageDialog& d) {
     EXPECT_EQ(Cashier::messageText(d), QStringLiteral("Confirma a exclusão do recebimento?"));
     c.touch(Cashier::button(d, QStringLiteral("Sim")));
@@ -283,8 +290,8 @@ TEST_F(WholeSale, ThreeItemsOneCancelledTwoPaymentsWithChange) {
   EXPECT_EQ(frmVendaArquivo, nullptr);
 
   // Both files of the coupon and nothing else (no temporary file left behind).
-  EXPECT_EQ(outputFiles(),
-            (QStringList{QStringLiteral("MovCaixa10_2_000001.cds"), QStringLiteral("Venda10_2_000001.cds")}));
+  EXPECT_EQ(outputFiles(), (QStringList{QStringLiteral("MovCaixa10_2_000001.cds"),
+                                        QStringLiteral("Venda10_2_000001.cds")}));
 
   const auto sale = readOutput(QStringLiteral("Venda10_2_000001.cds"));
   ASSERT_TRUE(sale);
@@ -298,9 +305,10 @@ TEST_F(WholeSale, ThreeItemsOneCancelledTwoPaymentsWithChange) {
   for (sale->first(); !sale->eof(); sale->next()) {
     const QString name = sale->asText(QStringLiteral("NMPRODUTO"));
     order << name;
-    byName[name] = {sale->asText(QStringLiteral("NRSEQUITVENDA")), sale->asText(QStringLiteral("IDSITUVENDA")),
-                    sale->asText(QStringLiteral("IDPRODIMPFIS")), sale->asNumber(QStringLiteral("QTPRODVEND")),
-                    sale->asNumber(QStringLiteral("VRTOTVEND"))};
+    byName[name] = {
+        sale->asText(QStringLiteral("NRSEQUITVENDA")), sale->asText(QStringLiteral("IDSITUVENDA")),
+        sale->asText(QStringLiteral("IDPRODIMPFIS")), sale->asNumber(QStringLiteral("QTPRODVEND")),
+        sale->asNumber(QStringLiteral("VRTOTVEND"))};
     EXPECT_EQ(sale->asText(QStringLiteral("NRCUPOMFIS")), QStringLiteral("000001"));
     EXPECT_EQ(sale->asText(QStringLiteral("CDFILIAL")), QStringLiteral("10"));
     EXPECT_EQ(sale->asText(QStringLiteral("CDCAIXA")), QStringLiteral("2"));
@@ -311,7 +319,8 @@ TEST_F(WholeSale, ThreeItemsOneCancelledTwoPaymentsWithChange) {
   EXPECT_EQ(byName[rice.name].number, QStringLiteral("001"));
   EXPECT_EQ(byName[stew.name].number, QStringLiteral("002"));
   EXPECT_EQ(byName[banana.name].number, QStringLiteral("003"));
-  for (const auto& [name, row] : byName) EXPECT_EQ(row.state, QStringLiteral("O")) << name.toStdString();
+  for (const auto& [name, row] : byName)
+    EXPECT_EQ(row.state, QStringLiteral("O")) << name.toStdString();
   EXPECT_EQ(byName[rice.name].printer, QStringLiteral("S"));
   EXPECT_EQ(byName[stew.name].printer, QStringLiteral("C"));
   EXPECT_EQ(byName[banana.name].printer, QStringLiteral("S"));
@@ -329,23 +338,28 @@ TEST_F(WholeSale, ThreeItemsOneCancelledTwoPaymentsWithChange) {
   std::map<QString, double> received;
   for (cash->next(); !cash->eof(); cash->next()) {
     EXPECT_EQ(cash->asText(QStringLiteral("IDTIPOMOVIVE")), QStringLiteral("E"));
-    received[cash->asText(QStringLiteral("NMTIPORECE"))] = cash->asNumber(QStringLiteral("VRMOVIVEND"));
+    received[cash->asText(QStringLiteral("NMTIPORECE"))] =
+        cash->asNumber(QStringLiteral("VRMOVIVEND"));
   }
   EXPECT_EQ(received, (std::map<QString, double>{{QStringLiteral("Cartão de Débito"), 20.0},
                                                  {QStringLiteral("Dinheiro"), 50.0}}));
 
   // The coupon on paper: the same items, the cancellation, the payments and the change.
   const QString paper = tape();
-  EXPECT_TRUE(paper.contains(QStringLiteral("CPF/CNPJ consumidor: 529.982.247-25"))) << paper.toStdString();
+  EXPECT_TRUE(paper.contains(QStringLiteral("CPF/CNPJ consumidor: 529.982.247-25")))
+      << paper.toStdString();
   EXPECT_TRUE(paper.contains(QStringLiteral("NOME: Jose da Silva")));
   EXPECT_TRUE(paper.contains(QStringLiteral("ENDEREÇO: Rua das Flores, 100")));
   EXPECT_TRUE(paper.contains(QStringLiteral("CUPOM FISCAL")));
-  EXPECT_TRUE(tapeHasLine(paper, QStringLiteral("001 ") + rice.barcode + QStringLiteral(" ") + rice.name))
+  EXPECT_TRUE(
+      tapeHasLine(paper, QStringLiteral("001 ") + rice.barcode + QStringLiteral(" ") + rice.name))
       << paper.toStdString();
   EXPECT_TRUE(tapeHasLine(paper, QStringLiteral("002 \\S+ ") + stew.name)) << paper.toStdString();
   EXPECT_TRUE(tapeHasLine(paper, QStringLiteral("003 \\S+ ") + banana.name)) << paper.toStdString();
-  EXPECT_TRUE(tapeHasLine(paper, QStringLiteral("    2,5 KG x 7,08 \\S+ +17,70"))) << paper.toStdString();
-  EXPECT_TRUE(tapeHasLine(paper, QStringLiteral("CANCELAMENTO ITEM 002 \\S+ +-29,90"))) << paper.toStdString();
+  EXPECT_TRUE(tapeHasLine(paper, QStringLiteral("    2,5 KG x 7,08 \\S+ +17,70")))
+      << paper.toStdString();
+  EXPECT_TRUE(tapeHasLine(paper, QStringLiteral("CANCELAMENTO ITEM 002 \\S+ +-29,90")))
+      << paper.toStdString();
   EXPECT_TRUE(tapeHasLine(paper, QStringLiteral("TOTAL R\\$ +45,60"))) << paper.toStdString();
   EXPECT_TRUE(tapeHasLine(paper, QStringLiteral("Cartão de Débito +20,00"))) << paper.toStdString();
   EXPECT_TRUE(tapeHasLine(paper, QStringLiteral("Dinheiro +50,00"))) << paper.toStdString();

@@ -1,5 +1,4 @@
 #include "FiscalFixture.h"
-
 #include "fiscal/FiscalPackage.h"
 
 namespace fiscal::test {
@@ -106,7 +105,8 @@ TEST_F(Bridge, AfterARestartTheOpenCouponIsCancelledOnlyWhenTheScreenMeansIt) {
   EXPECT_EQ(answer.at(0).toText(), "000001");
   // Now none is open: asked for an open one, the printer refuses.
   EXPECT_FALSE(outside::Cancela_Cupom_Imp(cancelValues(true), answer));
-  EXPECT_TRUE(shown.back().text.endsWith("não há cupom fiscal aberto na impressora.")) << shown.back().text.toStdString();
+  EXPECT_TRUE(shown.back().text.endsWith("não há cupom fiscal aberto na impressora."))
+      << shown.back().text.toStdString();
   fw::Variant bag;
   ASSERT_TRUE(open(&bag));
   EXPECT_EQ(outside::RecebeParams(bag, "CUPNR").toText(), "000002");
@@ -118,7 +118,8 @@ TEST_F(Bridge, AnUnreadablePaymentListRefusesTheClosingAndKeepsTheCouponOpen) {
   fw::Variant answer = fw::Variant::emptyArray(10);
   EXPECT_FALSE(outside::FechaCupom(closingValues(fw::Variant::packet("not a packet")), 0, answer));
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_TRUE(shown[0].text.startsWith("Lista de recebimentos ilegível")) << shown[0].text.toStdString();
+  EXPECT_TRUE(shown[0].text.startsWith("Lista de recebimentos ilegível"))
+      << shown[0].text.toStdString();
   EXPECT_TRUE(bridge->printer().memory().open.has_value());
   EXPECT_TRUE(answer.at(0).isNull());
 

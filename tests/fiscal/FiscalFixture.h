@@ -2,21 +2,20 @@
 // and helpers that build the screen's argument lists.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <utility>
+#include <vector>
+
 #include "fiscal/FiscalBridge.h"
 #include "fiscal/VirtualPrinter.h"
 #include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/text/Variant.h"
 #include "outside/Outside.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <utility>
-#include <vector>
 
 namespace fiscal::test {
 
@@ -105,10 +104,9 @@ class FiscalFixture : public ::testing::Test {
                              const QString& taxCode, const QString& taxType, double quantity,
                              double price) {
     const QString e;
-    return outside::Params_VendaItem_Kerrit(QStringLiteral("002"), e, QStringLiteral("D"), code,
-                                            description, taxCode, taxType, QStringLiteral("UN"),
-                                            e, QStringLiteral("18"), e, 0, quantity, price, 0, 0,
-                                            false);
+    return outside::Params_VendaItem_Kerrit(
+        QStringLiteral("002"), e, QStringLiteral("D"), code, description, taxCode, taxType,
+        QStringLiteral("UN"), e, QStringLiteral("18"), e, 0, quantity, price, 0, 0, false);
   }
   static fw::VariantList closingValues(const fw::Variant& payments) {
     fw::VariantList v(59, fw::Variant(QString()));
@@ -120,15 +118,19 @@ class FiscalFixture : public ::testing::Test {
     return v;
   }
   static fw::VariantList cancelValues(bool believedOpen) {
-    return {fw::Variant(QStringLiteral("002")), fw::Variant(false), fw::Variant(false),
-            fw::Variant(believedOpen), fw::Variant(QStringLiteral("0001")),
-            fw::Variant(QStringLiteral("001")), fw::Variant(QStringLiteral("BE0123")),
+    return {fw::Variant(QStringLiteral("002")),
+            fw::Variant(false),
+            fw::Variant(false),
+            fw::Variant(believedOpen),
+            fw::Variant(QStringLiteral("0001")),
+            fw::Variant(QStringLiteral("001")),
+            fw::Variant(QStringLiteral("BE0123")),
             fw::Variant(QStringLiteral("S"))};
   }
   static bool cancelItem(const QString& number) {
     const QString m = QStringLiteral("m"), z = QStringLiteral("0");
-    return outside::Cancela_ItGenerico(QStringLiteral("002"), number, 0, 0, m, z, z, z, 0, 0, 0,
-                                       0, 0);
+    return outside::Cancela_ItGenerico(QStringLiteral("002"), number, 0, 0, m, z, z, z, 0, 0, 0, 0,
+                                       0);
   }
 
   QTemporaryDir dir;

@@ -1,13 +1,12 @@
 // The fiscal memory and the tape against a full disk, lost or damaged copies, a clock set
 // back and a host killed while saving.
-#include "FiscalFixture.h"
+#include <cerrno>
+#include <functional>
 
+#include "FiscalFixture.h"
 #include "fiscal/PrinterMemory.h"
 #include "framework/packet/FileIo.h"
 #include "support/FullDisk.h"
-
-#include <cerrno>
-#include <functional>
 
 namespace fiscal::test {
 namespace {
@@ -16,7 +15,8 @@ namespace {
 class Fault {
  public:
   Fault(fw::WriteStep step, const QString& path) {
-    fw::setWriteFault([=](fw::WriteStep s, const QString& p) { return s == step && p == path ? ENOSPC : 0; });
+    fw::setWriteFault(
+        [=](fw::WriteStep s, const QString& p) { return s == step && p == path ? ENOSPC : 0; });
   }
   ~Fault() { fw::setWriteFault({}); }
 };
@@ -58,8 +58,8 @@ TEST_F(MemoryKeeping, AWriteFailingAtAnyPointRefusesTheCommandAndLeavesMemoryAnd
   ASSERT_TRUE(p.openCoupon({}).accepted);
   int sold = 0;
   for (const QString& file : {tapeFile(), copy(1)}) {
-    for (WriteStep step : {WriteStep::Create, WriteStep::Write, WriteStep::Sync, WriteStep::Verify, WriteStep::Close,
-                           WriteStep::Rename}) {
+    for (WriteStep step : {WriteStep::Create, WriteStep::Write, WriteStep::Sync, WriteStep::Verify,
+                           WriteStep::Close, WriteStep::Rename}) {
       if (file == tapeFile() && step == WriteStep::Rename) continue;  // appending renames nothing
       const QByteArray tapeBefore = bytesOf(tapeFile());
       const QByteArray memoryBefore = bytesOf(copy(1));
@@ -70,7 +70,9 @@ TEST_F(MemoryKeeping, AWriteFailingAtAnyPointRefusesTheCommandAndLeavesMemoryAnd
       }
       const std::string where = file.toStdString() + " step " + std::to_string(int(step));
       EXPECT_FALSE(refused.accepted) << where;
-      EXPECT_TRUE(refused.reason.startsWith(file == tapeFile() ? "Sem papel" : "Falha na memória fiscal")) << where;
+      EXPECT_TRUE(
+          refused.reason.startsWith(file == tapeFile() ? "Sem papel" : "Falha na memória fiscal"))
+          << where;
       EXPECT_TRUE(refused.reason.contains("não há espaço livre no disco")) << where;
       EXPECT_EQ(bytesOf(copy(1)), memoryBefore) << where;
       EXPECT_EQ(bytesOf(copy(2)), memoryBefore) << where;
@@ -96,8 +98,9 @@ TEST_F(MemoryKeeping, ACopyLeftBehindByAFailedSaveIsRestoredBeforeTheNextCommand
   EXPECT_NE(bytesOf(copy(1)), bytesOf(copy(2)));
   ASSERT_TRUE(p.sellItem(item()).accepted);
   EXPECT_TRUE(tape().contains("MEMÓRIA FISCAL RECUPERADA"));
-  EXPECT_TRUE(tapeWords().contains(
-      "Cópia 2 da memória fiscal (ImpressoraFiscal.copia.json) desatualizada: refeita a partir da cópia 1."));
+  EXPECT_TRUE(
+      tapeWords().contains("Cópia 2 da memória fiscal (ImpressoraFiscal.copia.json) desatualizada: "
+                           "refeita a partir da cópia 1."));
   EXPECT_EQ(bytesOf(copy(1)), bytesOf(copy(2)));
   EXPECT_EQ(p.memory().open->items.size(), 2u);
 }
@@ -105,14 +108,17 @@ TEST_F(MemoryKeeping, ACopyLeftBehindByAFailedSaveIsRestoredBeforeTheNextCommand
 TEST_F(MemoryKeeping, OnAFullDiskEveryCommandIsRefusedAndTheRetrySucceedsOnceThereIsRoom) {
   testsupport::FullDisk disk(dir.path());
   ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("dados/cadastros")));
-  writeTaxRates(dir.filePath(QStringLiteral("dados/cadastros/aliqimpfis.cds")), {{QStringLiteral("01"), 18.0}});
+  writeTaxRates(dir.filePath(QStringLiteral("dados/cadastros/aliqimpfis.cds")),
+                {{QStringLiteral("01"), 18.0}});
   VirtualPrinter p = printer();
   const std::function<PrinterAnswer()> commands[] = {
       [&] { return p.openCoupon({}); },
       [&] { return p.sellItem(item(1, 10)); },
       [&] { return p.sellItem(item(2, 5)); },
       [&] { return p.cancelItem(QStringLiteral("1")); },
-      [&] { return p.closeCoupon(paidWith({{"Dinheiro", 10}})); },
+      [&] {
+        return p.closeCoupon(paidWith({{"Dinheiro", 10}}));
+      },
       [&] { return p.cancelCoupon({}); },
   };
   for (const auto& command : commands) {
@@ -121,7 +127,8 @@ TEST_F(MemoryKeeping, OnAFullDiskEveryCommandIsRefusedAndTheRetrySucceedsOnceThe
     disk.fill();
     const PrinterAnswer refused = command();
     EXPECT_FALSE(refused.accepted);
-    EXPECT_TRUE(refused.reason.contains("não há espaço livre no disco")) << refused.reason.toStdString();
+    EXPECT_TRUE(refused.reason.contains("não há espaço livre no disco"))
+        << refused.reason.toStdString();
     EXPECT_EQ(bytesOf(copy(1)), memoryBefore);
     EXPECT_EQ(bytesOf(copy(2)), memoryBefore);
     const QByteArray added = bytesOf(tapeFile()).mid(tapeBefore.size());
@@ -146,8 +153,9 @@ TEST_F(MemoryKeeping, OneLostOrDamagedCopyIsRestoredFromTheOtherWithALineOnTheTa
   const PrinterAnswer opened = p.openCoupon({});
   ASSERT_TRUE(opened.accepted) << opened.reason.toStdString();
   EXPECT_EQ(opened.coo, "000002");
-  EXPECT_TRUE(tapeWords().contains(
-      "Cópia 1 da memória fiscal (ImpressoraFiscal.json) não encontrada: refeita a partir da cópia 2."))
+  EXPECT_TRUE(
+      tapeWords().contains("Cópia 1 da memória fiscal (ImpressoraFiscal.json) não encontrada: "
+                           "refeita a partir da cópia 2."))
       << tape().toStdString();
   EXPECT_EQ(bytesOf(copy(1)), bytesOf(copy(2)));
 
@@ -155,8 +163,9 @@ TEST_F(MemoryKeeping, OneLostOrDamagedCopyIsRestoredFromTheOtherWithALineOnTheTa
   damaged.replace("\"000002\"", "\"000009\"");
   put(copy(2), damaged);
   ASSERT_TRUE(p.sellItem(item()).accepted);
-  EXPECT_TRUE(tapeWords().contains(
-      "Cópia 2 da memória fiscal (ImpressoraFiscal.copia.json) danificada: refeita a partir da cópia 1."));
+  EXPECT_TRUE(
+      tapeWords().contains("Cópia 2 da memória fiscal (ImpressoraFiscal.copia.json) danificada: "
+                           "refeita a partir da cópia 1."));
   EXPECT_EQ(p.memory().open->coo, "000002");
   EXPECT_EQ(p.memory().grandTotalCents, 1000);
 
@@ -164,21 +173,23 @@ TEST_F(MemoryKeeping, OneLostOrDamagedCopyIsRestoredFromTheOtherWithALineOnTheTa
   put(copy(1), "{}");
   put(copy(2), "");
   const PrinterAnswer blocked = p.sellItem(item());
-  EXPECT_TRUE(blocked.reason.startsWith("Impressora fiscal bloqueada, memória fiscal inválida")) << blocked.reason.toStdString();
+  EXPECT_TRUE(blocked.reason.startsWith("Impressora fiscal bloqueada, memória fiscal inválida"))
+      << blocked.reason.toStdString();
   EXPECT_EQ(bytesOf(copy(1)), "{}");
   EXPECT_EQ(bytesOf(copy(2)), "");
 }
 
-TEST_F(MemoryKeeping, AMemoryLostWhereThePrinterHasPrintedBlocksItAndANewOneStartsOnlyWhereItNeverPrinted) {
+TEST_F(MemoryKeeping,
+       AMemoryLostWhereThePrinterHasPrintedBlocksItAndANewOneStartsOnlyWhereItNeverPrinted) {
   VirtualPrinter p = printer();
   sellOneCoupon(p);
   ASSERT_TRUE(QFile::remove(copy(1)) && QFile::remove(copy(2)));
 
   const PrinterAnswer byTape = p.openCoupon({});
   EXPECT_FALSE(byTape.accepted);
-  EXPECT_EQ(byTape.reason, "Impressora fiscal bloqueada, memória fiscal não encontrada (" + copy(1) +
-                               "), mas a impressora já emitiu documentos: a bobina " + tapeFile() +
-                               " tem documentos. Chame o técnico.");
+  EXPECT_EQ(byTape.reason, "Impressora fiscal bloqueada, memória fiscal não encontrada (" +
+                               copy(1) + "), mas a impressora já emitiu documentos: a bobina " +
+                               tapeFile() + " tem documentos. Chame o técnico.");
   EXPECT_FALSE(QFile::exists(copy(1)) || QFile::exists(copy(2)));
 
   // The tape gone as well, but the sales' files are there.
@@ -186,7 +197,8 @@ TEST_F(MemoryKeeping, AMemoryLostWhereThePrinterHasPrintedBlocksItAndANewOneStar
   ASSERT_TRUE(QDir(dir.path()).mkpath("dados/venda_arquivo"));
   put(dir.filePath("dados/venda_arquivo/Venda1_1_000001.cds"), "x");
   const PrinterAnswer byFiles = p.openCoupon({});
-  EXPECT_TRUE(byFiles.reason.contains("já emitiu documentos: há arquivos de venda em")) << byFiles.reason.toStdString();
+  EXPECT_TRUE(byFiles.reason.contains("já emitiu documentos: há arquivos de venda em"))
+      << byFiles.reason.toStdString();
 
   // Refusals are no documents: with the files gone this is a folder where it never printed.
   ASSERT_TRUE(QFile::remove(dir.filePath("dados/venda_arquivo/Venda1_1_000001.cds")));
@@ -203,10 +215,13 @@ TEST_F(MemoryKeeping, ACommandWhoseClockIsEarlierThanTheLastDocumentIsRefused) {
 
   now = fixedNow().addDays(-400);
   const PrinterAnswer back = p.closeCoupon(paidWith({{"Dinheiro", 10}}));
-  EXPECT_EQ(back.reason.toStdString(),
-            "Data e hora do computador (06/02/2023 10:15:00) anteriores às do último documento emitido "
-            "(12/03/2024 10:15:00). Acerte o relógio: o comando não foi executado.");
-  EXPECT_FALSE(VirtualPrinter(dir.path(), [&] { return now; }).sellItem(item()).accepted);  // after a restart too
+  EXPECT_EQ(
+      back.reason.toStdString(),
+      "Data e hora do computador (06/02/2023 10:15:00) anteriores às do último documento emitido "
+      "(12/03/2024 10:15:00). Acerte o relógio: o comando não foi executado.");
+  EXPECT_FALSE(VirtualPrinter(dir.path(), [&] { return now; })
+                   .sellItem(item())
+                   .accepted);  // after a restart too
   EXPECT_EQ(bytesOf(copy(1)), memoryBefore);
 
   now = fixedNow().addSecs(60);
@@ -235,8 +250,9 @@ TEST_F(MemoryKeeping, WhatAKilledHostLeftIsClearedAtStartUpAndTheTapeGoesOnOnALi
 }
 
 TEST_F(MemoryKeeping, AMemoryOfTheFirstFormatIsTakenOverWithoutARecoveryLine) {
-  put(copy(1), R"({"versao":1,"coo":"000007","ccf":"000006","gtCentavos":100,"cancelamentosCentavos":0,)"
-               R"("cupomAberto":null,"ultimoCupom":null})");
+  put(copy(1),
+      R"({"versao":1,"coo":"000007","ccf":"000006","gtCentavos":100,"cancelamentosCentavos":0,)"
+      R"("cupomAberto":null,"ultimoCupom":null})");
   VirtualPrinter p = printer();
   EXPECT_EQ(p.openCoupon({}).coo, "000008");
   EXPECT_FALSE(tape().contains("RECUPERADA"));

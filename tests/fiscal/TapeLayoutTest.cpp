@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "fiscal/ItemDescription.h"
 #include "fiscal/TapeText.h"
-
-#include <gtest/gtest.h>
 
 namespace fiscal {
 namespace {

@@ -1,9 +1,8 @@
-#include "FiscalFixture.h"
-
-#include "fiscal/PrinterMemory.h"
-
 #include <cmath>
 #include <limits>
+
+#include "FiscalFixture.h"
+#include "fiscal/PrinterMemory.h"
 
 namespace fiscal::test {
 namespace {
@@ -19,7 +18,8 @@ TEST_F(PrinterRules, CouponsAreNumberedWithSixDigitsAndASecondOpenCouponIsRefuse
 
   const PrinterAnswer second = p.openCoupon({});
   EXPECT_FALSE(second.accepted);
-  EXPECT_TRUE(second.reason.startsWith("Já existe um cupom fiscal aberto na impressora (COO 000001)"));
+  EXPECT_TRUE(
+      second.reason.startsWith("Já existe um cupom fiscal aberto na impressora (COO 000001)"));
   EXPECT_EQ(p.memory().coo, 1);
 
   ASSERT_TRUE(p.sellItem(item()).accepted);

@@ -1,19 +1,17 @@
 // The touch message dialog, driven by keys and touches as a cashier would.
-#include "runtime/MessageDialog.h"
-
-#include "QtPrinters.h"
-#include "outside/Outside.h"
-#include "runtime/Runtime.h"
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QTimer>
 #include <QtTest/QTest>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+
+#include "QtPrinters.h"
+#include "outside/Outside.h"
+#include "runtime/MessageDialog.h"
+#include "runtime/Runtime.h"
 
 using runtime::MessageDialog;
 

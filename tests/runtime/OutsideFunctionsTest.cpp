@@ -1,22 +1,21 @@
 // The shared small functions and the printer bridge's parameter bags.
-#include "framework/core/Error.h"
-#include "outside/Outside.h"
-
-#include "QtPrinters.h"
-#include "support/ScopedCLocale.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
+#include "QtPrinters.h"
+#include "framework/core/Error.h"
+#include "outside/Outside.h"
+#include "support/ScopedCLocale.h"
+
 using fw::Variant;
 using outside::Trunc2;
 
 TEST(Trunc2, KeepsAmountsWhoseBinaryFormFallsJustBelow) {
-  EXPECT_DOUBLE_EQ(Trunc2(0.29), 0.29);           // stored as 0.28999…
-  EXPECT_DOUBLE_EQ(Trunc2(0.1 + 0.2), 0.3);       // 0.30000000000000004
-  EXPECT_DOUBLE_EQ(Trunc2(4.35 * 100), 435.0);    // 434.99999999999994
+  EXPECT_DOUBLE_EQ(Trunc2(0.29), 0.29);         // stored as 0.28999…
+  EXPECT_DOUBLE_EQ(Trunc2(0.1 + 0.2), 0.3);     // 0.30000000000000004
+  EXPECT_DOUBLE_EQ(Trunc2(4.35 * 100), 435.0);  // 434.99999999999994
   EXPECT_DOUBLE_EQ(Trunc2(19.99 * 3), 59.97);
   EXPECT_DOUBLE_EQ(Trunc2(72.5), 72.5);
 }
@@ -71,9 +70,8 @@ TEST(Ajusta, FillsWithLeadingZerosAndLeavesLongerTextsAlone) {
 TEST(ParameterBag, OpeningBagHoldsEveryArgumentInOrderWithItsKind) {
   int opening = 5;
   QString c0 = "Maria", c1 = "Rua A, 1", c2 = "12345678909", cupom = "000123", cont = "7";
-  const Variant bag = outside::Params_AbreCupom_Kerrit("001", opening, c0, c1, c2, cupom, cont,
-                                                       "e8", "e9", "e10", "e11", "e12", "e13",
-                                                       "e14", true);
+  const Variant bag = outside::Params_AbreCupom_Kerrit(
+      "001", opening, c0, c1, c2, cupom, cont, "e8", "e9", "e10", "e11", "e12", "e13", "e14", true);
   EXPECT_EQ(outside::bagOperation(bag), "AbreCupom");
   const auto& args = outside::bagArguments(bag);
   ASSERT_EQ(args.size(), 15u);
@@ -89,9 +87,9 @@ TEST(ParameterBag, OpeningBagHoldsEveryArgumentInOrderWithItsKind) {
 }
 
 TEST(ParameterBag, ItemBagKeepsNumbersAsNumbers) {
-  const Variant bag = outside::Params_VendaItem_Kerrit("001", "a2", "a3", "7891000100103",
-                                                       "Café", "01", "T", "UN", "a9", "18,00",
-                                                       "a11", 1, 2.5, 10.99, 0.0, 0.0, false);
+  const Variant bag =
+      outside::Params_VendaItem_Kerrit("001", "a2", "a3", "7891000100103", "Café", "01", "T", "UN",
+                                       "a9", "18,00", "a11", 1, 2.5, 10.99, 0.0, 0.0, false);
   EXPECT_EQ(outside::bagOperation(bag), "VendaItem");
   const auto& args = outside::bagArguments(bag);
   ASSERT_EQ(args.size(), 17u);
@@ -107,8 +105,8 @@ TEST(ParameterBag, ItemBagKeepsNumbersAsNumbers) {
 TEST(ParameterBag, ResultsRoundTripByNameWithoutTouchingCopies) {
   int opening = 0;
   QString s0, s1, s2, s3, s4;
-  Variant bag = outside::Params_AbreCupom_Kerrit("001", opening, s0, s1, s2, s3, s4, "", "", "",
-                                                 "", "", "", "", false);
+  Variant bag = outside::Params_AbreCupom_Kerrit("001", opening, s0, s1, s2, s3, s4, "", "", "", "",
+                                                 "", "", "", false);
   const Variant before = bag;
   EXPECT_TRUE(outside::RecebeParams(bag, "CUPNR").isNull());
 
@@ -129,7 +127,6 @@ TEST(ParameterBag, SomethingThatIsNoBagIsRefusedOrGivesNothing) {
   EXPECT_THROW(outside::GravaParams(notABag, "CUPNR", Variant(1)), fw::Error);
   EXPECT_THROW(outside::bagArguments(Variant::emptyArray(3)), fw::Error);
 }
-
 
 TEST(ProcedureVariable, CalledWhileNotInstalledNamesTheOperation) {
   const auto saved = outside::AbreCupom;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QString>
-
 #include <ostream>
 
 inline void PrintTo(const QString& text, std::ostream* out) {

@@ -1,18 +1,17 @@
 // The runtime library's services: scrambling, data directory, connection string, session,
 // and what install() puts into the module's procedure variables.
-#include "runtime/Runtime.h"
-
-#include "QtPrinters.h"
-#include "ScopedEnv.h"
-#include "framework/core/Error.h"
-#include "outside/Outside.h"
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "QtPrinters.h"
+#include "ScopedEnv.h"
+#include "framework/core/Error.h"
+#include "outside/Outside.h"
+#include "runtime/Runtime.h"
 
 namespace {
 
@@ -25,8 +24,11 @@ void writeFile(const QString& path, const QByteArray& content) {
 }  // namespace
 
 TEST(Cipher, EveryKeyRoundTripsAnyText) {
-  const QStringList texts = {"", "a", "MD5: 0f343b0931126a20f133d67c2b018a3b",
-                             "Ação, Pão de Queijo & Café — 100 %", "€ 😀 ÿ\t\n",
+  const QStringList texts = {"",
+                             "a",
+                             "MD5: 0f343b0931126a20f133d67c2b018a3b",
+                             "Ação, Pão de Queijo & Café — 100 %",
+                             "€ 😀 ÿ\t\n",
                              QString(300, QChar(u'ç'))};
   for (int key = 0; key <= 9; ++key) {
     for (const QString& text : texts) {
@@ -76,9 +78,10 @@ class ConnectionString : public ::testing::Test {
 
 TEST_F(ConnectionString, FirstLineThatIsNeitherBlankNorComment) {
   ScopedEnv noOverride("REGVENDA_CONNECTION", std::nullopt);
-  writeFile(dir.filePath("CONEXAOORV.TXT"),  // the name's case does not matter
-            "\xEF\xBB\xBF# central database\r\n\r\n   \r\n  Driver=X;Server=10.0.0.1;Uid=caixa;  \r\n"
-            "Driver=Y;\r\n");
+  writeFile(
+      dir.filePath("CONEXAOORV.TXT"),  // the name's case does not matter
+      "\xEF\xBB\xBF# central database\r\n\r\n   \r\n  Driver=X;Server=10.0.0.1;Uid=caixa;  \r\n"
+      "Driver=Y;\r\n");
   EXPECT_EQ(runtime::connectionString(), "Driver=X;Server=10.0.0.1;Uid=caixa;");
 }
 
@@ -124,9 +127,8 @@ TEST(Install, FillsTheSharedServicesOnly) {
 TEST(Mensagem, WithoutAPersonWritesToStderrAndDeclines) {
   runtime::setInteractive(false);
   testing::internal::CaptureStderr();
-  const bool confirmed =
-      runtime::Mensagem("Confirma a exclusão do recebimento?", "", "N", "S",
-                        outside::tmConfirmacao, "", "001", 0, nullptr);
+  const bool confirmed = runtime::Mensagem("Confirma a exclusão do recebimento?", "", "N", "S",
+                                           outside::tmConfirmacao, "", "001", 0, nullptr);
   runtime::Mensagem("Código do produto inválido.", "", "N", "N", outside::tmInformacao, "", "001",
                     0, nullptr);
   const std::string err = testing::internal::GetCapturedStderr();

@@ -3,7 +3,6 @@
 
 #include <QByteArray>
 #include <QtGlobal>
-
 #include <optional>
 
 class ScopedEnv {

@@ -1,13 +1,13 @@
 // The probe's connection against a real PostgreSQL server through its ODBC driver.
 // Tests that need the server read REGVENDA_PG_CONNECTION (scripts/pg/start.sh writes it) and
 // are skipped, saying so, when it is absent.
-#include "runtime/TADOConnection.h"
-
-#include "QtPrinters.h"
-#include "framework/core/Error.h"
-
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,12 +15,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-#include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "QtPrinters.h"
+#include "framework/core/Error.h"
+#include "runtime/TADOConnection.h"
 
 using runtime::TADOConnection;
 
@@ -245,8 +242,8 @@ class PrivateServer {
     }
     QFile env(dir_ + "/env");
     if (env.open(QIODevice::ReadOnly)) {
-      const QRegularExpressionMatch m =
-          QRegularExpression("REGVENDA_PG_CONNECTION='([^']*)'").match(QString::fromUtf8(env.readAll()));
+      const QRegularExpressionMatch m = QRegularExpression("REGVENDA_PG_CONNECTION='([^']*)'")
+                                            .match(QString::fromUtf8(env.readAll()));
       connection_ = m.captured(1);
     }
   }
@@ -261,10 +258,11 @@ class PrivateServer {
   // connections but answers nothing.
   void freeze(bool frozen) {
     const QString signal = QLatin1String(frozen ? "STOP" : "CONT");
-    QProcess::execute(QStringLiteral("bash"),
-                      {QStringLiteral("-c"), QStringLiteral("pid=$(head -1 '%1/data/postmaster.pid') && "
-                                                            "pkill -%2 -P \"$pid\"; kill -%2 \"$pid\"")
-                                                 .arg(dir_, signal)});
+    QProcess::execute(
+        QStringLiteral("bash"),
+        {QStringLiteral("-c"), QStringLiteral("pid=$(head -1 '%1/data/postmaster.pid') && "
+                                              "pkill -%2 -P \"$pid\"; kill -%2 \"$pid\"")
+                                   .arg(dir_, signal)});
   }
   const QString& connection() const { return connection_; }
   const QString& error() const { return error_; }

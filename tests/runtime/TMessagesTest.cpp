@@ -1,9 +1,8 @@
 // The message table's lookup.
-#include "runtime/TMessages.h"
+#include <gtest/gtest.h>
 
 #include "QtPrinters.h"
-
-#include <gtest/gtest.h>
+#include "runtime/TMessages.h"
 
 using runtime::TMessages;
 
@@ -13,10 +12,8 @@ TMessages table() {
   return TMessages({"COD_PROD_INV|Código do produto inválido.",
                     "CancItem|Último item será cancelado e deverá ser registrado novamente.",
                     "VAL_DEV_INF|Valor do Recebimento deve ser informado.",
-                    "VAL_RECE|Valor do Recebimento",
-                    "VAL_DEV_INF|Outro texto, nunca visto.",
-                    "PIPE|a|b",
-                    "SEM_TEXTO"});
+                    "VAL_RECE|Valor do Recebimento", "VAL_DEV_INF|Outro texto, nunca visto.",
+                    "PIPE|a|b", "SEM_TEXTO"});
 }
 
 }  // namespace

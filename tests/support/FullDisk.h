@@ -3,16 +3,16 @@
 // folder with "no space left on device", half-way, as a disk that fills up does.
 #pragma once
 
-#include "framework/packet/FileIo.h"
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/mount.h>
-#include <unistd.h>
+
+#include "framework/packet/FileIo.h"
 
 namespace testsupport {
 
@@ -22,7 +22,8 @@ class FullDisk {
   explicit FullDisk(const QString& folder, long bytes = 256 * 1024)
       : folder_(QFileInfo(folder).absoluteFilePath()) {
     const QByteArray options = "size=" + QByteArray::number(qlonglong(bytes));
-    mounted_ = ::mount("tmpfs", QFile::encodeName(folder_).constData(), "tmpfs", 0, options.constData()) == 0;
+    mounted_ = ::mount("tmpfs", QFile::encodeName(folder_).constData(), "tmpfs", 0,
+                       options.constData()) == 0;
   }
   ~FullDisk() {
     fw::setWriteFault({});
@@ -38,11 +39,14 @@ class FullDisk {
     if (!mounted_) {
       const QString prefix = folder_ + QLatin1Char('/');
       fw::setWriteFault([prefix](fw::WriteStep step, const QString& path) {
-        return step == fw::WriteStep::Write && QFileInfo(path).absoluteFilePath().startsWith(prefix) ? ENOSPC : 0;
+        return step == fw::WriteStep::Write && QFileInfo(path).absoluteFilePath().startsWith(prefix)
+                   ? ENOSPC
+                   : 0;
       });
       return;
     }
-    const int fd = ::open(QFile::encodeName(fillerPath()).constData(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    const int fd =
+        ::open(QFile::encodeName(fillerPath()).constData(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (fd < 0) return;
     static const char block[4096] = {};
     while (::write(fd, block, sizeof block) > 0) {

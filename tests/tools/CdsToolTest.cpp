@@ -1,6 +1,5 @@
 // The cds tool, run as the people who keep table files run it.
-#include "framework/data/LocalTable.h"
-#include "framework/packet/FileIo.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QJsonArray>
@@ -8,7 +7,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
+
+#include "framework/data/LocalTable.h"
+#include "framework/packet/FileIo.h"
 
 namespace {
 
@@ -40,7 +41,8 @@ ToolRun cdsOnJson(const QTemporaryDir& dir, const QByteArray& json, const QStrin
 
 QStringList samples() {
   QStringList out;
-  for (const QString& f : QDir(REGVENDA_TESTDATA "/cds").entryList({"*.cds"}, QDir::Files, QDir::Name))
+  for (const QString& f :
+       QDir(REGVENDA_TESTDATA "/cds").entryList({"*.cds"}, QDir::Files, QDir::Name))
     out << QStringLiteral(REGVENDA_TESTDATA "/cds/") + f;
   return out;
 }
@@ -115,8 +117,9 @@ TEST(CdsTool, ErrorsGoToStandardErrorWithStatusOne) {
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   f.write(fw::readWholeFile(REGVENDA_TESTDATA "/cds/industry.cds").left(100));
   f.close();
-  for (const QStringList& args : {QStringList{"json", broken}, QStringList{"dump", dir.filePath("none.cds")},
-                                  QStringList{"convert", broken, dir.filePath("x.txt")}, QStringList{"what"}}) {
+  for (const QStringList& args :
+       {QStringList{"json", broken}, QStringList{"dump", dir.filePath("none.cds")},
+        QStringList{"convert", broken, dir.filePath("x.txt")}, QStringList{"what"}}) {
     const ToolRun r = cds(args);
     EXPECT_EQ(r.status, 1) << args.join(' ').toStdString();
     EXPECT_FALSE(r.err.isEmpty());
@@ -131,7 +134,8 @@ TEST(CdsTool, HelpAndVersionGoToStandardOutput) {
     const ToolRun r = cds({option});
     EXPECT_EQ(r.status, 0) << option;
     EXPECT_TRUE(r.err.isEmpty()) << option;
-    EXPECT_TRUE(r.out.startsWith(QByteArray(option) == "--version" ? "cds " : "uso: cds")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QByteArray(option) == "--version" ? "cds " : "uso: cds"))
+        << r.out.toStdString();
   }
 }
 
@@ -139,14 +143,17 @@ TEST(CdsTool, HelpAndVersionGoToStandardOutput) {
 // table file is left behind.
 TEST(CdsTool, JsonItCannotKeepIsRefusedNamingRowFieldAndOffset) {
   QTemporaryDir dir;
-  const QByteArray i8 = R"({"fields":[{"name":"N","type":"i8"},{"name":"U","type":"u8"}],"rows":[[1,1],)";
+  const QByteArray i8 =
+      R"({"fields":[{"name":"N","type":"i8"},{"name":"U","type":"u8"}],"rows":[[1,1],)";
   const QByteArray text = R"({"fields":[{"name":"CIDADE","type":"string","width":12}],"rows":[)";
   const struct {
     QByteArray json;
     const char* says;
   } cases[] = {
-      {R"({"fields":[{"name":"A","type":"i4"}],"rows":{"a":[1]}})", "\"rows\" deve ser uma lista, veio um objeto"},
-      {R"({"fields":[{"name":"A","type":"i4"}],"rows":"[[1]]"})", "\"rows\" deve ser uma lista, veio o texto"},
+      {R"({"fields":[{"name":"A","type":"i4"}],"rows":{"a":[1]}})",
+       "\"rows\" deve ser uma lista, veio um objeto"},
+      {R"({"fields":[{"name":"A","type":"i4"}],"rows":"[[1]]"})",
+       "\"rows\" deve ser uma lista, veio o texto"},
       {R"({"fields":[{"name":"A","type":"i4"}]})", "falta a lista \"rows\""},
       {R"({"rows":[],"fields":[]})", "antes da lista \"fields\""},
       {i8 + "[1e30,1]]}", "linha 2, campo 'N': o número 1e30 não cabe no tipo i8"},
@@ -159,13 +166,18 @@ TEST(CdsTool, JsonItCannotKeepIsRefusedNamingRowFieldAndOffset) {
        "o número 70000 não cabe numa lista de inteiros de 0 a 65535"},
       {R"({"fields":[{"name":"A","type":"i4"}],"params":[{"name":"LCID","value":1e12}],"rows":[]})",
        "o número 1e12 não é um inteiro de -2147483648 a 2147483647"},
-      {R"({"fields":[{"name":"A","type":"i4","width":70000}],"rows":[]})", "o número 70000 não é um inteiro de 0 a 65535"},
-      {R"({"fields":[{"name":"A","type":"i4","attributes":"2"}],"rows":[]})", "o texto \"2\" não é um inteiro de 0 a 65535"},
-      {text + R"(["Tóquio 東京"]]})", "campo 'CIDADE': o caractere '東' (U+6771, posição 8 do texto)"},
+      {R"({"fields":[{"name":"A","type":"i4","width":70000}],"rows":[]})",
+       "o número 70000 não é um inteiro de 0 a 65535"},
+      {R"({"fields":[{"name":"A","type":"i4","attributes":"2"}],"rows":[]})",
+       "o texto \"2\" não é um inteiro de 0 a 65535"},
+      {text + R"(["Tóquio 東京"]]})",
+       "campo 'CIDADE': o caractere '東' (U+6771, posição 8 do texto)"},
       {text + R"(["café ☕"]]})", "o caractere '☕' (U+2615"},
       {text + R"(["São José dos Campos"]]})", "texto de 19 caracteres; a largura do campo é 12"},
-      {R"({"fields":[{"name":"D","type":"date"}],"rows":[[3000000]]})", "não é uma data e hora de 01/01/0001 a 31/12/9999"},
-      {R"({"fields":[{"name":"D","type":"date"}],"rows":[[45000.5]]})", "tem hora num campo de data"},
+      {R"({"fields":[{"name":"D","type":"date"}],"rows":[[3000000]]})",
+       "não é uma data e hora de 01/01/0001 a 31/12/9999"},
+      {R"({"fields":[{"name":"D","type":"date"}],"rows":[[45000.5]]})",
+       "tem hora num campo de data"},
       {R"({"fields":[{"name":"T","type":"time"}],"rows":[[1.5]]})", "não é uma hora do dia"},
       {R"({"fields":[{"name":"A","type":"i4"}],"rows":[[1]]} x)", "algo depois do fim do objeto"},
   };
@@ -173,8 +185,10 @@ TEST(CdsTool, JsonItCannotKeepIsRefusedNamingRowFieldAndOffset) {
     const ToolRun r = cdsOnJson(dir, c.json);
     const QString err = QString::fromUtf8(r.err);
     EXPECT_EQ(r.status, 1) << c.json.toStdString();
-    EXPECT_TRUE(err.contains(QString::fromUtf8(c.says)) && err.contains("deslocamento") && err.contains("t.json"))
-        << c.json.toStdString() << "\n" << err.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromUtf8(c.says)) && err.contains("deslocamento") &&
+                err.contains("t.json"))
+        << c.json.toStdString() << "\n"
+        << err.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath("t.cds")));
   }
 }
@@ -182,9 +196,11 @@ TEST(CdsTool, JsonItCannotKeepIsRefusedNamingRowFieldAndOffset) {
 TEST(CdsTool, XmlTextTheTableCannotHoldIsRefused) {
   QTemporaryDir dir;
   const QString xml = dir.filePath("t.xml");
-  fw::writeFileAtomically(xml, R"(<?xml version="1.0" standalone="yes"?><DATAPACKET Version="2.0"><METADATA><FIELDS>)"
-                               R"(<FIELD attrname="CIDADE" fieldtype="string" WIDTH="12"/></FIELDS><PARAMS/></METADATA>)"
-                               R"(<ROWDATA><ROW CIDADE="Tóquio 東京"/></ROWDATA></DATAPACKET>)");
+  fw::writeFileAtomically(
+      xml,
+      R"(<?xml version="1.0" standalone="yes"?><DATAPACKET Version="2.0"><METADATA><FIELDS>)"
+      R"(<FIELD attrname="CIDADE" fieldtype="string" WIDTH="12"/></FIELDS><PARAMS/></METADATA>)"
+      R"(<ROWDATA><ROW CIDADE="Tóquio 東京"/></ROWDATA></DATAPACKET>)");
   ToolRun r = cds({"convert", xml, dir.filePath("t.cds")});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(QString::fromUtf8(r.err).contains("U+6771")) << r.err.toStdString();
@@ -195,7 +211,8 @@ TEST(CdsTool, XmlTextTheTableCannotHoldIsRefused) {
 
 TEST(CdsTool, ReplacementOfMissingCharactersOnlyWhenAskedAndReported) {
   QTemporaryDir dir;
-  const QByteArray json = R"({"fields":[{"name":"CIDADE","type":"string","width":12}],"rows":[["Tóquio 東京"],["café ☕"]]})";
+  const QByteArray json =
+      R"({"fields":[{"name":"CIDADE","type":"string","width":12}],"rows":[["Tóquio 東京"],["café ☕"]]})";
   ASSERT_EQ(cdsOnJson(dir, json).status, 1);
   const ToolRun r = cdsOnJson(dir, json, {"--substituir"});
   ASSERT_EQ(r.status, 0) << r.err.toStdString();
@@ -243,7 +260,9 @@ TEST(CdsTool, ConvertWritesNoDateTheReadersWouldRefuse) {
   for (const char* out : {"out.xml", "out.json", "out.cds"}) {
     const ToolRun r = cds({"convert", bad, dir.filePath(out)});
     EXPECT_EQ(r.status, 1) << out;
-    EXPECT_TRUE(QString::fromUtf8(r.err).contains("Registro 1: Campo 'D': data (dia 0) fora do intervalo")) << r.err.toStdString();
+    EXPECT_TRUE(
+        QString::fromUtf8(r.err).contains("Registro 1: Campo 'D': data (dia 0) fora do intervalo"))
+        << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath(out)));
   }
 }

@@ -28,6 +28,8 @@ double fromQDateTime(const QDate& date, const QTime& time) {
   return days < 0 ? days - fraction : days + fraction;
 }
 
-bool inDateRange(double days) { return std::isfinite(days) && days > -693594.0 && days < 2958466.0; }
+bool inDateRange(double days) {
+  return std::isfinite(days) && days > -693594.0 && days < 2958466.0;
+}
 
 }  // namespace fw

@@ -2,15 +2,14 @@
 // reading and writing values, filter, indexes, locate). Each call checks the table's
 // state and hands the work to LocalTablePrivate (LocalTablePrivate.h lists its parts);
 // files go through the packet readers/writers and the one atomic writer.
-#include "framework/data/LocalTablePrivate.h"
+#include <algorithm>
 
 #include "framework/core/Error.h"
+#include "framework/data/LocalTablePrivate.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/FileIo.h"
 #include "framework/packet/XmlPacket.h"
 #include "framework/text/NumberText.h"
-
-#include <algorithm>
 
 namespace fw {
 
@@ -40,8 +39,12 @@ void LocalTable::declareFields(const std::vector<FieldDef>& fields) {
 bool LocalTable::hasDeclaredFields() const { return d->declared; }
 const std::vector<FieldDef>& LocalTable::fields() const { return d->fields; }
 int LocalTable::fieldIndex(const QString& name) const { return d->lookup(name); }
-const FieldDef& LocalTable::fieldByName(const QString& name) const { return d->fields[static_cast<std::size_t>(d->require(name))]; }
-FieldDef& LocalTable::fieldDef(const QString& name) { return d->fields[static_cast<std::size_t>(d->require(name))]; }
+const FieldDef& LocalTable::fieldByName(const QString& name) const {
+  return d->fields[static_cast<std::size_t>(d->require(name))];
+}
+FieldDef& LocalTable::fieldDef(const QString& name) {
+  return d->fields[static_cast<std::size_t>(d->require(name))];
+}
 
 void LocalTable::loadFromFile(const QString& path) {
   const QByteArray bytes = readWholeFile(path);
@@ -67,7 +70,8 @@ void LocalTable::saveToXmlFile(const QString& path) {
 
 void LocalTable::createDataSet() {
   if (!d->declared)
-    throw Error(QStringLiteral("Não é possível criar %1: ela não tem campos declarados.").arg(d->tableLabel()));
+    throw Error(QStringLiteral("Não é possível criar %1: ela não tem campos declarados.")
+                    .arg(d->tableLabel()));
   d->adopt(DataPacket::create(d->fields), d->name);
 }
 
@@ -247,7 +251,8 @@ double LocalTable::asNumber(const QString& field) const {
   const int i = d->require(field);
   const Variant v = d->fieldValue(i);
   if (v.isNull()) return 0.0;
-  if (v.kind() == Variant::Kind::Text) return v.toText().trimmed().isEmpty() ? 0.0 : parseNumber(v.toText());
+  if (v.kind() == Variant::Kind::Text)
+    return v.toText().trimmed().isEmpty() ? 0.0 : parseNumber(v.toText());
   if (v.kind() == Variant::Kind::Packet) return parseNumber(d->textOf(i, v));
   return v.toNumber();
 }
@@ -256,7 +261,8 @@ qint64 LocalTable::asInteger(const QString& field) const {
   const int i = d->require(field);
   const Variant v = d->fieldValue(i);
   if (v.isNull()) return 0;
-  if (v.kind() == Variant::Kind::Text) return v.toText().trimmed().isEmpty() ? 0 : textToInteger(v.toText());
+  if (v.kind() == Variant::Kind::Text)
+    return v.toText().trimmed().isEmpty() ? 0 : textToInteger(v.toText());
   if (v.kind() == Variant::Kind::Packet) return textToInteger(d->textOf(i, v));
   return v.toInteger();
 }
@@ -265,7 +271,8 @@ bool LocalTable::asFlag(const QString& field) const {
   const int i = d->require(field);
   const Variant v = d->fieldValue(i);
   if (v.isNull()) return false;
-  if (v.kind() == Variant::Kind::Text) return v.toText().trimmed().isEmpty() ? false : textToFlag(v.toText());
+  if (v.kind() == Variant::Kind::Text)
+    return v.toText().trimmed().isEmpty() ? false : textToFlag(v.toText());
   if (v.kind() == Variant::Kind::Packet) return textToFlag(d->textOf(i, v));
   return v.toFlag();
 }
@@ -274,7 +281,8 @@ double LocalTable::asDateTime(const QString& field) const {
   const int i = d->require(field);
   const Variant v = d->fieldValue(i);
   if (v.isNull()) return 0.0;
-  if (v.kind() == Variant::Kind::Text) return v.toText().trimmed().isEmpty() ? 0.0 : parseDateTime(v.toText());
+  if (v.kind() == Variant::Kind::Text)
+    return v.toText().trimmed().isEmpty() ? 0.0 : parseDateTime(v.toText());
   return v.toDateTime();
 }
 
@@ -283,7 +291,9 @@ Variant LocalTable::asVariant(const QString& field) const {
   return d->asOwnType(i, d->fieldValue(i));
 }
 
-bool LocalTable::isNull(const QString& field) const { return d->fieldValue(d->require(field)).isNull(); }
+bool LocalTable::isNull(const QString& field) const {
+  return d->fieldValue(d->require(field)).isNull();
+}
 
 QString LocalTable::displayText(const QString& field) const {
   const int i = d->require(field);
@@ -296,7 +306,9 @@ void LocalTable::setText(const QString& field, const QString& value) {
   d->write(i, d->fromText(d->map[static_cast<std::size_t>(i)], value));
 }
 
-void LocalTable::setNumber(const QString& field, double value) { d->write(d->require(field), Variant(value)); }
+void LocalTable::setNumber(const QString& field, double value) {
+  d->write(d->require(field), Variant(value));
+}
 
 void LocalTable::setDateTime(const QString& field, double value) {
   d->write(d->require(field), Variant::dateTime(value));
@@ -326,7 +338,8 @@ Variant LocalTable::valueAt(int visibleRow, int fieldIndex) const {
   if (!d->active || visibleRow < 0 || visibleRow >= d->recordCount() || fieldIndex < 0 ||
       fieldIndex >= static_cast<int>(d->fields.size()))
     return {};
-  return d->asOwnType(fieldIndex, d->storedValue(d->recordAt(visibleRow), d->map[static_cast<std::size_t>(fieldIndex)]));
+  return d->asOwnType(fieldIndex, d->storedValue(d->recordAt(visibleRow),
+                                                 d->map[static_cast<std::size_t>(fieldIndex)]));
 }
 
 void LocalTable::setFilter(const QString& text) {
@@ -350,7 +363,8 @@ const QString& LocalTable::filter() const { return d->filterText; }
 void LocalTable::setFiltered(bool on) {
   if (on == d->filtered) return;
   if (on && d->active) {
-    if (!d->filterTree && !d->filterText.trimmed().isEmpty()) d->filterTree = parseFilter(d->filterText);
+    if (!d->filterTree && !d->filterText.trimmed().isEmpty())
+      d->filterTree = parseFilter(d->filterText);
     if (d->filterTree) d->checkFilterFields(*d->filterTree);
   }
   d->filtered = on;
@@ -370,7 +384,8 @@ bool LocalTable::locate(const QString& fieldList, const Variant& values, int opt
   const QStringList names = fieldList.split(QLatin1Char(';'), Qt::SkipEmptyParts);
   if (names.isEmpty()) throw Error(QStringLiteral("Nenhum campo informado para a busca."));
   std::vector<int> pfs;
-  for (const QString& n : names) pfs.push_back(d->map[static_cast<std::size_t>(d->require(n.trimmed()))]);
+  for (const QString& n : names)
+    pfs.push_back(d->map[static_cast<std::size_t>(d->require(n.trimmed()))]);
   VariantList wanted;
   if (values.isArray()) {
     wanted = values.items();
@@ -379,7 +394,9 @@ bool LocalTable::locate(const QString& fieldList, const Variant& values, int opt
   }
   if (wanted.size() != pfs.size())
     throw Error(QStringLiteral("A busca por '%1' precisa de %2 valores, recebeu %3.")
-                    .arg(fieldList).arg(pfs.size()).arg(wanted.size()));
+                    .arg(fieldList)
+                    .arg(pfs.size())
+                    .arg(wanted.size()));
   d->post();
   const bool ci = options & CaseInsensitive;
   const int count = d->recordCount();

@@ -19,15 +19,14 @@
 // Listeners (Qt signals) tell grids when records, values, the cursor or the state change.
 #pragma once
 
-#include "framework/core/FieldDef.h"
-#include "framework/text/Variant.h"
-
 #include <QObject>
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 #include <vector>
+
+#include "framework/core/FieldDef.h"
+#include "framework/text/Variant.h"
 
 namespace fw {
 
@@ -51,9 +50,9 @@ class LocalTable : public QObject {
   bool hasDeclaredFields() const;
   // The fields that can be looked up by name, in order (declared fields, or the file's).
   const std::vector<FieldDef>& fields() const;
-  int fieldIndex(const QString& name) const;  // -1 when absent
+  int fieldIndex(const QString& name) const;               // -1 when absent
   const FieldDef& fieldByName(const QString& name) const;  // throws naming the field
-  FieldDef& fieldDef(const QString& name);                  // for labels, hooks; throws
+  FieldDef& fieldDef(const QString& name);                 // for labels, hooks; throws
 
   // Lifecycle.
   void loadFromFile(const QString& path);  // binary data packet; throws fw::Error
@@ -74,7 +73,7 @@ class LocalTable : public QObject {
   // Records and cursor (all visible records, filter applied).
   bool isEmpty() const;
   int recordCount() const;
-  int recNo() const;  // 1-based position of the current record among visible ones; 0 if none
+  int recNo() const;         // 1-based position of the current record among visible ones; 0 if none
   void setRecNo(int recNo);  // moves the cursor (a touch on a grid row); posts pending edits
   void first();
   void last();
@@ -130,7 +129,7 @@ class LocalTable : public QObject {
   const QString& indexName() const;
 
  signals:
-  void recordsChanged();   // records added, removed, reordered, filter or table replaced
+  void recordsChanged();  // records added, removed, reordered, filter or table replaced
   void valueChanged(int visibleRow);
   void cursorMoved(int visibleRow);  // 0-based visible row, -1 for none
   void stateChanged();

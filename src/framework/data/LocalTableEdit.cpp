@@ -2,11 +2,10 @@
 // values in `buffer` (one optional value per packet field) until post writes the record
 // through RecordBuilder or cancel drops it; the view and lookup indexes follow every
 // change. Called by the public API.
-#include "framework/data/LocalTablePrivate.h"
+#include <algorithm>
 
 #include "framework/core/Error.h"
-
-#include <algorithm>
+#include "framework/data/LocalTablePrivate.h"
 
 namespace fw {
 
@@ -79,7 +78,8 @@ void LocalTablePrivate::post() {
   for (std::size_t i = 0; i < packet.fields.size(); ++i) {
     const PacketField& f = packet.fields[i];
     if (!(f.attributes & fieldattr::kRequired)) continue;
-    const bool null = buffer[i] ? buffer[i]->isNull() : packet.isNull(editRecord, static_cast<int>(i));
+    const bool null =
+        buffer[i] ? buffer[i]->isNull() : packet.isNull(editRecord, static_cast<int>(i));
     if (null) throw Error(QStringLiteral("O campo '%1' precisa de um valor.").arg(f.name));
   }
   RecordBuilder builder(packet, Unencodable::Replace);

@@ -4,18 +4,19 @@
 // the records drops them, so locate keeps answering "the first match in table order".
 // Reads stored values from DataPacket spans and the edit buffer; called by the view
 // (sorting, filters) and by LocalTable::locate.
-#include "framework/data/LocalTablePrivate.h"
+#include <algorithm>
 
 #include "framework/core/Error.h"
+#include "framework/data/LocalTablePrivate.h"
 #include "framework/packet/CodePage1252.h"
-
-#include <algorithm>
 
 namespace fw {
 
 namespace {
 
-quint64 hashKey(const QByteArray& key) { return qHashBits(key.constData(), static_cast<size_t>(key.size()), 0); }
+quint64 hashKey(const QByteArray& key) {
+  return qHashBits(key.constData(), static_cast<size_t>(key.size()), 0);
+}
 
 void appendKeyPart(QByteArray& key, const char* data, qsizetype size) {
   const quint32 n = static_cast<quint32>(size);
@@ -31,7 +32,8 @@ void appendKeyText(QByteArray& key, const QString& text) {
 
 void LocalTablePrivate::sortRows(const IndexDef& index) {
   std::vector<int> pfs;
-  for (const QString& fieldName : index.fields) pfs.push_back(map[static_cast<std::size_t>(require(fieldName))]);
+  for (const QString& fieldName : index.fields)
+    pfs.push_back(map[static_cast<std::size_t>(require(fieldName))]);
   std::vector<std::vector<Variant>> keys(static_cast<std::size_t>(packet.recordCount()));
   for (quint32 r : rows) {
     auto& key = keys[r];
@@ -66,15 +68,16 @@ int LocalTablePrivate::compareValues(const Variant& a, const Variant& b) {
 // encodes both sources side by side through the same primitives, so a record and a
 // searched value can never be encoded two ways. Returns false when no stored value can
 // equal the value (a value of another kind, a text outside the field's code page).
-bool LocalTablePrivate::encodeKey(int pf, const ValueSpan* s, const Variant* v, bool caseInsensitive,
-                                  QByteArray& key) const {
+bool LocalTablePrivate::encodeKey(int pf, const ValueSpan* s, const Variant* v,
+                                  bool caseInsensitive, QByteArray& key) const {
   const PacketField& f = packet.fields[static_cast<std::size_t>(pf)];
   const bool null = s ? s->null : false;
   try {
     switch (f.fieldType) {
       case FieldType::Text:
         if (caseInsensitive) {
-          const QString text = s ? (null ? QString() : fromWindows1252(s->data, s->size)) : v->toText();
+          const QString text =
+              s ? (null ? QString() : fromWindows1252(s->data, s->size)) : v->toText();
           appendKeyText(key, text.toCaseFolded());
         } else if (s) {
           appendKeyPart(key, s->data, null ? 0 : s->size);
@@ -86,7 +89,8 @@ bool LocalTablePrivate::encodeKey(int pf, const ValueSpan* s, const Variant* v, 
         }
         return true;
       case FieldType::WideText: {
-        const QString text = s ? (null ? QString() : DataPacket::decode(f, *s).toText()) : v->toText();
+        const QString text =
+            s ? (null ? QString() : DataPacket::decode(f, *s).toText()) : v->toText();
         appendKeyText(key, caseInsensitive ? text.toCaseFolded() : text);
         return true;
       }
@@ -94,13 +98,15 @@ bool LocalTablePrivate::encodeKey(int pf, const ValueSpan* s, const Variant* v, 
         if (s) {
           appendKeyPart(key, s->data, null ? 0 : s->size);
         } else {
-          const QByteArray bytes = v->kind() == Variant::Kind::Packet ? v->toPacket() : toWindows1252(v->toText());
+          const QByteArray bytes =
+              v->kind() == Variant::Kind::Packet ? v->toPacket() : toWindows1252(v->toText());
           appendKeyPart(key, bytes.constData(), bytes.size());
         }
         return true;
       case FieldType::Boolean: {
         const bool isNull = s ? null : v->isNull();
-        const char b = isNull ? 0 : ((s ? DataPacket::decode(f, *s).toFlag() : v->toFlag()) ? 2 : 1);
+        const char b =
+            isNull ? 0 : ((s ? DataPacket::decode(f, *s).toFlag() : v->toFlag()) ? 2 : 1);
         appendKeyPart(key, &b, 1);
         return true;
       }
@@ -134,11 +140,13 @@ void LocalTablePrivate::recordKey(int record, int pf, bool caseInsensitive, QByt
 }
 
 // Key bytes of a searched value; false when no stored value can equal it.
-bool LocalTablePrivate::valueKey(int pf, const Variant& v, bool caseInsensitive, QByteArray& key) const {
+bool LocalTablePrivate::valueKey(int pf, const Variant& v, bool caseInsensitive,
+                                 QByteArray& key) const {
   return encodeKey(pf, nullptr, &v, caseInsensitive, key);
 }
 
-const LookupIndex& LocalTablePrivate::lookupIndex(const std::vector<int>& pfs, bool caseInsensitive) {
+const LookupIndex& LocalTablePrivate::lookupIndex(const std::vector<int>& pfs,
+                                                  bool caseInsensitive) {
   QString id = caseInsensitive ? QStringLiteral("i") : QStringLiteral("s");
   for (int pf : pfs) id += QLatin1Char(':') + QString::number(pf);
   auto it = lookups.find(id);
@@ -157,11 +165,13 @@ const LookupIndex& LocalTablePrivate::lookupIndex(const std::vector<int>& pfs, b
 }
 
 // Records (ascending) whose fields equal the key.
-std::vector<quint32> LocalTablePrivate::candidates(const std::vector<int>& pfs, const QByteArray& wanted, bool caseInsensitive) {
+std::vector<quint32> LocalTablePrivate::candidates(const std::vector<int>& pfs,
+                                                   const QByteArray& wanted, bool caseInsensitive) {
   std::vector<quint32> out;
   const LookupIndex& index = lookupIndex(pfs, caseInsensitive);
   const quint64 h = hashKey(wanted);
-  auto it = std::lower_bound(index.entries.begin(), index.entries.end(), std::make_pair(h, quint32(0)));
+  auto it =
+      std::lower_bound(index.entries.begin(), index.entries.end(), std::make_pair(h, quint32(0)));
   QByteArray key;
   for (; it != index.entries.end() && it->first == h; ++it) {
     key.clear();

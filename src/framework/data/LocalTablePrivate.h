@@ -10,26 +10,33 @@
 // file itself. Signals go out through `q`.
 #pragma once
 
-#include "framework/data/LocalTable.h"
-#include "framework/data/TableFilter.h"
-#include "framework/packet/DataPacket.h"
-
 #include <QHash>
-
 #include <map>
 #include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "framework/data/LocalTable.h"
+#include "framework/data/TableFilter.h"
+#include "framework/packet/DataPacket.h"
+
 namespace fw {
 
-inline bool isTableTextType(FieldType t) { return t == FieldType::Text || t == FieldType::WideText; }
+inline bool isTableTextType(FieldType t) {
+  return t == FieldType::Text || t == FieldType::WideText;
+}
 
 inline bool isTableIntegerType(FieldType t) {
   switch (t) {
-    case FieldType::Int8: case FieldType::Int16: case FieldType::Int32: case FieldType::Int64:
-    case FieldType::UInt8: case FieldType::UInt16: case FieldType::UInt32: case FieldType::UInt64:
+    case FieldType::Int8:
+    case FieldType::Int16:
+    case FieldType::Int32:
+    case FieldType::Int64:
+    case FieldType::UInt8:
+    case FieldType::UInt16:
+    case FieldType::UInt32:
+    case FieldType::UInt64:
       return true;
     default:
       return false;
@@ -96,7 +103,8 @@ class LocalTablePrivate {
 
   Variant storedValue(int record, int pf) const {
     if (record < 0) return {};
-    if (record == editRecord && buffer[static_cast<std::size_t>(pf)]) return *buffer[static_cast<std::size_t>(pf)];
+    if (record == editRecord && buffer[static_cast<std::size_t>(pf)])
+      return *buffer[static_cast<std::size_t>(pf)];
     return packet.value(record, pf);
   }
   Variant fieldValue(int field) const;
@@ -114,15 +122,19 @@ class LocalTablePrivate {
   static int compareValues(const Variant& a, const Variant& b);
   void recordKey(int record, int pf, bool caseInsensitive, QByteArray& key) const;
   bool valueKey(int pf, const Variant& v, bool caseInsensitive, QByteArray& key) const;
-  bool encodeKey(int pf, const ValueSpan* s, const Variant* v, bool caseInsensitive, QByteArray& key) const;
+  bool encodeKey(int pf, const ValueSpan* s, const Variant* v, bool caseInsensitive,
+                 QByteArray& key) const;
   const LookupIndex& lookupIndex(const std::vector<int>& pfs, bool caseInsensitive);
-  std::vector<quint32> candidates(const std::vector<int>& pfs, const QByteArray& wanted, bool caseInsensitive);
+  std::vector<quint32> candidates(const std::vector<int>& pfs, const QByteArray& wanted,
+                                  bool caseInsensitive);
 
   // --- view and filter (LocalTableView.cpp) -------------------------------------------------
   int recordCount() const {
     return materialized ? static_cast<int>(rows.size()) : packet.recordCount();
   }
-  int recordAt(int row) const { return materialized ? static_cast<int>(rows[static_cast<std::size_t>(row)]) : row; }
+  int recordAt(int row) const {
+    return materialized ? static_cast<int>(rows[static_cast<std::size_t>(row)]) : row;
+  }
   int rowOf(int record) const;
   int currentRecord() const { return cur >= 0 && cur < recordCount() ? recordAt(cur) : -1; }
   const IndexDef* indexInForce() const;

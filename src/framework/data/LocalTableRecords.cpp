@@ -14,17 +14,15 @@
 // stored text whole; writes are cut to the narrower of the two widths, so a saved file
 // never holds a text wider than its own field says. An empty text is stored as null,
 // as the host's tables do.
-#include "framework/data/LocalTablePrivate.h"
+#include <QTime>
+#include <algorithm>
+#include <cmath>
 
 #include "framework/core/DateTime.h"
 #include "framework/core/Error.h"
+#include "framework/data/LocalTablePrivate.h"
 #include "framework/packet/CodePage1252.h"
 #include "framework/text/NumberText.h"
-
-#include <QTime>
-
-#include <algorithm>
-#include <cmath>
 
 namespace fw {
 
@@ -34,14 +32,22 @@ QString typeName(FieldType t) {
   if (isTableTextType(t)) return QStringLiteral("texto");
   if (isTableIntegerType(t)) return QStringLiteral("inteiro");
   switch (t) {
-    case FieldType::Boolean: return QStringLiteral("lógico");
-    case FieldType::Number: return QStringLiteral("número");
-    case FieldType::Bcd: return QStringLiteral("decimal");
-    case FieldType::Date: return QStringLiteral("data");
-    case FieldType::Time: return QStringLiteral("hora");
-    case FieldType::DateTime: return QStringLiteral("data e hora");
-    case FieldType::Blob: return QStringLiteral("binário");
-    default: return QStringLiteral("desconhecido");
+    case FieldType::Boolean:
+      return QStringLiteral("lógico");
+    case FieldType::Number:
+      return QStringLiteral("número");
+    case FieldType::Bcd:
+      return QStringLiteral("decimal");
+    case FieldType::Date:
+      return QStringLiteral("data");
+    case FieldType::Time:
+      return QStringLiteral("hora");
+    case FieldType::DateTime:
+      return QStringLiteral("data e hora");
+    case FieldType::Blob:
+      return QStringLiteral("binário");
+    default:
+      return QStringLiteral("desconhecido");
   }
 }
 
@@ -49,7 +55,8 @@ QString typeName(FieldType t) {
 bool compatible(FieldType declared, FieldType stored) {
   if (isTableTextType(declared)) return isTableTextType(stored);
   if (isTableIntegerType(declared)) return isTableIntegerType(stored);
-  if (declared == FieldType::DateTime) return stored == FieldType::DateTime || stored == FieldType::Date;
+  if (declared == FieldType::DateTime)
+    return stored == FieldType::DateTime || stored == FieldType::Date;
   return declared == stored;
 }
 
@@ -64,9 +71,12 @@ QString variantText(FieldType type, const Variant& v) {
     case FieldType::Blob:
       if (v.kind() == Variant::Kind::Packet) return fromWindows1252(v.toPacket());
       return v.toText();
-    case FieldType::Date: return formatDate(v.toDateTime());
-    case FieldType::Time: return timeText(v.toDateTime(), FormatSettings::current());
-    default: return v.toText();
+    case FieldType::Date:
+      return formatDate(v.toDateTime());
+    case FieldType::Time:
+      return timeText(v.toDateTime(), FormatSettings::current());
+    default:
+      return v.toText();
   }
 }
 
@@ -97,13 +107,15 @@ QString LocalTablePrivate::tableLabel() const {
 }
 
 void LocalTablePrivate::requireActive() const {
-  if (!active) throw Error(QStringLiteral("Operação não permitida: %1 está fechada.").arg(tableLabel()));
+  if (!active)
+    throw Error(QStringLiteral("Operação não permitida: %1 está fechada.").arg(tableLabel()));
 }
 
 void LocalTablePrivate::requireEditing() const {
   requireActive();
   if (state != LocalTable::State::Insert && state != LocalTable::State::Edit)
-    throw Error(QStringLiteral("Operação não permitida: %1 não está em edição nem em inclusão.").arg(tableLabel()));
+    throw Error(QStringLiteral("Operação não permitida: %1 não está em edição nem em inclusão.")
+                    .arg(tableLabel()));
 }
 
 void LocalTablePrivate::computeCuts() {
@@ -113,16 +125,19 @@ void LocalTablePrivate::computeCuts() {
     if (!isTableTextType(f.fieldType)) continue;
     qsizetype w = f.width() > 0 ? f.width() : -1;
     const qsizetype capacity = f.prefixSize >= 4 ? -1 : ((qsizetype(1) << (8 * f.prefixSize)) - 1);
-    const qsizetype limit = f.fieldType == FieldType::WideText && capacity > 0 ? capacity / 2 : capacity;
+    const qsizetype limit =
+        f.fieldType == FieldType::WideText && capacity > 0 ? capacity / 2 : capacity;
     if (limit > 0) w = w < 0 ? limit : std::min(w, limit);
     cut[i] = w;
   }
   for (std::size_t i = 0; i < fields.size() && declared; ++i) {
     const int pf = map[i];
-    if (isTableTextType(fields[i].type) && fields[i].width > 0 && isTableTextType(packet.fields[static_cast<std::size_t>(pf)].fieldType))
-      cut[static_cast<std::size_t>(pf)] = cut[static_cast<std::size_t>(pf)] < 0
-                                              ? fields[i].width
-                                              : std::min<qsizetype>(cut[static_cast<std::size_t>(pf)], fields[i].width);
+    if (isTableTextType(fields[i].type) && fields[i].width > 0 &&
+        isTableTextType(packet.fields[static_cast<std::size_t>(pf)].fieldType))
+      cut[static_cast<std::size_t>(pf)] =
+          cut[static_cast<std::size_t>(pf)] < 0
+              ? fields[i].width
+              : std::min<qsizetype>(cut[static_cast<std::size_t>(pf)], fields[i].width);
   }
 }
 
@@ -138,7 +153,8 @@ void LocalTablePrivate::adopt(DataPacket&& p, const QString& source) {
           break;
         }
       if (pf < 0)
-        throw Error(QStringLiteral("Campo '%1' não encontrado no arquivo '%2'.").arg(def.name, source));
+        throw Error(
+            QStringLiteral("Campo '%1' não encontrado no arquivo '%2'.").arg(def.name, source));
       const FieldType stored = p.fields[static_cast<std::size_t>(pf)].fieldType;
       if (!compatible(def.type, stored))
         throw Error(QStringLiteral("Campo '%1' do arquivo '%2' é do tipo %3; a tabela espera %4.")
@@ -191,11 +207,14 @@ FieldType LocalTablePrivate::storedType(int field) const {
   return packet.fields[static_cast<std::size_t>(map[static_cast<std::size_t>(field)])].fieldType;
 }
 
-QString LocalTablePrivate::textOf(int field, const Variant& v) const { return variantText(storedType(field), v); }
+QString LocalTablePrivate::textOf(int field, const Variant& v) const {
+  return variantText(storedType(field), v);
+}
 
 Variant LocalTablePrivate::asOwnType(int field, const Variant& v) const {
   if (v.kind() == Variant::Kind::Packet && storedType(field) == FieldType::Blob &&
-      packet.fields[static_cast<std::size_t>(map[static_cast<std::size_t>(field)])].subtype() == QLatin1String("Text"))
+      packet.fields[static_cast<std::size_t>(map[static_cast<std::size_t>(field)])].subtype() ==
+          QLatin1String("Text"))
     return Variant(fromWindows1252(v.toPacket()));
   return v;
 }
@@ -228,12 +247,15 @@ Variant LocalTablePrivate::normalize(int pf, const Variant& v) const {
       if (v.kind() == Variant::Kind::Packet) return v;
       if (v.toText().isEmpty()) return {};
       return Variant::packet(toWindows1252(v.toText()));
-    case FieldType::Boolean: return Variant(v.toFlag());
+    case FieldType::Boolean:
+      return Variant(v.toFlag());
     case FieldType::Number:
-    case FieldType::Bcd: return Variant(v.toNumber());
+    case FieldType::Bcd:
+      return Variant(v.toNumber());
     case FieldType::Date:
     case FieldType::Time:
-    case FieldType::DateTime: return Variant::dateTime(v.toDateTime());
+    case FieldType::DateTime:
+      return Variant::dateTime(v.toDateTime());
     default: {
       const Variant n(v.toInteger());
       (void)RecordBuilder::encodeFixed(f, n);  // range check now, not at post

@@ -4,12 +4,11 @@
 // tree from TableFilter against record keys from the key codec; a lone equality filter on
 // a large table is answered from a lookup index. Called by the public API and the edit
 // buffer after any change of the records.
-#include "framework/data/LocalTablePrivate.h"
+#include <algorithm>
 
 #include "framework/core/Error.h"
+#include "framework/data/LocalTablePrivate.h"
 #include "framework/text/NumberText.h"
-
-#include <algorithm>
 
 namespace fw {
 
@@ -18,7 +17,9 @@ int LocalTablePrivate::rowOf(int record) const {
   if (!materialized) return record < packet.recordCount() ? record : -1;
   if (!indexInForce()) {  // filtered rows keep table order
     const auto it = std::lower_bound(rows.begin(), rows.end(), static_cast<quint32>(record));
-    return it != rows.end() && *it == static_cast<quint32>(record) ? static_cast<int>(it - rows.begin()) : -1;
+    return it != rows.end() && *it == static_cast<quint32>(record)
+               ? static_cast<int>(it - rows.begin())
+               : -1;
   }
   const auto it = std::find(rows.begin(), rows.end(), static_cast<quint32>(record));
   return it == rows.end() ? -1 : static_cast<int>(it - rows.begin());
@@ -32,7 +33,8 @@ const LocalTablePrivate::IndexDef* LocalTablePrivate::indexInForce() const {
 }
 
 void LocalTablePrivate::ensureFilterTree() {
-  if (!filterTree && filtered && !filterText.trimmed().isEmpty()) filterTree = parseFilter(filterText);
+  if (!filterTree && filtered && !filterText.trimmed().isEmpty())
+    filterTree = parseFilter(filterText);
 }
 
 // On an error (a filter naming an unknown field) the view falls back to all records.
@@ -62,14 +64,16 @@ void LocalTablePrivate::buildView() {
   }
   rows.reserve(static_cast<std::size_t>(n));
   for (int r = 0; r < n; ++r)
-    if (!filtering || r == editRecord || matches(*filterTree, r)) rows.push_back(static_cast<quint32>(r));
+    if (!filtering || r == editRecord || matches(*filterTree, r))
+      rows.push_back(static_cast<quint32>(r));
   if (index) sortRows(*index);
 }
 
 // A lone "FIELD = 'x'" filter answered from a lookup index.
 std::optional<std::vector<quint32>> LocalTablePrivate::indexedFilter() {
   const FilterNode& node = *filterTree;
-  if (node.kind != FilterNode::Kind::Compare || node.notEqual || editRecord >= 0) return std::nullopt;
+  if (node.kind != FilterNode::Kind::Compare || node.notEqual || editRecord >= 0)
+    return std::nullopt;
   if (packet.recordCount() < 64) return std::nullopt;
   const int pf = map[static_cast<std::size_t>(require(node.field))];
   QByteArray wanted;
@@ -83,7 +87,8 @@ Variant LocalTablePrivate::literalValue(int pf, const QString& literal) const {
   if (literal.isEmpty()) return {};
   bool ok = false;
   const double number = literal.toDouble(&ok);  // filter numbers are written with '.'
-  if (ok && !isTableDateType(t)) return t == FieldType::Boolean ? Variant(number != 0.0) : Variant(number);
+  if (ok && !isTableDateType(t))
+    return t == FieldType::Boolean ? Variant(number != 0.0) : Variant(number);
   if (t == FieldType::Boolean) return Variant(textToFlag(literal));
   if (isTableDateType(t)) return Variant::dateTime(parseDateTime(literal));
   return Variant(parseNumber(literal));
@@ -109,10 +114,14 @@ bool LocalTablePrivate::literalKey(int pf, const QString& literal, QByteArray& k
 
 bool LocalTablePrivate::matches(const FilterNode& node, int record) {
   switch (node.kind) {
-    case FilterNode::Kind::And: return matches(*node.left, record) && matches(*node.right, record);
-    case FilterNode::Kind::Or: return matches(*node.left, record) || matches(*node.right, record);
-    case FilterNode::Kind::Not: return !matches(*node.left, record);
-    case FilterNode::Kind::Compare: break;
+    case FilterNode::Kind::And:
+      return matches(*node.left, record) && matches(*node.right, record);
+    case FilterNode::Kind::Or:
+      return matches(*node.left, record) || matches(*node.right, record);
+    case FilterNode::Kind::Not:
+      return !matches(*node.left, record);
+    case FilterNode::Kind::Compare:
+      break;
   }
   const int pf = map[static_cast<std::size_t>(require(node.field))];
   QByteArray wanted, stored;

@@ -22,7 +22,8 @@ class Parser {
 
  private:
   [[noreturn]] void fail(const QString& what) const {
-    throw Error(QStringLiteral("Filtro inválido \"%1\": %2 na posição %3.").arg(text_, what).arg(pos_ + 1));
+    throw Error(
+        QStringLiteral("Filtro inválido \"%1\": %2 na posição %3.").arg(text_, what).arg(pos_ + 1));
   }
 
   void skipBlanks() {
@@ -34,7 +35,8 @@ class Parser {
     const QLatin1String w(word);
     if (text_.mid(pos_, w.size()).compare(w, Qt::CaseInsensitive) != 0) return false;
     const qsizetype after = pos_ + w.size();
-    if (after < text_.size() && (text_[after].isLetterOrNumber() || text_[after] == u'_')) return false;
+    if (after < text_.size() && (text_[after].isLetterOrNumber() || text_[after] == u'_'))
+      return false;
     pos_ = after;
     return true;
   }
@@ -117,8 +119,9 @@ class Parser {
       node->literal = literal;
     } else {
       const qsizetype start = pos_;
-      while (pos_ < text_.size() && (text_[pos_].isDigit() || text_[pos_] == u'.' || text_[pos_] == u'-' ||
-                                     text_[pos_] == u'+' || text_[pos_] == u'e' || text_[pos_] == u'E'))
+      while (pos_ < text_.size() &&
+             (text_[pos_].isDigit() || text_[pos_] == u'.' || text_[pos_] == u'-' ||
+              text_[pos_] == u'+' || text_[pos_] == u'e' || text_[pos_] == u'E'))
         ++pos_;
       if (pos_ == start) fail(QStringLiteral("esperado um valor"));
       node->literal = text_.mid(start, pos_ - start);

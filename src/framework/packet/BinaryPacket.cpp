@@ -2,12 +2,12 @@
 // counts, header size, field descriptors, packet properties, then the records.
 #include "framework/packet/BinaryPacket.h"
 
+#include <cstring>
+#include <limits>
+
 #include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 #include "framework/packet/PacketBytes.h"
-
-#include <cstring>
-#include <limits>
 
 namespace fw {
 
@@ -25,7 +25,8 @@ constexpr quint8 kInserted = 0x04;
 constexpr quint8 kModified = 0x08;
 constexpr quint8 kUnused = 0x20;
 constexpr quint8 kDetailUpdate = 0x40;
-constexpr quint8 kKnownStatus = kOriginal | kDeleted | kInserted | kModified | kUnused | kDetailUpdate;
+constexpr quint8 kKnownStatus =
+    kOriginal | kDeleted | kInserted | kModified | kUnused | kDetailUpdate;
 
 class Reader {
  public:
@@ -55,7 +56,9 @@ class Reader {
   }
   quint8 u8(const QString& what) { return static_cast<quint8>(uint(1, what)); }
   quint16 u16(const QString& what) { return static_cast<quint16>(uint(2, what)); }
-  qint32 i32(const QString& what) { return static_cast<qint32>(static_cast<quint32>(uint(4, what))); }
+  qint32 i32(const QString& what) {
+    return static_cast<qint32>(static_cast<quint32>(uint(4, what)));
+  }
 
   QByteArray take(qsizetype n, const QString& what) {
     need(n, what);
@@ -81,7 +84,8 @@ std::vector<PacketProperty> readProperties(Reader& in, const QString& owner) {
     const QString what = QStringLiteral("propriedade %1 de %2").arg(i + 1).arg(owner);
     PacketProperty p;
     p.name = in.take(in.u8(what), what);
-    const QString named = QStringLiteral("propriedade '%1' de %2").arg(fromWindows1252(p.name), owner);
+    const QString named =
+        QStringLiteral("propriedade '%1' de %2").arg(fromWindows1252(p.name), owner);
     p.size = in.u16(named);
     p.type = in.u16(named);
     if (p.isArray()) {
@@ -89,14 +93,22 @@ std::vector<PacketProperty> readProperties(Reader& in, const QString& owner) {
       const quint64 total = quint64(p.count) * p.size;
       if (total > quint64(in.remaining()))
         in.fail(QStringLiteral("%1: %2 elementos de %3 bytes não cabem nos %4 bytes restantes")
-                    .arg(named).arg(p.count).arg(p.size).arg(in.remaining()));
+                    .arg(named)
+                    .arg(p.count)
+                    .arg(p.size)
+                    .arg(in.remaining()));
       p.value = in.take(static_cast<qsizetype>(total), named);
     } else if (p.isVarying()) {
       if (p.size != 1 && p.size != 2 && p.size != 4)
-        in.fail(QStringLiteral("%1: prefixo de comprimento de %2 bytes (esperado 1, 2 ou 4)").arg(named).arg(p.size));
+        in.fail(QStringLiteral("%1: prefixo de comprimento de %2 bytes (esperado 1, 2 ou 4)")
+                    .arg(named)
+                    .arg(p.size));
       const quint64 length = in.uint(p.size, named);
       if (length > quint64(in.remaining()))
-        in.fail(QStringLiteral("%1: valor de %2 bytes, restam %3").arg(named).arg(length).arg(in.remaining()));
+        in.fail(QStringLiteral("%1: valor de %2 bytes, restam %3")
+                    .arg(named)
+                    .arg(length)
+                    .arg(in.remaining()));
       p.value = in.take(static_cast<qsizetype>(length), named);
     } else {
       p.value = in.take(p.size, named);
@@ -106,13 +118,16 @@ std::vector<PacketProperty> readProperties(Reader& in, const QString& owner) {
   return props;
 }
 
-void writeProperties(QByteArray& out, const std::vector<PacketProperty>& props, bool dropChangeLog) {
+void writeProperties(QByteArray& out, const std::vector<PacketProperty>& props,
+                     bool dropChangeLog) {
   qsizetype written = 0;
   const qsizetype countAt = out.size();
   appendLE(out, 0, 2);
   for (const PacketProperty& p : props) {
     if (dropChangeLog && p.name == "CHANGE_LOG") continue;
-    if (p.name.size() > 255) throw Error(QStringLiteral("Nome de propriedade longo demais: '%1'.").arg(fromWindows1252(p.name)));
+    if (p.name.size() > 255)
+      throw Error(
+          QStringLiteral("Nome de propriedade longo demais: '%1'.").arg(fromWindows1252(p.name)));
     out.append(static_cast<char>(p.name.size()));
     out.append(p.name);
     appendLE(out, p.size, 2);
@@ -145,7 +160,8 @@ DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source) {
   const qint32 recordCount = in.i32(QStringLiteral("número de registros"));
   packet.reserved2 = in.i32(QStringLiteral("cabeçalho"));
   const quint16 headerSize = in.u16(QStringLiteral("tamanho do cabeçalho"));
-  if (recordCount < 0) in.fail(QStringLiteral("número de registros negativo (%1)").arg(recordCount), 10);
+  if (recordCount < 0)
+    in.fail(QStringLiteral("número de registros negativo (%1)").arg(recordCount), 10);
 
   packet.fields.reserve(std::min<qsizetype>(fieldCount, in.remaining() / 9));
   for (int i = 0; i < fieldCount; ++i) {
@@ -171,11 +187,14 @@ DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source) {
   }
   packet.properties = readProperties(in, QStringLiteral("o pacote"));
   if (in.pos() != headerSize)
-    in.fail(QStringLiteral("o cabeçalho declara %1 bytes, mas tem %2").arg(headerSize).arg(in.pos()));
+    in.fail(
+        QStringLiteral("o cabeçalho declara %1 bytes, mas tem %2").arg(headerSize).arg(in.pos()));
 
   const int nb = packet.nullBytes();
   if (qint64(recordCount) * (1 + nb) > in.remaining())
-    in.fail(QStringLiteral("%1 registros não cabem nos %2 bytes restantes").arg(recordCount).arg(in.remaining()));
+    in.fail(QStringLiteral("%1 registros não cabem nos %2 bytes restantes")
+                .arg(recordCount)
+                .arg(in.remaining()));
   std::vector<DataPacket::Record> records;
   records.reserve(static_cast<std::size_t>(recordCount));
   const int n = static_cast<int>(packet.fields.size());
@@ -184,10 +203,11 @@ DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source) {
     const qsizetype length = packet.measure(in.here(), in.remaining(), &bad);
     if (length == -2) {
       const PacketField& f = packet.fields[static_cast<std::size_t>(bad)];
-      in.fail(QStringLiteral("registro %1, campo '%2': texto mais longo que a largura do campo (%3)")
-                  .arg(r + 1)
-                  .arg(f.name)
-                  .arg(f.width()));
+      in.fail(
+          QStringLiteral("registro %1, campo '%2': texto mais longo que a largura do campo (%3)")
+              .arg(r + 1)
+              .arg(f.name)
+              .arg(f.width()));
     }
     if (length < 0) {
       in.fail(bad < 0 ? QStringLiteral("registro %1: marcas de nulos incompletas").arg(r + 1)
@@ -198,13 +218,15 @@ DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source) {
     const auto* rec = reinterpret_cast<const unsigned char*>(in.here());
     const quint8 status = rec[0];
     if (status & ~kKnownStatus)
-      in.fail(QStringLiteral("registro %1: situação desconhecida 0x%2").arg(r + 1).arg(status, 0, 16));
+      in.fail(
+          QStringLiteral("registro %1: situação desconhecida 0x%2").arg(r + 1).arg(status, 0, 16));
     if (!(status & (kOriginal | kDeleted | kUnused))) {
       for (int i = 0; i < n; ++i) {
         const int bits = (rec[1 + i / 4] >> ((i % 4) * 2)) & 3;
         if (bits >= 2)
-          in.fail(QStringLiteral("registro %1, campo '%2': valor marcado como não alterado, sem o registro "
-                                 "original (alterações pendentes não são suportadas)")
+          in.fail(QStringLiteral(
+                      "registro %1, campo '%2': valor marcado como não alterado, sem o registro "
+                      "original (alterações pendentes não são suportadas)")
                       .arg(r + 1)
                       .arg(packet.fields[static_cast<std::size_t>(i)].name));
       }
@@ -214,13 +236,15 @@ DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source) {
   }
   if (in.remaining() != 0)
     in.fail(QStringLiteral("%1 bytes a mais depois do último registro").arg(in.remaining()));
-  if (bytes.size() > std::numeric_limits<qint32>::max()) in.fail(QStringLiteral("arquivo grande demais"));
+  if (bytes.size() > std::numeric_limits<qint32>::max())
+    in.fail(QStringLiteral("arquivo grande demais"));
   packet.adoptRecords(bytes, std::move(records));
   return packet;
 }
 
 QByteArray writeBinaryPacket(const DataPacket& packet) {
-  if (packet.fields.size() > 0xFFFF) throw Error(QStringLiteral("Campos demais para um pacote de dados."));
+  if (packet.fields.size() > 0xFFFF)
+    throw Error(QStringLiteral("Campos demais para um pacote de dados."));
   QByteArray header;
   header.append(reinterpret_cast<const char*>(kSignature), 4);
   appendLE(header, static_cast<quint32>(packet.version), 4);
@@ -230,7 +254,8 @@ QByteArray writeBinaryPacket(const DataPacket& packet) {
   appendLE(header, static_cast<quint32>(packet.reserved2), 4);
   appendLE(header, 0, 2);
   for (const PacketField& f : packet.fields) {
-    if (f.rawName.size() > 255) throw Error(QStringLiteral("Nome de campo longo demais: '%1'.").arg(f.name));
+    if (f.rawName.size() > 255)
+      throw Error(QStringLiteral("Nome de campo longo demais: '%1'.").arg(f.name));
     header.append(static_cast<char>(f.rawName.size()));
     header.append(f.rawName);
     appendLE(header, f.size, 2);
@@ -239,7 +264,8 @@ QByteArray writeBinaryPacket(const DataPacket& packet) {
     writeProperties(header, f.properties, false);
   }
   writeProperties(header, packet.properties, true);
-  if (header.size() > 0xFFFF) throw Error(QStringLiteral("Cabeçalho grande demais para um pacote de dados."));
+  if (header.size() > 0xFFFF)
+    throw Error(QStringLiteral("Cabeçalho grande demais para um pacote de dados."));
   header[22] = static_cast<char>(header.size() & 0xFF);
   header[23] = static_cast<char>(header.size() >> 8);
 

@@ -3,10 +3,10 @@
 // in a packet or in an fw::Error naming the field, the offset and what was expected.
 #pragma once
 
-#include "framework/packet/DataPacket.h"
-
 #include <QByteArray>
 #include <QString>
+
+#include "framework/packet/DataPacket.h"
 
 namespace fw {
 

@@ -1,19 +1,18 @@
 // Windows-1252 <-> UTF-16. Only 0x80..0x9F differ from Latin-1; the rest is a straight copy.
 #include "framework/packet/CodePage1252.h"
 
-#include "framework/core/Error.h"
-
 #include <array>
+
+#include "framework/core/Error.h"
 
 namespace fw {
 
 namespace {
 
 constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char encodeChar(char16_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
@@ -46,7 +45,8 @@ qsizetype appendWindows1252(QByteArray& out, QStringView text, qsizetype maxChar
   for (qsizetype i = 0; i < text.size(); ++i) {
     if (maxChars >= 0 && chars >= maxChars) break;
     const char16_t c = text[i].unicode();
-    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode()))
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+        QChar::isLowSurrogate(text[i + 1].unicode()))
       ++i;
     out.append(encodeChar(c));
     ++chars;
@@ -71,7 +71,9 @@ qsizetype countUnencodable(QStringView text) {
   for (qsizetype i = 0; i < text.size(); ++i) {
     const char16_t c = text[i].unicode();
     if (encodable(c)) continue;
-    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) ++i;
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+        QChar::isLowSurrogate(text[i + 1].unicode()))
+      ++i;
     ++n;
   }
   return n;
@@ -89,8 +91,9 @@ void requireEncodable(QStringView text, const QString& owner) {
   const char32_t code = QChar::isHighSurrogate(text[at].unicode()) && at + 1 < text.size()
                             ? QChar::surrogateToUcs4(text[at], text[at + 1])
                             : text[at].unicode();
-  throw Error(QStringLiteral("%1: o caractere '%2' (U+%3, posição %4 do texto) não existe na página de código "
-                             "da tabela (Windows-1252).")
+  throw Error(QStringLiteral(
+                  "%1: o caractere '%2' (U+%3, posição %4 do texto) não existe na página de código "
+                  "da tabela (Windows-1252).")
                   .arg(owner, QString::fromUcs4(&code, 1))
                   .arg(static_cast<uint>(code), 4, 16, QLatin1Char('0'))
                   .arg(at + 1));

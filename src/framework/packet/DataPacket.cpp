@@ -7,14 +7,14 @@
 // trip only. A UTF-16 text's length prefix is taken to count bytes.
 #include "framework/packet/DataPacket.h"
 
+#include <cmath>
+#include <cstring>
+#include <limits>
+
 #include "framework/core/DateTime.h"
 #include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 #include "framework/packet/PacketBytes.h"
-
-#include <cmath>
-#include <cstring>
-#include <limits>
 
 namespace fw {
 
@@ -35,7 +35,8 @@ QString fieldLabel(const PacketField& f) { return f.name; }
 
 qint64 PacketProperty::integer() const {
   const int n = static_cast<int>(std::min<qsizetype>(value.size(), 8));
-  return n > 0 ? readLE(value.constData(), n, (type & packettype::CodeMask) == packettype::Integer) : 0;
+  return n > 0 ? readLE(value.constData(), n, (type & packettype::CodeMask) == packettype::Integer)
+               : 0;
 }
 
 std::vector<qint64> PacketProperty::integers() const {
@@ -53,7 +54,8 @@ QString PacketProperty::text() const {
   return fromWindows1252(v);
 }
 
-PacketProperty PacketProperty::makeInteger(const QByteArray& name, int code, int size, qint64 value) {
+PacketProperty PacketProperty::makeInteger(const QByteArray& name, int code, int size,
+                                           qint64 value) {
   PacketProperty p;
   p.name = name;
   p.size = static_cast<quint16>(size);
@@ -124,15 +126,42 @@ PacketField PacketField::fromDef(const FieldDef& def) {
       f.size = textWidth * 2 > 255 ? 2 : 1;
       width = textWidth;
       break;
-    case FieldType::Int8: f.type = packettype::Integer; f.size = 1; break;
-    case FieldType::Int16: f.type = packettype::Integer; f.size = 2; break;
-    case FieldType::Int32: f.type = packettype::Integer; f.size = 4; break;
-    case FieldType::Int64: f.type = packettype::Integer; f.size = 8; break;
-    case FieldType::UInt8: f.type = packettype::Unsigned; f.size = 1; break;
-    case FieldType::UInt16: f.type = packettype::Unsigned; f.size = 2; break;
-    case FieldType::UInt32: f.type = packettype::Unsigned; f.size = 4; break;
-    case FieldType::UInt64: f.type = packettype::Unsigned; f.size = 8; break;
-    case FieldType::Boolean: f.type = packettype::Boolean; f.size = 2; break;
+    case FieldType::Int8:
+      f.type = packettype::Integer;
+      f.size = 1;
+      break;
+    case FieldType::Int16:
+      f.type = packettype::Integer;
+      f.size = 2;
+      break;
+    case FieldType::Int32:
+      f.type = packettype::Integer;
+      f.size = 4;
+      break;
+    case FieldType::Int64:
+      f.type = packettype::Integer;
+      f.size = 8;
+      break;
+    case FieldType::UInt8:
+      f.type = packettype::Unsigned;
+      f.size = 1;
+      break;
+    case FieldType::UInt16:
+      f.type = packettype::Unsigned;
+      f.size = 2;
+      break;
+    case FieldType::UInt32:
+      f.type = packettype::Unsigned;
+      f.size = 4;
+      break;
+    case FieldType::UInt64:
+      f.type = packettype::Unsigned;
+      f.size = 8;
+      break;
+    case FieldType::Boolean:
+      f.type = packettype::Boolean;
+      f.size = 2;
+      break;
     case FieldType::Number:
       f.type = packettype::Float;
       f.size = 8;
@@ -143,9 +172,18 @@ PacketField PacketField::fromDef(const FieldDef& def) {
       f.size = 34;
       width = def.width > 0 ? def.width : 0;
       break;
-    case FieldType::Date: f.type = packettype::Date; f.size = 4; break;
-    case FieldType::Time: f.type = packettype::Time; f.size = 4; break;
-    case FieldType::DateTime: f.type = packettype::Timestamp; f.size = 8; break;
+    case FieldType::Date:
+      f.type = packettype::Date;
+      f.size = 4;
+      break;
+    case FieldType::Time:
+      f.type = packettype::Time;
+      f.size = 4;
+      break;
+    case FieldType::DateTime:
+      f.type = packettype::Timestamp;
+      f.size = 8;
+      break;
     case FieldType::Blob:
       f.type = packettype::Varying | packettype::Bytes;
       f.size = 4;
@@ -153,7 +191,8 @@ PacketField PacketField::fromDef(const FieldDef& def) {
       break;
   }
   if (!subtype.isEmpty()) f.properties.push_back(PacketProperty::makeText("SUBTYPE", subtype));
-  if (width > 0) f.properties.push_back(PacketProperty::makeInteger("WIDTH", packettype::Unsigned, 2, width));
+  if (width > 0)
+    f.properties.push_back(PacketProperty::makeInteger("WIDTH", packettype::Unsigned, 2, width));
   return f;
 }
 
@@ -181,7 +220,8 @@ DataPacket DataPacket::create(const std::vector<FieldDef>& defs) {
 
 void DataPacket::prepare() {
   for (PacketField& f : fields) {
-    if (f.type & packettype::Array) unsupported(f, QStringLiteral("(lista de valores) não é suportado"));
+    if (f.type & packettype::Array)
+      unsupported(f, QStringLiteral("(lista de valores) não é suportado"));
     f.fixedSize = 0;
     f.prefixSize = 0;
     f.maxBytes = 0;
@@ -199,8 +239,11 @@ void DataPacket::prepare() {
           f.fieldType = FieldType::WideText;
           f.maxBytes = 2 * f.width();
           break;
-        case packettype::Bytes: f.fieldType = FieldType::Blob; break;
-        default: unsupported(f, QStringLiteral("de comprimento variável não é suportado"));
+        case packettype::Bytes:
+          f.fieldType = FieldType::Blob;
+          break;
+        default:
+          unsupported(f, QStringLiteral("de comprimento variável não é suportado"));
       }
       continue;
     }
@@ -209,8 +252,10 @@ void DataPacket::prepare() {
       case packettype::Integer:
       case packettype::Unsigned: {
         if (!intSize) unsupported(f, QStringLiteral("com tamanho inválido para inteiro"));
-        static const FieldType s[] = {FieldType::Int8, FieldType::Int16, FieldType::Int32, FieldType::Int64};
-        static const FieldType u[] = {FieldType::UInt8, FieldType::UInt16, FieldType::UInt32, FieldType::UInt64};
+        static const FieldType s[] = {FieldType::Int8, FieldType::Int16, FieldType::Int32,
+                                      FieldType::Int64};
+        static const FieldType u[] = {FieldType::UInt8, FieldType::UInt16, FieldType::UInt32,
+                                      FieldType::UInt64};
         const int i = f.size == 1 ? 0 : f.size == 2 ? 1 : f.size == 4 ? 2 : 3;
         f.fieldType = code == packettype::Integer ? s[i] : u[i];
         break;
@@ -224,7 +269,8 @@ void DataPacket::prepare() {
         f.fieldType = FieldType::Number;
         break;
       case packettype::Bcd:
-        if (f.size < 3 || f.size > 34) unsupported(f, QStringLiteral("com tamanho inválido para decimal"));
+        if (f.size < 3 || f.size > 34)
+          unsupported(f, QStringLiteral("com tamanho inválido para decimal"));
         f.fieldType = FieldType::Bcd;
         break;
       case packettype::Date:
@@ -316,10 +362,12 @@ Variant DataPacket::decode(const PacketField& f, const ValueSpan& s) {
   if (s.null) return {};
   const char* p = s.data;
   switch (f.fieldType) {
-    case FieldType::Text: return Variant(fromWindows1252(p, s.size));
+    case FieldType::Text:
+      return Variant(fromWindows1252(p, s.size));
     case FieldType::WideText: {
       if (s.size % 2)
-        throw Error(QStringLiteral("Campo '%1': texto UTF-16 com número ímpar de bytes.").arg(f.name));
+        throw Error(
+            QStringLiteral("Campo '%1': texto UTF-16 com número ímpar de bytes.").arg(f.name));
       QString text(s.size / 2, Qt::Uninitialized);
       for (qsizetype i = 0; i < text.size(); ++i)
         text[i] = QChar(static_cast<char16_t>(readLE(p + 2 * i, 2, false)));
@@ -328,26 +376,32 @@ Variant DataPacket::decode(const PacketField& f, const ValueSpan& s) {
     case FieldType::Int8:
     case FieldType::Int16:
     case FieldType::Int32:
-    case FieldType::Int64: return Variant(readLE(p, f.size, true));
+    case FieldType::Int64:
+      return Variant(readLE(p, f.size, true));
     case FieldType::UInt8:
     case FieldType::UInt16:
-    case FieldType::UInt32: return Variant(readLE(p, f.size, false));
+    case FieldType::UInt32:
+      return Variant(readLE(p, f.size, false));
     case FieldType::UInt64: {
       const quint64 v = static_cast<quint64>(readLE(p, 8, false));
-      if (v > static_cast<quint64>(std::numeric_limits<qint64>::max())) return Variant(static_cast<double>(v));
+      if (v > static_cast<quint64>(std::numeric_limits<qint64>::max()))
+        return Variant(static_cast<double>(v));
       return Variant(static_cast<qint64>(v));
     }
-    case FieldType::Boolean: return Variant(readLE(p, f.size, false) != 0);
+    case FieldType::Boolean:
+      return Variant(readLE(p, f.size, false) != 0);
     case FieldType::Number: {
       double d;
       std::memcpy(&d, p, 8);
       return Variant(d);
     }
-    case FieldType::Bcd: return Variant(decodeBcd(f, p, s.size));
+    case FieldType::Bcd:
+      return Variant(decodeBcd(f, p, s.size));
     // Refused outside the calendar every form can write, so no reader guesses at them.
     case FieldType::Date: {
       const qint64 day = readLE(p, 4, true);
-      if (day < kFirstDay || day > kLastDay) outOfRange(f, QStringLiteral("data (dia %1)").arg(day));
+      if (day < kFirstDay || day > kLastDay)
+        outOfRange(f, QStringLiteral("data (dia %1)").arg(day));
       return Variant::dateTime(static_cast<double>(day - kDayOfEpoch));
     }
     case FieldType::Time: {
@@ -363,7 +417,8 @@ Variant DataPacket::decode(const PacketField& f, const ValueSpan& s) {
         outOfRange(f, QStringLiteral("data e hora (%1 ms)").arg(QString::number(ms, 'g', 17)));
       return Variant::dateTime(ms / kMsPerDay - kDayOfEpoch);
     }
-    case FieldType::Blob: return Variant::packet(QByteArray(p, s.size));
+    case FieldType::Blob:
+      return Variant::packet(QByteArray(p, s.size));
   }
   return {};
 }
@@ -376,7 +431,8 @@ QString DataPacket::text(int record, int field) const {
   const PacketField& f = fields[static_cast<std::size_t>(field)];
   const ValueSpan s = span(record, field);
   if (s.null) return {};
-  if (f.fieldType == FieldType::Text || f.fieldType == FieldType::Blob) return fromWindows1252(s.data, s.size);
+  if (f.fieldType == FieldType::Text || f.fieldType == FieldType::Blob)
+    return fromWindows1252(s.data, s.size);
   return decode(f, s).toText();
 }
 

@@ -8,16 +8,15 @@
 // its records in one.
 #pragma once
 
-#include "framework/core/DateTime.h"
-#include "framework/core/FieldDef.h"
-#include "framework/text/Variant.h"
-
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-
 #include <cstdint>
 #include <vector>
+
+#include "framework/core/DateTime.h"
+#include "framework/core/FieldDef.h"
+#include "framework/text/Variant.h"
 
 namespace fw {
 
@@ -123,8 +122,8 @@ class DataPacket {
   // Reading records.
   ValueSpan span(int record, int field) const;
   bool isNull(int record, int field) const { return span(record, field).null; }
-  Variant value(int record, int field) const;   // blobs and fixed bytes as Kind::Packet
-  QString text(int record, int field) const;    // text values (and text blobs) as text
+  Variant value(int record, int field) const;  // blobs and fixed bytes as Kind::Packet
+  QString text(int record, int field) const;   // text values (and text blobs) as text
   static Variant decode(const PacketField& field, const ValueSpan& span);
 
   // Length of the encoded record starting at `data`; -1 when it does not fit in `available`

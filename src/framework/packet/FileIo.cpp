@@ -2,19 +2,19 @@
 // seen: a buffered writer may report success after a flush that failed on a full disk.
 #include "framework/packet/FileIo.h"
 
-#include "framework/core/Error.h"
-
-#include <QFile>
-#include <QFileInfo>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "framework/core/Error.h"
 
 namespace fw {
 
@@ -25,18 +25,31 @@ constexpr int kTempRandom = 6;  // what mkstemp puts in place of "XXXXXX"
 
 QString reason(int err) {
   switch (err) {
-    case ENOSPC: return QStringLiteral("não há espaço livre no disco");
-    case EDQUOT: return QStringLiteral("a cota de disco foi excedida");
-    case EFBIG: return QStringLiteral("o arquivo passou do tamanho permitido");
+    case ENOSPC:
+      return QStringLiteral("não há espaço livre no disco");
+    case EDQUOT:
+      return QStringLiteral("a cota de disco foi excedida");
+    case EFBIG:
+      return QStringLiteral("o arquivo passou do tamanho permitido");
     case EACCES:
-    case EPERM: return QStringLiteral("permissão negada");
-    case ENOENT: return QStringLiteral("a pasta ou o arquivo não existe");
-    case ENOTDIR: return QStringLiteral("parte do caminho não é uma pasta");
-    case EISDIR: return QStringLiteral("o caminho é uma pasta");
-    case EROFS: return QStringLiteral("o disco é somente leitura");
-    case EIO: return QStringLiteral("erro de leitura ou gravação no disco");
-    case ENAMETOOLONG: return QStringLiteral("o nome é longo demais");
-    default: return QStringLiteral("erro do sistema %1 (%2)").arg(err).arg(QString::fromLocal8Bit(std::strerror(err)));
+    case EPERM:
+      return QStringLiteral("permissão negada");
+    case ENOENT:
+      return QStringLiteral("a pasta ou o arquivo não existe");
+    case ENOTDIR:
+      return QStringLiteral("parte do caminho não é uma pasta");
+    case EISDIR:
+      return QStringLiteral("o caminho é uma pasta");
+    case EROFS:
+      return QStringLiteral("o disco é somente leitura");
+    case EIO:
+      return QStringLiteral("erro de leitura ou gravação no disco");
+    case ENAMETOOLONG:
+      return QStringLiteral("o nome é longo demais");
+    default:
+      return QStringLiteral("erro do sistema %1 (%2)")
+          .arg(err)
+          .arg(QString::fromLocal8Bit(std::strerror(err)));
   }
 }
 
@@ -87,13 +100,15 @@ int verify(int fd, const QByteArray& bytes, off_t offset, const QString& path) {
   char buffer[65536];
   qsizetype done = 0;
   while (done < bytes.size()) {
-    const size_t want = static_cast<size_t>(std::min<qsizetype>(bytes.size() - done, sizeof buffer));
+    const size_t want =
+        static_cast<size_t>(std::min<qsizetype>(bytes.size() - done, sizeof buffer));
     const ssize_t n = ::pread(fd, buffer, want, offset + done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
-    if (n == 0 || std::memcmp(buffer, bytes.constData() + done, static_cast<size_t>(n)) != 0) return EIO;
+    if (n == 0 || std::memcmp(buffer, bytes.constData() + done, static_cast<size_t>(n)) != 0)
+      return EIO;
     done += n;
   }
   struct stat st;
@@ -124,10 +139,12 @@ bool isTemporaryName(const char* name, const QByteArray& base) {
   if (length <= mark + kTempRandom) return false;
   const size_t stem = length - mark - kTempRandom;
   if (std::memcmp(name + stem, kTempMark, mark) != 0) return false;
-  if (!base.isEmpty() && (static_cast<size_t>(base.size()) != stem || std::memcmp(name, base.constData(), stem) != 0))
+  if (!base.isEmpty() &&
+      (static_cast<size_t>(base.size()) != stem || std::memcmp(name, base.constData(), stem) != 0))
     return false;
   for (const char* c = name + length - kTempRandom; *c; ++c) {
-    if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9'))) return false;
+    if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9')))
+      return false;
   }
   return true;
 }
@@ -167,7 +184,8 @@ QByteArray readWholeFile(const QString& path) {
   }
   QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError)
-    throw Error(QStringLiteral("Não foi possível ler o arquivo '%1': %2.").arg(path, file.errorString()));
+    throw Error(
+        QStringLiteral("Não foi possível ler o arquivo '%1': %2.").arg(path, file.errorString()));
   return bytes;
 }
 
@@ -275,7 +293,8 @@ void moveFileAside(const QString& from, const QString& to) {
   if (!err && ::unlink(QFile::encodeName(source.absoluteFilePath()).constData()) != 0) err = errno;
   if (!err) err = syncFolder(QFile::encodeName(source.absolutePath()), from);
   if (err) {
-    throw Error(QStringLiteral("Não foi possível mover o arquivo '%1' para '%2': %3.").arg(from, to, reason(err)));
+    throw Error(QStringLiteral("Não foi possível mover o arquivo '%1' para '%2': %3.")
+                    .arg(from, to, reason(err)));
   }
 }
 

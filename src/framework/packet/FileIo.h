@@ -8,7 +8,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <functional>
 
 namespace fw {

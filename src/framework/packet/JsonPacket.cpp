@@ -1,17 +1,16 @@
 // JSON packets written by hand, so that keys keep a readable order and each row sits on one
 // line. The reader is in JsonPacketReader.cpp.
 #include "framework/packet/JsonPacket.h"
-#include "framework/packet/JsonPacketPrivate.h"
-
-#include "framework/core/Error.h"
-#include "framework/packet/CodePage1252.h"
 
 #include <QLocale>
-
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <set>
+
+#include "framework/core/Error.h"
+#include "framework/packet/CodePage1252.h"
+#include "framework/packet/JsonPacketPrivate.h"
 
 namespace fw {
 
@@ -24,11 +23,21 @@ void appendString(QByteArray& out, const QString& text) {
   for (const QChar c : text) {
     const char16_t u = c.unicode();
     switch (u) {
-      case u'"': out.append("\\\""); break;
-      case u'\\': out.append("\\\\"); break;
-      case u'\n': out.append("\\n"); break;
-      case u'\r': out.append("\\r"); break;
-      case u'\t': out.append("\\t"); break;
+      case u'"':
+        out.append("\\\"");
+        break;
+      case u'\\':
+        out.append("\\\\");
+        break;
+      case u'\n':
+        out.append("\\n");
+        break;
+      case u'\r':
+        out.append("\\r");
+        break;
+      case u'\t':
+        out.append("\\t");
+        break;
       default:
         if (u < 0x20 || (u >= 0x7F && u < 0xA0)) {
           out.append(QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0')).toLatin1());
@@ -42,7 +51,8 @@ void appendString(QByteArray& out, const QString& text) {
 
 // JSON has no infinity or NaN; writing null for them would lose the value.
 void appendNumber(QByteArray& out, double v) {
-  if (!std::isfinite(v)) throw Error(QStringLiteral("o número %1 não pode ser escrito em JSON").arg(v));
+  if (!std::isfinite(v))
+    throw Error(QStringLiteral("o número %1 não pode ser escrito em JSON").arg(v));
   out.append(QByteArray::number(v, 'g', QLocale::FloatingPointShortest));
 }
 
@@ -61,15 +71,24 @@ void appendValue(QByteArray& out, const PacketField& f, const ValueSpan& s) {
   const Variant v = DataPacket::decode(f, s);
   switch (f.fieldType) {
     case FieldType::Text:
-    case FieldType::WideText: appendString(out, v.toText()); return;
-    case FieldType::Blob: out.append('"').append(v.toPacket().toBase64()).append('"'); return;
-    case FieldType::Boolean: out.append(v.toFlag() ? "true" : "false"); return;
+    case FieldType::WideText:
+      appendString(out, v.toText());
+      return;
+    case FieldType::Blob:
+      out.append('"').append(v.toPacket().toBase64()).append('"');
+      return;
+    case FieldType::Boolean:
+      out.append(v.toFlag() ? "true" : "false");
+      return;
     case FieldType::Number:
     case FieldType::Bcd:
     case FieldType::Date:
     case FieldType::Time:
-    case FieldType::DateTime: appendNumber(out, v.toNumber()); return;
-    default: out.append(QByteArray::number(v.toInteger()));
+    case FieldType::DateTime:
+      appendNumber(out, v.toNumber());
+      return;
+    default:
+      out.append(QByteArray::number(v.toInteger()));
   }
 }
 

@@ -14,10 +14,10 @@
 // characters the code page lacks, and elements longer than their place allows.
 #pragma once
 
-#include "framework/packet/DataPacket.h"
-
 #include <QByteArray>
 #include <QString>
+
+#include "framework/packet/DataPacket.h"
 
 namespace fw {
 

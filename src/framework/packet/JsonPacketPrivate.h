@@ -2,11 +2,10 @@
 // reader's input stream. Private to JsonPacket*.cpp.
 #pragma once
 
-#include "framework/packet/DataPacket.h"
-
 #include <QByteArray>
-
 #include <cstddef>
+
+#include "framework/packet/DataPacket.h"
 
 namespace fw::jsonpacket {
 
@@ -19,13 +18,20 @@ struct JsonType {
 constexpr JsonType kJsonTypes[] = {
     {"string", packettype::Varying | packettype::Text, 1},
     {"wstring", packettype::Varying | packettype::WideText, 1},
-    {"i1", packettype::Integer, 1}, {"i2", packettype::Integer, 2},
-    {"i4", packettype::Integer, 4}, {"i8", packettype::Integer, 8},
-    {"u1", packettype::Unsigned, 1}, {"u2", packettype::Unsigned, 2},
-    {"u4", packettype::Unsigned, 4}, {"u8", packettype::Unsigned, 8},
-    {"boolean", packettype::Boolean, 2}, {"r8", packettype::Float, 8},
-    {"bcd", packettype::Bcd, 34}, {"date", packettype::Date, 4},
-    {"time", packettype::Time, 4}, {"dateTime", packettype::Timestamp, 8},
+    {"i1", packettype::Integer, 1},
+    {"i2", packettype::Integer, 2},
+    {"i4", packettype::Integer, 4},
+    {"i8", packettype::Integer, 8},
+    {"u1", packettype::Unsigned, 1},
+    {"u2", packettype::Unsigned, 2},
+    {"u4", packettype::Unsigned, 4},
+    {"u8", packettype::Unsigned, 8},
+    {"boolean", packettype::Boolean, 2},
+    {"r8", packettype::Float, 8},
+    {"bcd", packettype::Bcd, 34},
+    {"date", packettype::Date, 4},
+    {"time", packettype::Time, 4},
+    {"dateTime", packettype::Timestamp, 8},
     {"blob", packettype::Varying | packettype::Bytes, 4},
 };
 

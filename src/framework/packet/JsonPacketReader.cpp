@@ -1,19 +1,18 @@
 // JSON packets read with RapidJSON's event reader, which gives the offset of every value and
 // lets each element be refused as soon as it cannot fit its place (a whole-document parser
 // took 28 s and 1.2 GB to take in 200 MB of empty rows).
-#include "framework/packet/JsonPacket.h"
-#include "framework/packet/JsonPacketPrivate.h"
-
-#include "framework/core/Error.h"
-#include "framework/packet/CodePage1252.h"
-
-#include <QLocale>
 #include <rapidjson/reader.h>
 
+#include <QLocale>
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <set>
+
+#include "framework/core/Error.h"
+#include "framework/packet/CodePage1252.h"
+#include "framework/packet/JsonPacket.h"
+#include "framework/packet/JsonPacketPrivate.h"
 
 namespace fw {
 
@@ -42,13 +41,15 @@ IntegerText integerText(const QByteArray& raw) {
   qsizetype fraction = 0;
   for (; i < raw.size() && raw[i] >= '0' && raw[i] <= '9'; ++i) digits.append(raw[i]);
   if (i < raw.size() && raw[i] == '.')
-    for (++i; i < raw.size() && raw[i] >= '0' && raw[i] <= '9'; ++i, ++fraction) digits.append(raw[i]);
+    for (++i; i < raw.size() && raw[i] >= '0' && raw[i] <= '9'; ++i, ++fraction)
+      digits.append(raw[i]);
   qint64 exponent = 0;
   if (i < raw.size() && (raw[i] == 'e' || raw[i] == 'E')) {
     ++i;
     const bool minus = i < raw.size() && raw[i] == '-';
     if (i < raw.size() && (raw[i] == '-' || raw[i] == '+')) ++i;
-    for (; i < raw.size(); ++i) exponent = std::min<qint64>(exponent * 10 + (raw[i] - '0'), 1000000);
+    for (; i < raw.size(); ++i)
+      exponent = std::min<qint64>(exponent * 10 + (raw[i] - '0'), 1000000);
     if (minus) exponent = -exponent;
   }
   qsizetype lead = 0;
@@ -87,10 +88,12 @@ double wholeMilliseconds(double dt) {
 
 class JsonReader {
  public:
-  JsonReader(const QByteArray& json, const QString& source) : json_(json), source_(source), in_(json) {}
+  JsonReader(const QByteArray& json, const QString& source)
+      : json_(json), source_(source), in_(json) {}
 
   DataPacket read() {
-    if (json_.size() > std::numeric_limits<qint32>::max()) failAt(0, QStringLiteral("arquivo grande demais"));
+    if (json_.size() > std::numeric_limits<qint32>::max())
+      failAt(0, QStringLiteral("arquivo grande demais"));
     in_.allow(kSlack);
     rapidjson::Reader reader;
     const rapidjson::ParseResult ok =
@@ -99,12 +102,15 @@ class JsonReader {
     if (!error_.isEmpty()) throw Error(error_);
     if (!ok) {
       if (in_.stoppedAtLimit())
-        failAt(in_.Tell(), QStringLiteral("elemento mais longo do que o seu lugar na tabela permite"));
+        failAt(in_.Tell(),
+               QStringLiteral("elemento mais longo do que o seu lugar na tabela permite"));
       failAt(ok.Offset(), parseErrorText(ok.Code()));
     }
     if (!sawFields_) failAt(in_.Tell(), QStringLiteral("falta a lista \"fields\""));
     if (!sawRows_) failAt(in_.Tell(), QStringLiteral("falta a lista \"rows\""));
-    if (!sawParams_) packet_.properties.push_back(PacketProperty::makeInteger("LCID", packettype::Integer, 4, 1046));
+    if (!sawParams_)
+      packet_.properties.push_back(
+          PacketProperty::makeInteger("LCID", packettype::Integer, 4, 1046));
     return std::move(packet_);
   }
 
@@ -116,18 +122,26 @@ class JsonReader {
   bool Int64(int64_t) { return false; }
   bool Uint64(uint64_t) { return false; }
   bool Double(double) { return false; }
-  bool RawNumber(const char* s, rapidjson::SizeType n, bool) { return scalar(Kind::Number, QByteArray(s, n)); }
-  bool String(const char* s, rapidjson::SizeType n, bool) { return scalar(Kind::String, QByteArray(s, n)); }
+  bool RawNumber(const char* s, rapidjson::SizeType n, bool) {
+    return scalar(Kind::Number, QByteArray(s, n));
+  }
+  bool String(const char* s, rapidjson::SizeType n, bool) {
+    return scalar(Kind::String, QByteArray(s, n));
+  }
   bool Key(const char* s, rapidjson::SizeType n, bool) {
     return guard([&] {
       key_ = QByteArray(s, n);
       if (at_ == At::Root) {
         if (key_ != "fields" && key_ != "params" && key_ != "rows")
-          fail(QStringLiteral("chave \"%1\" desconhecida (esperadas \"fields\", \"params\" e \"rows\")").arg(keyText()));
+          fail(QStringLiteral(
+                   "chave \"%1\" desconhecida (esperadas \"fields\", \"params\" e \"rows\")")
+                   .arg(keyText()));
       } else if (at_ == At::Field) {
-        if (!fieldKeys_.insert(key_).second) fail(QStringLiteral("chave \"%1\" repetida no campo %2").arg(keyText()).arg(fieldNo()));
+        if (!fieldKeys_.insert(key_).second)
+          fail(QStringLiteral("chave \"%1\" repetida no campo %2").arg(keyText()).arg(fieldNo()));
       } else if (at_ == At::Param) {
-        if (key_ != "name" && key_ != "value") fail(QStringLiteral("chave \"%1\" desconhecida num parâmetro").arg(keyText()));
+        if (key_ != "name" && key_ != "value")
+          fail(QStringLiteral("chave \"%1\" desconhecida num parâmetro").arg(keyText()));
       }
       in_.allow(kSlack + kScalar);
     });
@@ -135,7 +149,9 @@ class JsonReader {
   bool StartObject() {
     return guard([&] {
       switch (at_) {
-        case At::Start: at_ = At::Root; break;
+        case At::Start:
+          at_ = At::Root;
+          break;
         case At::Fields:
           at_ = At::Field;
           field_ = PacketField();
@@ -146,7 +162,8 @@ class JsonReader {
           paramName_.clear();
           param_.reset();
           break;
-        default: wrongValue(QStringLiteral("um objeto"));
+        default:
+          wrongValue(QStringLiteral("um objeto"));
       }
       in_.allow(kSlack + kScalar);
     });
@@ -179,7 +196,8 @@ class JsonReader {
             at_ = At::Params;
           } else {
             if (sawRows_) fail(QStringLiteral("lista \"rows\" repetida"));
-            if (!fieldsDone_) fail(QStringLiteral("a lista \"rows\" vem antes da lista \"fields\""));
+            if (!fieldsDone_)
+              fail(QStringLiteral("a lista \"rows\" vem antes da lista \"fields\""));
             sawRows_ = true;
             at_ = At::Rows;
           }
@@ -197,7 +215,8 @@ class JsonReader {
           column_ = 0;
           builder_->reset();
           break;
-        default: wrongValue(QStringLiteral("uma lista"));
+        default:
+          wrongValue(QStringLiteral("uma lista"));
       }
       allowNext();
     });
@@ -205,23 +224,32 @@ class JsonReader {
   bool EndArray(rapidjson::SizeType) {
     return guard([&] {
       switch (at_) {
-        case At::Fields: endFields(); at_ = At::Root; break;
+        case At::Fields:
+          endFields();
+          at_ = At::Root;
+          break;
         case At::Params:
-        case At::Rows: at_ = At::Root; break;
+        case At::Rows:
+          at_ = At::Root;
+          break;
         case At::ParamArray:
           param_ = PacketProperty::makeArray(QByteArray(), packettype::Unsigned, 2, paramValues_);
           at_ = At::Param;
           break;
         case At::Row: {
           if (column_ != static_cast<int>(packet_.fields.size()))
-            fail(QStringLiteral("a linha %1 tem %2 valores; são %3 campos").arg(rowNo()).arg(column_).arg(packet_.fields.size()));
+            fail(QStringLiteral("a linha %1 tem %2 valores; são %3 campos")
+                     .arg(rowNo())
+                     .arg(column_)
+                     .arg(packet_.fields.size()));
           record_.clear();
           builder_->appendTo(record_);
           packet_.appendRecord(record_);
           at_ = At::Rows;
           break;
         }
-        default: break;
+        default:
+          break;
       }
       allowNext();
     });
@@ -255,28 +283,47 @@ class JsonReader {
 
   [[noreturn]] void wrongValue(const QString& given) const {
     switch (at_) {
-      case At::Start: fail(QStringLiteral("esperado um objeto com \"fields\" e \"rows\", veio %1").arg(given));
-      case At::Root: fail(QStringLiteral("\"%1\" deve ser uma lista, veio %2").arg(keyText(), given));
-      case At::Fields: fail(QStringLiteral("o campo %1 deve ser um objeto, veio %2").arg(fieldNo()).arg(given));
-      case At::Field: fail(QStringLiteral("campo %1: valor de \"%2\" inválido: %3").arg(fieldNo()).arg(keyText(), given));
-      case At::Params: fail(QStringLiteral("o parâmetro %1 deve ser um objeto, veio %2").arg(packet_.properties.size() + 1).arg(given));
+      case At::Start:
+        fail(QStringLiteral("esperado um objeto com \"fields\" e \"rows\", veio %1").arg(given));
+      case At::Root:
+        fail(QStringLiteral("\"%1\" deve ser uma lista, veio %2").arg(keyText(), given));
+      case At::Fields:
+        fail(QStringLiteral("o campo %1 deve ser um objeto, veio %2").arg(fieldNo()).arg(given));
+      case At::Field:
+        fail(QStringLiteral("campo %1: valor de \"%2\" inválido: %3")
+                 .arg(fieldNo())
+                 .arg(keyText(), given));
+      case At::Params:
+        fail(QStringLiteral("o parâmetro %1 deve ser um objeto, veio %2")
+                 .arg(packet_.properties.size() + 1)
+                 .arg(given));
       case At::Param:
       case At::ParamArray:
-        fail(QStringLiteral("parâmetro %1: valor inválido: %2").arg(packet_.properties.size() + 1).arg(given));
-      case At::Rows: fail(QStringLiteral("a linha %1 deve ser uma lista, veio %2").arg(rowNo()).arg(given));
-      case At::Row: fail(QStringLiteral("linha %1: valor inválido: %2").arg(rowNo()).arg(given));
-      case At::End: break;
+        fail(QStringLiteral("parâmetro %1: valor inválido: %2")
+                 .arg(packet_.properties.size() + 1)
+                 .arg(given));
+      case At::Rows:
+        fail(QStringLiteral("a linha %1 deve ser uma lista, veio %2").arg(rowNo()).arg(given));
+      case At::Row:
+        fail(QStringLiteral("linha %1: valor inválido: %2").arg(rowNo()).arg(given));
+      case At::End:
+        break;
     }
     fail(given);
   }
 
   static QString describe(Kind kind, const QByteArray& text) {
     switch (kind) {
-      case Kind::Null: return QStringLiteral("null");
-      case Kind::True: return QStringLiteral("true");
-      case Kind::False: return QStringLiteral("false");
-      case Kind::Number: return QStringLiteral("o número %1").arg(QString::fromLatin1(text.left(60)));
-      case Kind::String: return QStringLiteral("o texto \"%1\"").arg(QString::fromUtf8(text.left(60)));
+      case Kind::Null:
+        return QStringLiteral("null");
+      case Kind::True:
+        return QStringLiteral("true");
+      case Kind::False:
+        return QStringLiteral("false");
+      case Kind::Number:
+        return QStringLiteral("o número %1").arg(QString::fromLatin1(text.left(60)));
+      case Kind::String:
+        return QStringLiteral("o texto \"%1\"").arg(QString::fromUtf8(text.left(60)));
     }
     return {};
   }
@@ -291,7 +338,7 @@ class JsonReader {
     std::size_t room = kScalar;
     if (f.fieldType == FieldType::Text || f.fieldType == FieldType::WideText) {
       // A character takes at most 12 bytes, as an escaped surrogate pair.
-      const std::size_t chars = f.maxBytes ? static_cast<std::size_t>(f.maxBytes)
+      const std::size_t chars = f.maxBytes         ? static_cast<std::size_t>(f.maxBytes)
                                 : f.prefixSize < 4 ? (std::size_t(1) << (8 * f.prefixSize))
                                                    : std::numeric_limits<std::size_t>::max() / 16;
       room = std::max(room, chars * 12 + 2);
@@ -304,8 +351,12 @@ class JsonReader {
   bool scalar(Kind kind, const QByteArray& text) {
     return guard([&] {
       switch (at_) {
-        case At::Field: fieldValue(kind, text); break;
-        case At::Param: paramValue(kind, text); break;
+        case At::Field:
+          fieldValue(kind, text);
+          break;
+        case At::Param:
+          paramValue(kind, text);
+          break;
         case At::ParamArray: {
           const IntegerText n = integerText(text);
           bool ok = kind == Kind::Number && n.integral && !n.huge;
@@ -318,25 +369,33 @@ class JsonReader {
           paramValues_.push_back(v);
           break;
         }
-        case At::Row: rowValue(kind, text); break;
-        default: wrongValue(describe(kind, text));
+        case At::Row:
+          rowValue(kind, text);
+          break;
+        default:
+          wrongValue(describe(kind, text));
       }
       allowNext();
     });
   }
 
   // An integer of a descriptor or parameter, in [lo, hi].
-  qint64 integerIn(Kind kind, const QByteArray& text, qint64 lo, qint64 hi, const QString& what) const {
+  qint64 integerIn(Kind kind, const QByteArray& text, qint64 lo, qint64 hi,
+                   const QString& what) const {
     const IntegerText n = integerText(text);
     bool ok = kind == Kind::Number && n.integral && !n.huge;
     const qint64 v = ok ? n.digits.toLongLong(&ok) : 0;
     if (!ok || v < lo || v > hi)
-      fail(QStringLiteral("%1: %2 não é um inteiro de %3 a %4").arg(what, describe(kind, text)).arg(lo).arg(hi));
+      fail(QStringLiteral("%1: %2 não é um inteiro de %3 a %4")
+               .arg(what, describe(kind, text))
+               .arg(lo)
+               .arg(hi));
     return v;
   }
 
   QString textOf(Kind kind, const QByteArray& text, const QString& what) const {
-    if (kind != Kind::String) fail(QStringLiteral("%1: esperado um texto, veio %2").arg(what, describe(kind, text)));
+    if (kind != Kind::String)
+      fail(QStringLiteral("%1: esperado um texto, veio %2").arg(what, describe(kind, text)));
     return QString::fromUtf8(text);
   }
 
@@ -353,7 +412,8 @@ class JsonReader {
     } else if (key_ == "subtype") {
       if (kind != Kind::Null) subtype_ = textOf(kind, text, what);
     } else if (key_ == "attributes") {
-      if (kind != Kind::Null) field_.attributes = static_cast<quint16>(integerIn(kind, text, 0, 0xFFFF, what));
+      if (kind != Kind::Null)
+        field_.attributes = static_cast<quint16>(integerIn(kind, text, 0, 0xFFFF, what));
     } else {
       fail(QStringLiteral("campo %1: chave \"%2\" desconhecida").arg(fieldNo()).arg(keyText()));
     }
@@ -364,7 +424,8 @@ class JsonReader {
     if (f.name.isEmpty()) fail(QStringLiteral("campo %1 sem nome").arg(fieldNo()));
     if (packet_.fields.size() >= 0xFFFF) fail(QStringLiteral("campos demais"));
     for (const PacketField& other : packet_.fields)
-      if (other.name.compare(f.name, Qt::CaseInsensitive) == 0) fail(QStringLiteral("campo '%1' repetido").arg(f.name));
+      if (other.name.compare(f.name, Qt::CaseInsensitive) == 0)
+        fail(QStringLiteral("campo '%1' repetido").arg(f.name));
     requireEncodable(f.name, QStringLiteral("nome do campo %1").arg(fieldNo()));
     f.rawName = toWindows1252(f.name);
     if (f.rawName.size() > 255) fail(QStringLiteral("nome do campo '%1' longo demais").arg(f.name));
@@ -375,16 +436,19 @@ class JsonReader {
         f.size = t.size;
         known = true;
       }
-    if (!known) fail(QStringLiteral("campo '%1' com tipo '%2' desconhecido").arg(f.name, fieldType_));
+    if (!known)
+      fail(QStringLiteral("campo '%1' com tipo '%2' desconhecido").arg(f.name, fieldType_));
     if (fieldType_ == QLatin1String("string") && width_ > 255) f.size = 2;
     if (fieldType_ == QLatin1String("wstring") && width_ * 2 > 255) f.size = 2;
     if (size_ >= 0) f.size = static_cast<quint16>(size_);
     try {
-      if (!subtype_.isEmpty()) f.properties.push_back(PacketProperty::makeText("SUBTYPE", subtype_));
+      if (!subtype_.isEmpty())
+        f.properties.push_back(PacketProperty::makeText("SUBTYPE", subtype_));
     } catch (const Error& e) {
       fail(e.message().chopped(1));
     }
-    if (width_ > 0) f.properties.push_back(PacketProperty::makeInteger("WIDTH", packettype::Unsigned, 2, width_));
+    if (width_ > 0)
+      f.properties.push_back(PacketProperty::makeInteger("WIDTH", packettype::Unsigned, 2, width_));
     packet_.fields.push_back(std::move(f));
     fieldType_.clear();
     subtype_.clear();
@@ -437,13 +501,19 @@ class JsonReader {
 
   void rowValue(Kind kind, const QByteArray& text) {
     if (column_ >= static_cast<int>(packet_.fields.size()))
-      fail(QStringLiteral("a linha %1 tem mais de %2 valores").arg(rowNo()).arg(packet_.fields.size()));
+      fail(QStringLiteral("a linha %1 tem mais de %2 valores")
+               .arg(rowNo())
+               .arg(packet_.fields.size()));
     const int field = column_++;
     const PacketField& f = packet_.fields[static_cast<std::size_t>(field)];
     const auto bad = [&](const QString& why) {
-      fail(QStringLiteral("linha %1, campo '%2': %3 %4").arg(rowNo()).arg(f.name, describe(kind, text), why));
+      fail(QStringLiteral("linha %1, campo '%2': %3 %4")
+               .arg(rowNo())
+               .arg(f.name, describe(kind, text), why));
     };
-    const auto wrongType = [&] { bad(QStringLiteral("não serve para o tipo %1").arg(jsonFieldType(f))); };
+    const auto wrongType = [&] {
+      bad(QStringLiteral("não serve para o tipo %1").arg(jsonFieldType(f)));
+    };
     if (kind == Kind::Null) return;
     try {
       switch (f.fieldType) {
@@ -454,7 +524,8 @@ class JsonReader {
           return;
         case FieldType::Blob: {
           if (kind != Kind::String) wrongType();
-          const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+          const auto decoded =
+              QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
           if (!decoded) bad(QStringLiteral("não é base64"));
           builder_->setRaw(field, decoded.decoded.constData(), decoded.decoded.size());
           return;
@@ -479,9 +550,12 @@ class JsonReader {
           bool ok = false;
           const double dt = text.toDouble(&ok);
           if (!ok || wholeMilliseconds(dt) < 0)
-            bad(QStringLiteral("não é uma data e hora de 01/01/0001 a 31/12/9999 em milissegundos inteiros"));
-          if (f.fieldType == FieldType::Date && dt != std::floor(dt)) bad(QStringLiteral("tem hora num campo de data"));
-          if (f.fieldType == FieldType::Time && (dt < 0 || dt >= 1)) bad(QStringLiteral("não é uma hora do dia (de 0 a 1)"));
+            bad(QStringLiteral(
+                "não é uma data e hora de 01/01/0001 a 31/12/9999 em milissegundos inteiros"));
+          if (f.fieldType == FieldType::Date && dt != std::floor(dt))
+            bad(QStringLiteral("tem hora num campo de data"));
+          if (f.fieldType == FieldType::Time && (dt < 0 || dt >= 1))
+            bad(QStringLiteral("não é uma hora do dia (de 0 a 1)"));
           builder_->setVariant(field, Variant::dateTime(dt));
           return;
         }
@@ -495,22 +569,28 @@ class JsonReader {
           quint64 stored = 0;
           if (ok && isSigned) {
             const qint64 v = n.digits.toLongLong(&ok);
-            ok = ok && (bits == 64 || (v >= -(qint64(1) << (bits - 1)) && v < (qint64(1) << (bits - 1))));
+            ok = ok &&
+                 (bits == 64 || (v >= -(qint64(1) << (bits - 1)) && v < (qint64(1) << (bits - 1))));
             stored = static_cast<quint64>(v);
           } else if (ok) {
             stored = n.digits.startsWith('-') ? 0 : n.digits.toULongLong(&ok);
             ok = ok && !n.digits.startsWith('-') && (bits == 64 || stored < (quint64(1) << bits));
           }
           if (!ok) {
-            const QString range = isSigned ? QStringLiteral("de %1 a %2")
-                                                 .arg(bits == 64 ? std::numeric_limits<qint64>::min() : -(qint64(1) << (bits - 1)))
-                                                 .arg(bits == 64 ? std::numeric_limits<qint64>::max() : (qint64(1) << (bits - 1)) - 1)
-                                           : QStringLiteral("de 0 a %1")
-                                                 .arg(bits == 64 ? std::numeric_limits<quint64>::max() : (quint64(1) << bits) - 1);
+            const QString range = isSigned
+                                      ? QStringLiteral("de %1 a %2")
+                                            .arg(bits == 64 ? std::numeric_limits<qint64>::min()
+                                                            : -(qint64(1) << (bits - 1)))
+                                            .arg(bits == 64 ? std::numeric_limits<qint64>::max()
+                                                            : (qint64(1) << (bits - 1)) - 1)
+                                      : QStringLiteral("de 0 a %1")
+                                            .arg(bits == 64 ? std::numeric_limits<quint64>::max()
+                                                            : (quint64(1) << bits) - 1);
             bad(QStringLiteral("não cabe no tipo %1 (%2)").arg(jsonFieldType(f), range));
           }
           QByteArray raw;
-          for (int i = 0; i < f.size; ++i) raw.append(static_cast<char>((stored >> (8 * i)) & 0xFF));
+          for (int i = 0; i < f.size; ++i)
+            raw.append(static_cast<char>((stored >> (8 * i)) & 0xFF));
           builder_->setRaw(field, raw.constData(), raw.size());
           return;
         }
@@ -525,22 +605,36 @@ class JsonReader {
 
   static QString parseErrorText(rapidjson::ParseErrorCode code) {
     switch (code) {
-      case rapidjson::kParseErrorDocumentEmpty: return QStringLiteral("arquivo vazio");
-      case rapidjson::kParseErrorDocumentRootNotSingular: return QStringLiteral("algo depois do fim do objeto");
-      case rapidjson::kParseErrorValueInvalid: return QStringLiteral("valor inválido");
-      case rapidjson::kParseErrorObjectMissName: return QStringLiteral("falta o nome de uma chave");
-      case rapidjson::kParseErrorObjectMissColon: return QStringLiteral("falta ':' depois de uma chave");
-      case rapidjson::kParseErrorObjectMissCommaOrCurlyBracket: return QStringLiteral("falta ',' ou '}'");
-      case rapidjson::kParseErrorArrayMissCommaOrSquareBracket: return QStringLiteral("falta ',' ou ']'");
-      case rapidjson::kParseErrorStringUnicodeEscapeInvalidHex: return QStringLiteral("escape \\u inválido");
-      case rapidjson::kParseErrorStringUnicodeSurrogateInvalid: return QStringLiteral("par de substitutos UTF-16 inválido");
-      case rapidjson::kParseErrorStringEscapeInvalid: return QStringLiteral("escape inválido num texto");
-      case rapidjson::kParseErrorStringMissQuotationMark: return QStringLiteral("texto sem '\"' final");
-      case rapidjson::kParseErrorStringInvalidEncoding: return QStringLiteral("texto que não é UTF-8");
+      case rapidjson::kParseErrorDocumentEmpty:
+        return QStringLiteral("arquivo vazio");
+      case rapidjson::kParseErrorDocumentRootNotSingular:
+        return QStringLiteral("algo depois do fim do objeto");
+      case rapidjson::kParseErrorValueInvalid:
+        return QStringLiteral("valor inválido");
+      case rapidjson::kParseErrorObjectMissName:
+        return QStringLiteral("falta o nome de uma chave");
+      case rapidjson::kParseErrorObjectMissColon:
+        return QStringLiteral("falta ':' depois de uma chave");
+      case rapidjson::kParseErrorObjectMissCommaOrCurlyBracket:
+        return QStringLiteral("falta ',' ou '}'");
+      case rapidjson::kParseErrorArrayMissCommaOrSquareBracket:
+        return QStringLiteral("falta ',' ou ']'");
+      case rapidjson::kParseErrorStringUnicodeEscapeInvalidHex:
+        return QStringLiteral("escape \\u inválido");
+      case rapidjson::kParseErrorStringUnicodeSurrogateInvalid:
+        return QStringLiteral("par de substitutos UTF-16 inválido");
+      case rapidjson::kParseErrorStringEscapeInvalid:
+        return QStringLiteral("escape inválido num texto");
+      case rapidjson::kParseErrorStringMissQuotationMark:
+        return QStringLiteral("texto sem '\"' final");
+      case rapidjson::kParseErrorStringInvalidEncoding:
+        return QStringLiteral("texto que não é UTF-8");
       case rapidjson::kParseErrorNumberTooBig:
       case rapidjson::kParseErrorNumberMissFraction:
-      case rapidjson::kParseErrorNumberMissExponent: return QStringLiteral("número inválido");
-      default: return QStringLiteral("JSON inválido");
+      case rapidjson::kParseErrorNumberMissExponent:
+        return QStringLiteral("número inválido");
+      default:
+        return QStringLiteral("JSON inválido");
     }
   }
 
@@ -569,6 +663,8 @@ class JsonReader {
 
 }  // namespace
 
-DataPacket readJsonPacket(const QByteArray& json, const QString& source) { return JsonReader(json, source).read(); }
+DataPacket readJsonPacket(const QByteArray& json, const QString& source) {
+  return JsonReader(json, source).read();
+}
 
 }  // namespace fw

@@ -1,8 +1,8 @@
 #include "framework/packet/PacketBytes.h"
 
-#include "framework/core/Error.h"
-
 #include <cmath>
+
+#include "framework/core/Error.h"
 
 namespace fw::packetbytes {
 
@@ -12,7 +12,9 @@ double decodeBcd(const PacketField& f, const char* p, qsizetype size) {
   const int places = b[1] & 0x3F;
   if (precision > (size - 2) * 2 || places > precision)
     throw Error(QStringLiteral("Campo '%1': valor decimal inválido (precisão %2, casas %3).")
-                    .arg(f.name).arg(precision).arg(places));
+                    .arg(f.name)
+                    .arg(precision)
+                    .arg(places));
   QByteArray digits;
   digits.reserve(precision + 2);
   if (b[1] & 0x80) digits.append('-');
@@ -20,7 +22,9 @@ double decodeBcd(const PacketField& f, const char* p, qsizetype size) {
     if (i == precision - places) digits.append('.');
     const int nibble = (b[2 + i / 2] >> ((i % 2) ? 0 : 4)) & 0xF;
     if (nibble > 9)
-      throw Error(QStringLiteral("Campo '%1': dígito decimal inválido (0x%2).").arg(f.name).arg(nibble, 0, 16));
+      throw Error(QStringLiteral("Campo '%1': dígito decimal inválido (0x%2).")
+                      .arg(f.name)
+                      .arg(nibble, 0, 16));
     digits.append(static_cast<char>('0' + nibble));
   }
   if (precision == 0) return 0.0;
@@ -46,7 +50,8 @@ void encodeBcd(QByteArray& out, const PacketField& f, double value) {
     --places;
   }
   if (text.size() > capacity || places > 63)
-    throw Error(QStringLiteral("Campo '%1': o valor %2 não cabe no campo decimal.").arg(f.name).arg(value));
+    throw Error(
+        QStringLiteral("Campo '%1': o valor %2 não cabe no campo decimal.").arg(f.name).arg(value));
   QByteArray rec(f.size, '\0');
   rec[0] = static_cast<char>(text.size());
   rec[1] = static_cast<char>(places | (value < 0 ? 0x80 : 0));
@@ -58,7 +63,8 @@ void encodeBcd(QByteArray& out, const PacketField& f, double value) {
 }
 
 [[noreturn]] void outOfRange(const PacketField& f, const QString& what) {
-  throw Error(QStringLiteral("Campo '%1': %2 fora do intervalo de 01/01/0001 a 31/12/9999.").arg(f.name, what));
+  throw Error(QStringLiteral("Campo '%1': %2 fora do intervalo de 01/01/0001 a 31/12/9999.")
+                  .arg(f.name, what));
 }
 
 }  // namespace fw::packetbytes

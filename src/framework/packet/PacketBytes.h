@@ -2,10 +2,10 @@
 // value, and the calendar every packet form can hold. Private to framework/packet.
 #pragma once
 
-#include "framework/packet/DataPacket.h"
-
 #include <QByteArray>
 #include <QString>
+
+#include "framework/packet/DataPacket.h"
 
 namespace fw::packetbytes {
 

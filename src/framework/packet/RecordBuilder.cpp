@@ -1,15 +1,14 @@
 // Encoding one record of a data packet, value by value, for the field's stored type; a value
 // the field cannot hold exactly is refused naming the field.
-#include "framework/packet/DataPacket.h"
+#include <cmath>
+#include <cstring>
+#include <limits>
 
 #include "framework/core/DateTime.h"
 #include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
+#include "framework/packet/DataPacket.h"
 #include "framework/packet/PacketBytes.h"
-
-#include <cmath>
-#include <cstring>
-#include <limits>
 
 namespace fw {
 
@@ -56,7 +55,9 @@ void RecordBuilder::reset() {
 
 void RecordBuilder::setNull(int field) { slices_[static_cast<std::size_t>(field)] = {0, -1}; }
 
-void RecordBuilder::begin(int field) { slices_[static_cast<std::size_t>(field)] = {scratch_.size(), 0}; }
+void RecordBuilder::begin(int field) {
+  slices_[static_cast<std::size_t>(field)] = {scratch_.size(), 0};
+}
 
 void RecordBuilder::end(int field) {
   auto& slice = slices_[static_cast<std::size_t>(field)];
@@ -82,18 +83,24 @@ void RecordBuilder::setRaw(int field, const char* data, qsizetype size) {
 
 void RecordBuilder::setText(int field, QStringView text, qsizetype maxChars) {
   const PacketField& f = packet_.fields[static_cast<std::size_t>(field)];
-  if (f.fieldType != FieldType::Text && f.fieldType != FieldType::WideText && f.fieldType != FieldType::Blob) {
+  if (f.fieldType != FieldType::Text && f.fieldType != FieldType::WideText &&
+      f.fieldType != FieldType::Blob) {
     setVariant(field, Variant(text.toString()));
     return;
   }
   if (maxChars < 0 && f.maxBytes) {
-    const qsizetype chars = f.fieldType == FieldType::WideText ? text.size() : text.size() - countSurrogatePairs(text);
+    const qsizetype chars =
+        f.fieldType == FieldType::WideText ? text.size() : text.size() - countSurrogatePairs(text);
     const qsizetype width = f.fieldType == FieldType::WideText ? f.maxBytes / 2 : f.maxBytes;
     if (chars > width)
-      throw Error(QStringLiteral("Campo '%1': texto de %2 caracteres; a largura do campo é %3.").arg(f.name).arg(chars).arg(width));
+      throw Error(QStringLiteral("Campo '%1': texto de %2 caracteres; a largura do campo é %3.")
+                      .arg(f.name)
+                      .arg(chars)
+                      .arg(width));
   }
   if (f.fieldType != FieldType::WideText && unencodable_ == Unencodable::Refuse)
-    requireEncodable(maxChars >= 0 ? text.left(maxChars) : text, QStringLiteral("Campo '%1'").arg(f.name));
+    requireEncodable(maxChars >= 0 ? text.left(maxChars) : text,
+                     QStringLiteral("Campo '%1'").arg(f.name));
   begin(field);
   if (f.fieldType == FieldType::WideText) {
     qsizetype n = maxChars >= 0 ? std::min(maxChars, text.size()) : text.size();
@@ -131,7 +138,8 @@ void RecordBuilder::setVariant(int field, const Variant& value) {
       }
       return;
     }
-    default: break;
+    default:
+      break;
   }
   const QByteArray bytes = encodeFixed(f, value);
   setRaw(field, bytes.constData(), bytes.size());
@@ -150,14 +158,18 @@ QByteArray RecordBuilder::encodeFixed(const PacketField& f, const Variant& value
     case FieldType::UInt64:
       appendLE(bytes, static_cast<quint64>(checkedInteger(f, value)), f.size);
       break;
-    case FieldType::Boolean: appendLE(bytes, value.toFlag() ? 1 : 0, f.size); break;
+    case FieldType::Boolean:
+      appendLE(bytes, value.toFlag() ? 1 : 0, f.size);
+      break;
     case FieldType::Number: {
       const double d = value.toNumber();
       bytes.resize(8);
       std::memcpy(bytes.data(), &d, 8);
       break;
     }
-    case FieldType::Bcd: encodeBcd(bytes, f, value.toNumber()); break;
+    case FieldType::Bcd:
+      encodeBcd(bytes, f, value.toNumber());
+      break;
     case FieldType::Date:
     case FieldType::Time:
     case FieldType::DateTime: {
@@ -178,7 +190,8 @@ QByteArray RecordBuilder::encodeFixed(const PacketField& f, const Variant& value
       }
       break;
     }
-    default: break;
+    default:
+      break;
   }
   return bytes;
 }

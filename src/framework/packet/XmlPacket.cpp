@@ -1,21 +1,20 @@
 // XML packets written through QXmlStreamWriter. The writer refuses what the reader would
 // refuse, so whatever is written reads back to the same values.
 #include "framework/packet/XmlPacket.h"
-#include "framework/packet/XmlPacketPrivate.h"
-
-#include "framework/core/DateTime.h"
-#include "framework/core/Error.h"
-#include "framework/packet/CodePage1252.h"
 
 #include <QBuffer>
 #include <QDate>
 #include <QXmlStreamWriter>
-
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <algorithm>
 #include <limits>
+
+#include "framework/core/DateTime.h"
+#include "framework/core/Error.h"
+#include "framework/packet/CodePage1252.h"
+#include "framework/packet/XmlPacketPrivate.h"
 
 namespace fw {
 
@@ -37,7 +36,9 @@ QString xmlSafeName(const QString& name) {
   QString out;
   for (qsizetype i = 0; i < name.size(); ++i) {
     const QChar c = name[i];
-    out += (c.isLetter() || c == u'_' || (i > 0 && (c.isDigit() || c == u'.' || c == u'-'))) ? c : QChar(u'_');
+    out += (c.isLetter() || c == u'_' || (i > 0 && (c.isDigit() || c == u'.' || c == u'-')))
+               ? c
+               : QChar(u'_');
   }
   if (out.isEmpty() || out.startsWith(QLatin1String("xml"), Qt::CaseInsensitive)) out.prepend(u'_');
   return out;
@@ -55,32 +56,41 @@ QString valueText(const PacketField& f, const ValueSpan& s, bool textBlob, int r
                                                           : DataPacket::decode(f, s).toText();
       const qsizetype limit = textLimit(f);
       if (text.size() > limit)
-        refuse(record, f, QStringLiteral("texto de %1 caracteres, mais que os %2 do campo").arg(text.size()).arg(limit));
+        refuse(record, f,
+               QStringLiteral("texto de %1 caracteres, mais que os %2 do campo")
+                   .arg(text.size())
+                   .arg(limit));
       return text;
     }
     case FieldType::Blob: {
-      const QString text = textBlob ? fromWindows1252(s.data, s.size) : QString::fromLatin1(QByteArray(s.data, s.size).toBase64());
+      const QString text = textBlob ? fromWindows1252(s.data, s.size)
+                                    : QString::fromLatin1(QByteArray(s.data, s.size).toBase64());
       if (utf8Size(text) > kMaxValueBytes)
         refuse(record, f, QStringLiteral("valor grande demais para XML (%1 bytes)").arg(s.size));
       return text;
     }
-    case FieldType::Boolean: return DataPacket::decode(f, s).toFlag() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case FieldType::Boolean:
+      return DataPacket::decode(f, s).toFlag() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     case FieldType::Number: {
       double v;
       std::memcpy(&v, s.data, 8);
       return QString::number(v, 'g', QLocale::FloatingPointShortest);
     }
-    case FieldType::Bcd: return QString::number(DataPacket::decode(f, s).toNumber(), 'g', QLocale::FloatingPointShortest);
+    case FieldType::Bcd:
+      return QString::number(DataPacket::decode(f, s).toNumber(), 'g',
+                             QLocale::FloatingPointShortest);
     case FieldType::Date: {
       qint32 day;
       std::memcpy(&day, s.data, 4);
-      if (day < 1 || day > kLastDay) refuse(record, f, QStringLiteral("data fora do intervalo de 01/01/0001 a 31/12/9999"));
+      if (day < 1 || day > kLastDay)
+        refuse(record, f, QStringLiteral("data fora do intervalo de 01/01/0001 a 31/12/9999"));
       return dateText(day);
     }
     case FieldType::Time: {
       qint32 ms;
       std::memcpy(&ms, s.data, 4);
-      if (ms < 0 || ms >= static_cast<qint32>(kMsPerDay)) refuse(record, f, QStringLiteral("hora fora do intervalo"));
+      if (ms < 0 || ms >= static_cast<qint32>(kMsPerDay))
+        refuse(record, f, QStringLiteral("hora fora do intervalo"));
       return timeText(ms);
     }
     case FieldType::DateTime: {
@@ -88,9 +98,11 @@ QString valueText(const PacketField& f, const ValueSpan& s, bool textBlob, int r
       std::memcpy(&stored, s.data, 8);
       const double day = std::isfinite(stored) ? std::floor(stored / kMsPerDay) : 0.0;
       if (day < 1 || day > static_cast<double>(kLastDay))
-        refuse(record, f, QStringLiteral("data e hora fora do intervalo de 01/01/0001 a 31/12/9999"));
+        refuse(record, f,
+               QStringLiteral("data e hora fora do intervalo de 01/01/0001 a 31/12/9999"));
       const double ms = stored - day * kMsPerDay;
-      if (ms != std::floor(ms)) refuse(record, f, QStringLiteral("data e hora com fração de milissegundo"));
+      if (ms != std::floor(ms))
+        refuse(record, f, QStringLiteral("data e hora com fração de milissegundo"));
       const QString date = dateText(static_cast<qint64>(day));
       return ms == 0 ? date : date + QLatin1Char('T') + timeText(static_cast<qint64>(ms));
     }
@@ -113,17 +125,20 @@ void checkXmlText(const QString& text, const PacketField& f, int record) {
   for (const QChar c : text) {
     const char16_t u = c.unicode();
     if (xmlForbidden(u))
-      throw Error(QStringLiteral("Registro %1, campo '%2': o caractere de controle 0x%3 não pode ser escrito em XML.")
-                      .arg(record + 1)
-                      .arg(f.name)
-                      .arg(int(u), 2, 16, QLatin1Char('0')));
+      throw Error(
+          QStringLiteral(
+              "Registro %1, campo '%2': o caractere de controle 0x%3 não pode ser escrito em XML.")
+              .arg(record + 1)
+              .arg(f.name)
+              .arg(int(u), 2, 16, QLatin1Char('0')));
   }
 }
 
 // A property as an XML attribute, or an error when the reader would not give it back.
 QString writableProperty(const PacketProperty& p, const QString& owner) {
   const QString name = fromWindows1252(p.name);
-  QString why = isXmlName(name) ? unwritableProperty(p) : QStringLiteral("tem um nome que XML não aceita");
+  QString why =
+      isXmlName(name) ? unwritableProperty(p) : QStringLiteral("tem um nome que XML não aceita");
   if (why.isEmpty() && p.isVarying()) {
     for (const QChar c : p.text())
       if (xmlForbidden(c.unicode())) why = QStringLiteral("tem um caractere de controle");
@@ -137,10 +152,14 @@ QString writableProperty(const PacketProperty& p, const QString& owner) {
 
 QString xmlFieldType(const PacketField& f) {
   switch (f.fieldType) {
-    case FieldType::Text: return QStringLiteral("string");
-    case FieldType::WideText: return QStringLiteral("string.uni");
-    case FieldType::Blob: return QStringLiteral("bin.hex");
-    default: break;
+    case FieldType::Text:
+      return QStringLiteral("string");
+    case FieldType::WideText:
+      return QStringLiteral("string.uni");
+    case FieldType::Blob:
+      return QStringLiteral("bin.hex");
+    default:
+      break;
   }
   for (const XmlType& t : kXmlTypes)
     if (t.code == f.code() && t.size == f.size) return QLatin1String(t.name);
@@ -163,7 +182,8 @@ QByteArray writeXmlPacket(const DataPacket& packet) {
   for (const PacketField& f : packet.fields) {
     const QString owner = QStringLiteral("Campo '%1'").arg(f.name);
     for (const QChar c : f.name)
-      if (xmlForbidden(c.unicode())) throw Error(QStringLiteral("%1: o nome tem um caractere de controle.").arg(owner));
+      if (xmlForbidden(c.unicode()))
+        throw Error(QStringLiteral("%1: o nome tem um caractere de controle.").arg(owner));
     // Two fields must not end up under one XML name: the real name goes in "fieldname".
     QString name = isXmlName(f.name) ? f.name : xmlSafeName(f.name);
     for (int n = 2; std::find(names.begin(), names.end(), name) != names.end(); ++n)
@@ -175,22 +195,30 @@ QByteArray writeXmlPacket(const DataPacket& packet) {
     xml.writeAttribute(QStringLiteral("attrname"), names.back());
     if (renamed) xml.writeAttribute(QStringLiteral("fieldname"), f.name);
     xml.writeAttribute(QStringLiteral("fieldtype"), xmlFieldType(f));
-    if (f.attributes & fieldattr::kHidden) xml.writeAttribute(QStringLiteral("hidden"), QStringLiteral("true"));
-    if (f.attributes & fieldattr::kReadOnly) xml.writeAttribute(QStringLiteral("readonly"), QStringLiteral("true"));
-    if (f.attributes & fieldattr::kRequired) xml.writeAttribute(QStringLiteral("required"), QStringLiteral("true"));
-    if (f.attributes & fieldattr::kLink) xml.writeAttribute(QStringLiteral("linkfield"), QStringLiteral("true"));
+    if (f.attributes & fieldattr::kHidden)
+      xml.writeAttribute(QStringLiteral("hidden"), QStringLiteral("true"));
+    if (f.attributes & fieldattr::kReadOnly)
+      xml.writeAttribute(QStringLiteral("readonly"), QStringLiteral("true"));
+    if (f.attributes & fieldattr::kRequired)
+      xml.writeAttribute(QStringLiteral("required"), QStringLiteral("true"));
+    if (f.attributes & fieldattr::kLink)
+      xml.writeAttribute(QStringLiteral("linkfield"), QStringLiteral("true"));
     if (f.attributes & ~fieldattr::kNamed)
-      xml.writeAttribute(QLatin1String(kOtherAttributes), QString::number(f.attributes & ~fieldattr::kNamed));
+      xml.writeAttribute(QLatin1String(kOtherAttributes),
+                         QString::number(f.attributes & ~fieldattr::kNamed));
     for (const PacketProperty& p : f.properties) {
       for (const char* own : kFieldAttributes)
-        if (p.name == own) throw Error(QStringLiteral("%1: a propriedade '%2' tem o nome de um atributo do campo.").arg(owner, QLatin1String(own)));
+        if (p.name == own)
+          throw Error(QStringLiteral("%1: a propriedade '%2' tem o nome de um atributo do campo.")
+                          .arg(owner, QLatin1String(own)));
       xml.writeAttribute(fromWindows1252(p.name), writableProperty(p, owner));
     }
   }
   xml.writeEndElement();  // FIELDS
   xml.writeEmptyElement(QStringLiteral("PARAMS"));
   for (const PacketProperty& p : packet.properties)
-    if (p.name != "CHANGE_LOG") xml.writeAttribute(fromWindows1252(p.name), writableProperty(p, QStringLiteral("Pacote")));
+    if (p.name != "CHANGE_LOG")
+      xml.writeAttribute(fromWindows1252(p.name), writableProperty(p, QStringLiteral("Pacote")));
   xml.writeEndElement();  // METADATA
   xml.writeStartElement(QStringLiteral("ROWDATA"));
   const int n = static_cast<int>(packet.fields.size());

@@ -3,10 +3,10 @@
 // yyyymmddThh:mm:ssmmm; binary blobs are base64 and text blobs the text itself.
 #pragma once
 
-#include "framework/packet/DataPacket.h"
-
 #include <QByteArray>
 #include <QString>
+
+#include "framework/packet/DataPacket.h"
 
 namespace fw {
 

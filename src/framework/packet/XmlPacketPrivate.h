@@ -3,16 +3,15 @@
 // Private to XmlPacket*.cpp.
 #pragma once
 
-#include "framework/core/DateTime.h"
-#include "framework/packet/CodePage1252.h"
-#include "framework/packet/DataPacket.h"
-
 #include <QDate>
 #include <QStringList>
-
 #include <charconv>
 #include <cstddef>
 #include <string_view>
+
+#include "framework/core/DateTime.h"
+#include "framework/packet/CodePage1252.h"
+#include "framework/packet/DataPacket.h"
 
 namespace fw::xmlpacket {
 
@@ -30,11 +29,13 @@ struct XmlType {
 };
 
 constexpr XmlType kXmlTypes[] = {
-    {"i1", packettype::Integer, 1},  {"i2", packettype::Integer, 2},  {"i4", packettype::Integer, 4},
-    {"i8", packettype::Integer, 8},  {"ui1", packettype::Unsigned, 1}, {"ui2", packettype::Unsigned, 2},
-    {"ui4", packettype::Unsigned, 4}, {"ui8", packettype::Unsigned, 8}, {"boolean", packettype::Boolean, 2},
-    {"r8", packettype::Float, 8},    {"fixed", packettype::Bcd, 34},   {"date", packettype::Date, 4},
-    {"time", packettype::Time, 4},   {"dateTime", packettype::Timestamp, 8},
+    {"i1", packettype::Integer, 1},      {"i2", packettype::Integer, 2},
+    {"i4", packettype::Integer, 4},      {"i8", packettype::Integer, 8},
+    {"ui1", packettype::Unsigned, 1},    {"ui2", packettype::Unsigned, 2},
+    {"ui4", packettype::Unsigned, 4},    {"ui8", packettype::Unsigned, 8},
+    {"boolean", packettype::Boolean, 2}, {"r8", packettype::Float, 8},
+    {"fixed", packettype::Bcd, 34},      {"date", packettype::Date, 4},
+    {"time", packettype::Time, 4},       {"dateTime", packettype::Timestamp, 8},
 };
 
 // FIELD attributes the reader takes as the field's own, never as a property.
@@ -43,7 +44,8 @@ constexpr const char* kFieldAttributes[] = {"attrname", "fieldname", "fieldtype"
 
 inline bool isTextBlob(const PacketField& f) {
   const QString sub = f.subtype();
-  return f.fieldType == FieldType::Blob && (sub == QLatin1String("Text") || sub == QLatin1String("Memo"));
+  return f.fieldType == FieldType::Blob &&
+         (sub == QLatin1String("Text") || sub == QLatin1String("Memo"));
 }
 
 // Days counted with 1 January 0001 as day 1.
@@ -91,7 +93,8 @@ inline qint64 parseDate(std::string_view s) {
 inline qint64 parseTime(std::string_view s) {
   int h, mi, se, ms = 0;
   if (s.size() != 8 && s.size() != 11) return -1;
-  if (!digits(s, 0, 2, &h) || s[2] != ':' || !digits(s, 3, 2, &mi) || s[5] != ':' || !digits(s, 6, 2, &se))
+  if (!digits(s, 0, 2, &h) || s[2] != ':' || !digits(s, 3, 2, &mi) || s[5] != ':' ||
+      !digits(s, 6, 2, &se))
     return -1;
   if (s.size() == 11 && !digits(s, 8, 3, &ms)) return -1;
   if (h > 23 || mi > 59 || se > 59) return -1;
@@ -115,7 +118,9 @@ inline bool parseDouble(std::string_view s, double* out) {
 }
 
 // Characters XML 1.0 cannot carry at all, not even as references.
-inline bool xmlForbidden(char16_t u) { return (u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0D) || u == 0xFFFE || u == 0xFFFF; }
+inline bool xmlForbidden(char16_t u) {
+  return (u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0D) || u == 0xFFFE || u == 0xFFFF;
+}
 
 // The text in Windows-1252 when every character has a byte there.
 inline bool exactWindows1252(QStringView text, QByteArray* out) {

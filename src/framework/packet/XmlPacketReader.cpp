@@ -2,23 +2,20 @@
 // loads in a fraction of a second and a hostile file costs about its size. Values go straight
 // from attribute text to the encoded record, without an intermediate Variant, because
 // catalogs are large. Every value is kept exactly or the file is refused.
-#include "framework/packet/XmlPacket.h"
-#include "framework/packet/XmlPacketPrivate.h"
+#include <QDate>
+#include <QStringDecoder>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <pugixml.hpp>
 
 #include "framework/core/DateTime.h"
 #include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
-
-#include <QDate>
-#include <QStringDecoder>
-
-#include <pugixml.hpp>
-
-#include <charconv>
-#include <cmath>
-#include <cstring>
-#include <algorithm>
-#include <limits>
+#include "framework/packet/XmlPacket.h"
+#include "framework/packet/XmlPacketPrivate.h"
 
 namespace fw {
 
@@ -36,21 +33,23 @@ class XmlReader {
     const bool utf16 = toUtf8FromUtf16();
     refuseNulls();
     char* data = buffer_.data();
-    const pugi::xml_parse_result parsed =
-        doc_.load_buffer_inplace(data, static_cast<std::size_t>(buffer_.size()),
-                                 pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype,
-                                 utf16 ? pugi::encoding_utf8 : pugi::encoding_auto);
+    const pugi::xml_parse_result parsed = doc_.load_buffer_inplace(
+        data, static_cast<std::size_t>(buffer_.size()),
+        pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype,
+        utf16 ? pugi::encoding_utf8 : pugi::encoding_auto);
     if (!parsed) fail(QString::fromUtf8(parsed.description()), parsed.offset);
     pugi::xml_node root;
     for (pugi::xml_node node = doc_.first_child(); node; node = node.next_sibling()) {
-      if (node.type() == pugi::node_doctype) fail(QStringLiteral("DOCTYPE não é aceito"), node.offset_debug());
+      if (node.type() == pugi::node_doctype)
+        fail(QStringLiteral("DOCTYPE não é aceito"), node.offset_debug());
       if (node.type() == pugi::node_declaration) checkDeclaration(node);
       if (node.type() == pugi::node_element) {
         if (root) fail(QStringLiteral("mais de um elemento raiz"), node.offset_debug());
         root = node;
       }
     }
-    if (!root || std::strcmp(root.name(), "DATAPACKET") != 0) fail(QStringLiteral("falta o elemento DATAPACKET"), 0);
+    if (!root || std::strcmp(root.name(), "DATAPACKET") != 0)
+      fail(QStringLiteral("falta o elemento DATAPACKET"), 0);
     bool sawMetadata = false;
     for (pugi::xml_node node = root.first_child(); node; node = node.next_sibling()) {
       if (node.type() != pugi::node_element) continue;
@@ -86,11 +85,13 @@ class XmlReader {
   // checks below see every file alike.
   bool toUtf8FromUtf16() {
     const auto bom = [&](unsigned char a, unsigned char b) {
-      return buffer_.size() >= 2 && static_cast<unsigned char>(buffer_[0]) == a && static_cast<unsigned char>(buffer_[1]) == b;
+      return buffer_.size() >= 2 && static_cast<unsigned char>(buffer_[0]) == a &&
+             static_cast<unsigned char>(buffer_[1]) == b;
     };
     const bool little = bom(0xFF, 0xFE);
     if (!little && !bom(0xFE, 0xFF)) return false;
-    QStringDecoder decoder(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE, QStringDecoder::Flag::Stateless);
+    QStringDecoder decoder(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+                           QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(QByteArrayView(buffer_).sliced(2));
     if (decoder.hasError()) fail(QStringLiteral("texto UTF-16 inválido"), 0);
     buffer_ = text.toUtf8();
@@ -100,7 +101,8 @@ class XmlReader {
   // XML has no NUL character. pugixml would end a value at a raw NUL byte or at "&#0;"
   // unseen, so both are refused before it reads the file.
   void refuseNulls() const {
-    if (const void* nul = std::memchr(buffer_.constData(), '\0', static_cast<std::size_t>(buffer_.size())))
+    if (const void* nul =
+            std::memchr(buffer_.constData(), '\0', static_cast<std::size_t>(buffer_.size())))
       fail(QStringLiteral("caractere nulo"), static_cast<const char*>(nul) - buffer_.constData());
     const char* p = buffer_.constData();
     const char* end = p + buffer_.size();
@@ -112,7 +114,8 @@ class XmlReader {
         if (hex) ++q;
         const char* first = q;
         while (q < end && *q == '0') ++q;
-        if (q > first && q < end && *q == ';') fail(QStringLiteral("referência ao caractere nulo"), p - buffer_.constData());
+        if (q > first && q < end && *q == ';')
+          fail(QStringLiteral("referência ao caractere nulo"), p - buffer_.constData());
       }
       p = q;
     }
@@ -123,24 +126,31 @@ class XmlReader {
     if (!*encoding || qstricmp(encoding, "UTF-8") == 0 || qstricmp(encoding, "ISO-8859-1") == 0 ||
         qstricmp(encoding, "UTF-16") == 0)
       return;
-    fail(QStringLiteral("a codificação '%1' não é aceita").arg(QString::fromUtf8(encoding).left(40)),
-         node.offset_debug());
+    fail(
+        QStringLiteral("a codificação '%1' não é aceita").arg(QString::fromUtf8(encoding).left(40)),
+        node.offset_debug());
   }
 
   static QString label(const QString& where) { return where; }
   template <typename Where>
-  static QString label(const Where& where) { return where(); }
+  static QString label(const Where& where) {
+    return where();
+  }
 
   // An attribute's text as Unicode; refuses bytes that are not UTF-8 and characters XML
   // cannot hold.
   template <typename Where>
   QString unicode(std::string_view v, const Where& where, std::ptrdiff_t offset) const {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(QByteArrayView(v.data(), static_cast<qsizetype>(v.size())));
-    if (decoder.hasError()) fail(QStringLiteral("%1: texto que não é UTF-8 válido").arg(label(where)), offset);
+    if (decoder.hasError())
+      fail(QStringLiteral("%1: texto que não é UTF-8 válido").arg(label(where)), offset);
     for (const QChar c : std::as_const(text))
       if (xmlForbidden(c.unicode()))
-        fail(QStringLiteral("%1: caractere 0x%2 não permitido").arg(label(where)).arg(int(c.unicode()), 2, 16, QLatin1Char('0')),
+        fail(QStringLiteral("%1: caractere 0x%2 não permitido")
+                 .arg(label(where))
+                 .arg(int(c.unicode()), 2, 16, QLatin1Char('0')),
              offset);
     return text;
   }
@@ -173,14 +183,17 @@ class XmlReader {
   }
 
   PacketProperty property(const pugi::xml_attribute& a, const pugi::xml_node& element) const {
-    const QByteArray shared = codePageText(a.name(), QStringLiteral("nome de propriedade"), element.offset_debug());
+    const QByteArray shared =
+        codePageText(a.name(), QStringLiteral("nome de propriedade"), element.offset_debug());
     const QByteArray name(shared.constData(), shared.size());  // outlives the parsed buffer
-    if (name.size() > 255) fail(QStringLiteral("nome de propriedade longo demais"), element.offset_debug());
+    if (name.size() > 255)
+      fail(QStringLiteral("nome de propriedade longo demais"), element.offset_debug());
     const std::string_view v(a.value());
     const std::ptrdiff_t at = offsetOf(a, element);
     const auto bad = [&](const char* expected) {
       fail(QStringLiteral("propriedade '%1' com valor '%2': %3")
-               .arg(QString::fromLatin1(name), QString::fromUtf8(v.substr(0, 40)), QString::fromUtf8(expected)),
+               .arg(QString::fromLatin1(name), QString::fromUtf8(v.substr(0, 40)),
+                    QString::fromUtf8(expected)),
            at);
     };
     if (isWidthLike(name)) {
@@ -200,15 +213,18 @@ class XmlReader {
         const std::size_t space = std::min(v.find(' ', from), v.size());
         quint16 value = 0;
         if (space > from) {
-          if (!parseInteger(v.substr(from, space - from), &value)) bad("esperados inteiros de 0 a 65535");
+          if (!parseInteger(v.substr(from, space - from), &value))
+            bad("esperados inteiros de 0 a 65535");
           values.push_back(value);
         }
         from = space + 1;
       }
       return PacketProperty::makeArray(name, packettype::Unsigned, 2, values);
     }
-    const QByteArray text = codePageText(v, QStringLiteral("propriedade '%1'").arg(QString::fromLatin1(name)), at);
-    if (text.size() > 0xFFFE) fail(QStringLiteral("propriedade '%1' longa demais").arg(QString::fromLatin1(name)), at);
+    const QByteArray text =
+        codePageText(v, QStringLiteral("propriedade '%1'").arg(QString::fromLatin1(name)), at);
+    if (text.size() > 0xFFFE)
+      fail(QStringLiteral("propriedade '%1' longa demais").arg(QString::fromLatin1(name)), at);
     return PacketProperty::makeText(name, fromWindows1252(text));
   }
 
@@ -218,13 +234,16 @@ class XmlReader {
       if (std::strcmp(node.name(), "FIELDS") == 0) {
         for (pugi::xml_node field = node.first_child(); field; field = field.next_sibling()) {
           if (field.type() != pugi::node_element) continue;
-          if (std::strcmp(field.name(), "FIELD") != 0) fail(QStringLiteral("elemento inesperado em FIELDS"), field.offset_debug());
-          if (packet_.fields.size() >= 0xFFFF) fail(QStringLiteral("campos demais"), field.offset_debug());
+          if (std::strcmp(field.name(), "FIELD") != 0)
+            fail(QStringLiteral("elemento inesperado em FIELDS"), field.offset_debug());
+          if (packet_.fields.size() >= 0xFFFF)
+            fail(QStringLiteral("campos demais"), field.offset_debug());
           readField(field);
         }
       } else if (std::strcmp(node.name(), "PARAMS") == 0) {
         for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-          if (packet_.properties.size() >= 0xFFFF) fail(QStringLiteral("propriedades demais"), node.offset_debug());
+          if (packet_.properties.size() >= 0xFFFF)
+            fail(QStringLiteral("propriedades demais"), node.offset_debug());
           packet_.properties.push_back(property(a, node));
         }
       }
@@ -239,13 +258,15 @@ class XmlReader {
       Column c;
       c.textBlob = isTextBlob(f);
       c.width = f.width();
-      if (f.fieldType == FieldType::Text || f.fieldType == FieldType::WideText) c.maxChars = textLimit(f);
+      if (f.fieldType == FieldType::Text || f.fieldType == FieldType::WideText)
+        c.maxChars = textLimit(f);
       columns_.push_back(c);
     }
     for (std::size_t i = 0; i < xmlNames_.size(); ++i)
       for (std::size_t j = 0; j < i; ++j)
         if (xmlNames_[i] == xmlNames_[j])
-          fail(QStringLiteral("dois campos com o nome '%1'").arg(QString::fromUtf8(xmlNames_[i])), metadata.offset_debug());
+          fail(QStringLiteral("dois campos com o nome '%1'").arg(QString::fromUtf8(xmlNames_[i])),
+               metadata.offset_debug());
   }
 
   void readField(const pugi::xml_node& node) {
@@ -254,23 +275,35 @@ class XmlReader {
     const char* realName = nullptr;
     const char* type = "";
     const auto flag = [&](const pugi::xml_attribute& a, quint16 bit) {
-      if (qstricmp(a.value(), "true") == 0) f.attributes |= bit;
+      if (qstricmp(a.value(), "true") == 0)
+        f.attributes |= bit;
       else if (qstricmp(a.value(), "false") != 0)
-        fail(QStringLiteral("atributo '%1' do campo deve ser true ou false").arg(QString::fromUtf8(a.name())), offsetOf(a, node));
+        fail(QStringLiteral("atributo '%1' do campo deve ser true ou false")
+                 .arg(QString::fromUtf8(a.name())),
+             offsetOf(a, node));
     };
     for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
       const char* n = a.name();
-      if (std::strcmp(n, "attrname") == 0) attrName = a.value();
-      else if (std::strcmp(n, "fieldname") == 0) realName = a.value();
-      else if (std::strcmp(n, "fieldtype") == 0) type = a.value();
-      else if (std::strcmp(n, "hidden") == 0) flag(a, fieldattr::kHidden);
-      else if (std::strcmp(n, "readonly") == 0) flag(a, fieldattr::kReadOnly);
-      else if (std::strcmp(n, "required") == 0) flag(a, fieldattr::kRequired);
-      else if (std::strcmp(n, "linkfield") == 0) flag(a, fieldattr::kLink);
+      if (std::strcmp(n, "attrname") == 0)
+        attrName = a.value();
+      else if (std::strcmp(n, "fieldname") == 0)
+        realName = a.value();
+      else if (std::strcmp(n, "fieldtype") == 0)
+        type = a.value();
+      else if (std::strcmp(n, "hidden") == 0)
+        flag(a, fieldattr::kHidden);
+      else if (std::strcmp(n, "readonly") == 0)
+        flag(a, fieldattr::kReadOnly);
+      else if (std::strcmp(n, "required") == 0)
+        flag(a, fieldattr::kRequired);
+      else if (std::strcmp(n, "linkfield") == 0)
+        flag(a, fieldattr::kLink);
       else if (std::strcmp(n, kOtherAttributes) == 0) {
         quint16 bits = 0;
         if (!parseInteger(std::string_view(a.value()), &bits) || (bits & fieldattr::kNamed))
-          fail(QStringLiteral("atributo '%1' do campo inválido").arg(QLatin1String(kOtherAttributes)), offsetOf(a, node));
+          fail(QStringLiteral("atributo '%1' do campo inválido")
+                   .arg(QLatin1String(kOtherAttributes)),
+               offsetOf(a, node));
         f.attributes |= bits;
       } else {
         f.properties.push_back(property(a, node));
@@ -278,10 +311,13 @@ class XmlReader {
     }
     const char* name = realName ? realName : attrName;
     if (!*name) fail(QStringLiteral("campo sem nome"), node.offset_debug());
-    const QByteArray rawName = codePageText(name, QStringLiteral("nome de campo"), node.offset_debug());
+    const QByteArray rawName =
+        codePageText(name, QStringLiteral("nome de campo"), node.offset_debug());
     f.rawName = QByteArray(rawName.constData(), rawName.size());  // outlives the parsed buffer
     f.name = fromWindows1252(f.rawName);
-    if (f.rawName.size() > 255) fail(QStringLiteral("nome de campo longo demais: '%1'").arg(f.name.left(40)), node.offset_debug());
+    if (f.rawName.size() > 255)
+      fail(QStringLiteral("nome de campo longo demais: '%1'").arg(f.name.left(40)),
+           node.offset_debug());
     int width = 0;
     for (const PacketProperty& p : f.properties)
       if (p.name == "WIDTH") width = static_cast<int>(p.integer());
@@ -302,12 +338,14 @@ class XmlReader {
           known = true;
         }
       if (!known)
-        fail(QStringLiteral("campo '%1' com tipo '%2' não suportado").arg(f.name, QString::fromUtf8(type).left(40)),
+        fail(QStringLiteral("campo '%1' com tipo '%2' não suportado")
+                 .arg(f.name, QString::fromUtf8(type).left(40)),
              node.offset_debug());
     }
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
       if (child.type() == pugi::node_element)
-        fail(QStringLiteral("campo '%1' com subcampos não é suportado").arg(f.name), child.offset_debug());
+        fail(QStringLiteral("campo '%1' com subcampos não é suportado").arg(f.name),
+             child.offset_debug());
     xmlNames_.emplace_back(attrName);
     packet_.fields.push_back(std::move(f));
   }
@@ -330,10 +368,12 @@ class XmlReader {
     int row = 0;
     for (pugi::xml_node node = rowdata.first_child(); node; node = node.next_sibling()) {
       if (node.type() != pugi::node_element) continue;
-      if (std::strcmp(node.name(), "ROW") != 0) fail(QStringLiteral("elemento inesperado em ROWDATA"), node.offset_debug());
+      if (std::strcmp(node.name(), "ROW") != 0)
+        fail(QStringLiteral("elemento inesperado em ROWDATA"), node.offset_debug());
       for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
         if (child.type() == pugi::node_element)
-          fail(QStringLiteral("registro %1: tabelas aninhadas não são suportadas").arg(row + 1), child.offset_debug());
+          fail(QStringLiteral("registro %1: tabelas aninhadas não são suportadas").arg(row + 1),
+               child.offset_debug());
       builder.reset();
       int status = 0;
       int guess = 0;
@@ -347,10 +387,14 @@ class XmlReader {
         }
         const int field = fieldOf(a.name(), guess);
         if (field < 0)
-          fail(QStringLiteral("registro %1: valor de um campo desconhecido '%2'").arg(row + 1).arg(QString::fromUtf8(a.name()).left(40)),
+          fail(QStringLiteral("registro %1: valor de um campo desconhecido '%2'")
+                   .arg(row + 1)
+                   .arg(QString::fromUtf8(a.name()).left(40)),
                node.offset_debug());
         if (setIn[static_cast<std::size_t>(field)] == row)
-          fail(QStringLiteral("registro %1, campo '%2': valor repetido").arg(row + 1).arg(packet_.fields[static_cast<std::size_t>(field)].name),
+          fail(QStringLiteral("registro %1, campo '%2': valor repetido")
+                   .arg(row + 1)
+                   .arg(packet_.fields[static_cast<std::size_t>(field)].name),
                offsetOf(a, node));
         setIn[static_cast<std::size_t>(field)] = row;
         guess = field + 1;
@@ -372,14 +416,18 @@ class XmlReader {
     packet_.adoptRecords(std::move(arena), std::move(records));
   }
 
-  void setValue(RecordBuilder& builder, int field, const pugi::xml_attribute& a, const pugi::xml_node& node, int row) {
+  void setValue(RecordBuilder& builder, int field, const pugi::xml_attribute& a,
+                const pugi::xml_node& node, int row) {
     const PacketField& f = packet_.fields[static_cast<std::size_t>(field)];
     const Column& c = columns_[static_cast<std::size_t>(field)];
     const std::string_view text(a.value());
     const std::ptrdiff_t at = offsetOf(a, node);
     // Built only for a message: this runs for every value of a large catalog.
-    const auto where = [&] { return QStringLiteral("registro %1, campo '%2'").arg(row + 1).arg(f.name); };
-    if (text.size() > kMaxValueBytes) fail(QStringLiteral("%1: valor grande demais (%2 bytes)").arg(where()).arg(text.size()), at);
+    const auto where = [&] {
+      return QStringLiteral("registro %1, campo '%2'").arg(row + 1).arg(f.name);
+    };
+    if (text.size() > kMaxValueBytes)
+      fail(QStringLiteral("%1: valor grande demais (%2 bytes)").arg(where()).arg(text.size()), at);
     const auto bad = [&](const QString& why) {
       fail(QStringLiteral("%1: valor '%2' inválido para o tipo %3%4")
                .arg(where(), QString::fromUtf8(text.substr(0, 40)), xmlFieldType(f), why),
@@ -390,14 +438,22 @@ class XmlReader {
         case FieldType::Text: {
           const QByteArray bytes = codePageText(text, where, at);
           if (bytes.size() > c.maxChars)
-            fail(QStringLiteral("%1: texto de %2 caracteres, mais que os %3 do campo").arg(where()).arg(bytes.size()).arg(c.maxChars), at);
+            fail(QStringLiteral("%1: texto de %2 caracteres, mais que os %3 do campo")
+                     .arg(where())
+                     .arg(bytes.size())
+                     .arg(c.maxChars),
+                 at);
           builder.setRaw(field, bytes.constData(), bytes.size());
           return;
         }
         case FieldType::WideText: {
           const QString value = unicode(text, where, at);
           if (value.size() > c.maxChars)
-            fail(QStringLiteral("%1: texto de %2 caracteres, mais que os %3 do campo").arg(where()).arg(value.size()).arg(c.maxChars), at);
+            fail(QStringLiteral("%1: texto de %2 caracteres, mais que os %3 do campo")
+                     .arg(where())
+                     .arg(value.size())
+                     .arg(c.maxChars),
+                 at);
           builder.setText(field, value);
           return;
         }

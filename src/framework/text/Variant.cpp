@@ -3,12 +3,11 @@
 // rounding half to even; texts go through the locale's number, flag and date readers.
 #include "framework/text/Variant.h"
 
+#include <QStringList>
+#include <cmath>
+
 #include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
-
-#include <QStringList>
-
-#include <cmath>
 
 namespace fw {
 
@@ -21,20 +20,29 @@ const VariantList& emptyList() {
 
 QString kindName(Variant::Kind kind) {
   switch (kind) {
-    case Variant::Kind::Null: return QStringLiteral("nulo");
-    case Variant::Kind::Text: return QStringLiteral("texto");
-    case Variant::Kind::Integer: return QStringLiteral("inteiro");
-    case Variant::Kind::Number: return QStringLiteral("número");
-    case Variant::Kind::Flag: return QStringLiteral("lógico");
-    case Variant::Kind::DateTime: return QStringLiteral("data e hora");
-    case Variant::Kind::Packet: return QStringLiteral("pacote de dados");
-    case Variant::Kind::Array: return QStringLiteral("lista");
+    case Variant::Kind::Null:
+      return QStringLiteral("nulo");
+    case Variant::Kind::Text:
+      return QStringLiteral("texto");
+    case Variant::Kind::Integer:
+      return QStringLiteral("inteiro");
+    case Variant::Kind::Number:
+      return QStringLiteral("número");
+    case Variant::Kind::Flag:
+      return QStringLiteral("lógico");
+    case Variant::Kind::DateTime:
+      return QStringLiteral("data e hora");
+    case Variant::Kind::Packet:
+      return QStringLiteral("pacote de dados");
+    case Variant::Kind::Array:
+      return QStringLiteral("lista");
   }
   return {};
 }
 
 [[noreturn]] void cannotConvert(Variant::Kind from, const QString& to) {
-  throw Error(QStringLiteral("Não é possível converter um valor do tipo %1 em %2.").arg(kindName(from), to));
+  throw Error(QStringLiteral("Não é possível converter um valor do tipo %1 em %2.")
+                  .arg(kindName(from), to));
 }
 
 qint64 roundToInteger(double value) {
@@ -80,35 +88,49 @@ Variant Variant::emptyArray(int count) {
 
 QString Variant::toText() const {
   switch (kind_) {
-    case Kind::Null: return {};
-    case Kind::Text: return text_;
-    case Kind::Integer: return QString::number(integer_);
-    case Kind::Number: return formatGeneral(number_);
-    case Kind::Flag: return flag_ ? QStringLiteral("True") : QStringLiteral("False");
-    case Kind::DateTime: return formatDateTime(number_);
+    case Kind::Null:
+      return {};
+    case Kind::Text:
+      return text_;
+    case Kind::Integer:
+      return QString::number(integer_);
+    case Kind::Number:
+      return formatGeneral(number_);
+    case Kind::Flag:
+      return flag_ ? QStringLiteral("True") : QStringLiteral("False");
+    case Kind::DateTime:
+      return formatDateTime(number_);
     case Kind::Packet:
-    case Kind::Array: break;
+    case Kind::Array:
+      break;
   }
   cannotConvert(kind_, QStringLiteral("texto"));
 }
 
 double Variant::toNumber() const {
   switch (kind_) {
-    case Kind::Null: return 0.0;
-    case Kind::Text: return parseNumber(text_);
-    case Kind::Integer: return static_cast<double>(integer_);
+    case Kind::Null:
+      return 0.0;
+    case Kind::Text:
+      return parseNumber(text_);
+    case Kind::Integer:
+      return static_cast<double>(integer_);
     case Kind::Number:
-    case Kind::DateTime: return number_;
-    case Kind::Flag: return flag_ ? -1.0 : 0.0;
+    case Kind::DateTime:
+      return number_;
+    case Kind::Flag:
+      return flag_ ? -1.0 : 0.0;
     case Kind::Packet:
-    case Kind::Array: break;
+    case Kind::Array:
+      break;
   }
   cannotConvert(kind_, QStringLiteral("número"));
 }
 
 qint64 Variant::toInteger() const {
   switch (kind_) {
-    case Kind::Null: return 0;
+    case Kind::Null:
+      return 0;
     case Kind::Text: {
       double value = 0;
       try {
@@ -118,40 +140,56 @@ qint64 Variant::toInteger() const {
       }
       return roundToInteger(value);
     }
-    case Kind::Integer: return integer_;
+    case Kind::Integer:
+      return integer_;
     case Kind::Number:
-    case Kind::DateTime: return roundToInteger(number_);
-    case Kind::Flag: return flag_ ? -1 : 0;
+    case Kind::DateTime:
+      return roundToInteger(number_);
+    case Kind::Flag:
+      return flag_ ? -1 : 0;
     case Kind::Packet:
-    case Kind::Array: break;
+    case Kind::Array:
+      break;
   }
   cannotConvert(kind_, QStringLiteral("inteiro"));
 }
 
 bool Variant::toFlag() const {
   switch (kind_) {
-    case Kind::Null: return false;
-    case Kind::Text: return textToFlag(text_);
-    case Kind::Integer: return integer_ != 0;
+    case Kind::Null:
+      return false;
+    case Kind::Text:
+      return textToFlag(text_);
+    case Kind::Integer:
+      return integer_ != 0;
     case Kind::Number:
-    case Kind::DateTime: return number_ != 0.0;
-    case Kind::Flag: return flag_;
+    case Kind::DateTime:
+      return number_ != 0.0;
+    case Kind::Flag:
+      return flag_;
     case Kind::Packet:
-    case Kind::Array: break;
+    case Kind::Array:
+      break;
   }
   cannotConvert(kind_, QStringLiteral("lógico"));
 }
 
 double Variant::toDateTime() const {
   switch (kind_) {
-    case Kind::Null: return 0.0;
-    case Kind::Text: return parseDateTime(text_);
-    case Kind::Integer: return static_cast<double>(integer_);
+    case Kind::Null:
+      return 0.0;
+    case Kind::Text:
+      return parseDateTime(text_);
+    case Kind::Integer:
+      return static_cast<double>(integer_);
     case Kind::Number:
-    case Kind::DateTime: return number_;
-    case Kind::Flag: return flag_ ? -1.0 : 0.0;
+    case Kind::DateTime:
+      return number_;
+    case Kind::Flag:
+      return flag_ ? -1.0 : 0.0;
     case Kind::Packet:
-    case Kind::Array: break;
+    case Kind::Array:
+      break;
   }
   cannotConvert(kind_, QStringLiteral("data e hora"));
 }
@@ -166,13 +204,17 @@ int Variant::size() const { return kind_ == Kind::Array ? static_cast<int>(items
 
 const Variant& Variant::at(int index) const {
   if (kind_ != Kind::Array || index < 0 || index >= size())
-    throw Error(QStringLiteral("Índice %1 fora dos limites da lista (%2 elementos).").arg(index).arg(size()));
+    throw Error(QStringLiteral("Índice %1 fora dos limites da lista (%2 elementos).")
+                    .arg(index)
+                    .arg(size()));
   return (*items_)[static_cast<std::size_t>(index)];
 }
 
 Variant& Variant::operator[](int index) {
   if (kind_ != Kind::Array || index < 0 || index >= size())
-    throw Error(QStringLiteral("Índice %1 fora dos limites da lista (%2 elementos).").arg(index).arg(size()));
+    throw Error(QStringLiteral("Índice %1 fora dos limites da lista (%2 elementos).")
+                    .arg(index)
+                    .arg(size()));
   if (items_.use_count() > 1) items_ = std::make_shared<VariantList>(*items_);
   return (*items_)[static_cast<std::size_t>(index)];
 }
@@ -184,32 +226,47 @@ bool Variant::operator==(const Variant& other) const {
   if (numeric(kind_) && numeric(other.kind_)) {
     if (kind_ == Kind::Integer && other.kind_ == Kind::Integer) return integer_ == other.integer_;
     const double a = kind_ == Kind::Integer ? static_cast<double>(integer_) : number_;
-    const double b = other.kind_ == Kind::Integer ? static_cast<double>(other.integer_) : other.number_;
+    const double b =
+        other.kind_ == Kind::Integer ? static_cast<double>(other.integer_) : other.number_;
     return a == b;
   }
   if (kind_ != other.kind_) return false;
   switch (kind_) {
-    case Kind::Null: return true;
-    case Kind::Text: return text_ == other.text_;
-    case Kind::Flag: return flag_ == other.flag_;
-    case Kind::DateTime: return number_ == other.number_;
-    case Kind::Packet: return bytes_ == other.bytes_;
-    case Kind::Array: return items_ == other.items_ || *items_ == *other.items_;
+    case Kind::Null:
+      return true;
+    case Kind::Text:
+      return text_ == other.text_;
+    case Kind::Flag:
+      return flag_ == other.flag_;
+    case Kind::DateTime:
+      return number_ == other.number_;
+    case Kind::Packet:
+      return bytes_ == other.bytes_;
+    case Kind::Array:
+      return items_ == other.items_ || *items_ == *other.items_;
     case Kind::Integer:
-    case Kind::Number: break;
+    case Kind::Number:
+      break;
   }
   return false;
 }
 
 QString Variant::debugText() const {
   switch (kind_) {
-    case Kind::Null: return QStringLiteral("Null");
-    case Kind::Text: return QStringLiteral("Text(\"%1\")").arg(text_);
-    case Kind::Integer: return QStringLiteral("Integer(%1)").arg(integer_);
-    case Kind::Number: return QStringLiteral("Number(%1)").arg(QString::number(number_, 'g', 17));
-    case Kind::Flag: return flag_ ? QStringLiteral("Flag(true)") : QStringLiteral("Flag(false)");
-    case Kind::DateTime: return QStringLiteral("DateTime(%1)").arg(QString::number(number_, 'g', 17));
-    case Kind::Packet: return QStringLiteral("Packet(%1 bytes)").arg(bytes_.size());
+    case Kind::Null:
+      return QStringLiteral("Null");
+    case Kind::Text:
+      return QStringLiteral("Text(\"%1\")").arg(text_);
+    case Kind::Integer:
+      return QStringLiteral("Integer(%1)").arg(integer_);
+    case Kind::Number:
+      return QStringLiteral("Number(%1)").arg(QString::number(number_, 'g', 17));
+    case Kind::Flag:
+      return flag_ ? QStringLiteral("Flag(true)") : QStringLiteral("Flag(false)");
+    case Kind::DateTime:
+      return QStringLiteral("DateTime(%1)").arg(QString::number(number_, 'g', 17));
+    case Kind::Packet:
+      return QStringLiteral("Packet(%1 bytes)").arg(bytes_.size());
     case Kind::Array: {
       QStringList parts;
       for (const Variant& v : *items_) parts << v.debugText();

@@ -3,12 +3,11 @@
 // a touch on a row makes that record the table's current record. No editing.
 #pragma once
 
+#include <QColor>
+#include <QTableView>
+
 #include "framework/ui/LocalTableModel.h"
 #include "framework/ui/Look.h"
-
-#include <QColor>
-
-#include <QTableView>
 
 namespace fw {
 

@@ -3,11 +3,11 @@
 // are the fields chosen by the grid, each with a title, width and alignment.
 #pragma once
 
-#include "framework/data/LocalTable.h"
-
 #include <QAbstractTableModel>
 #include <QPointer>
 #include <vector>
+
+#include "framework/data/LocalTable.h"
 
 namespace fw {
 

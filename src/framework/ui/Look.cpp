@@ -5,8 +5,9 @@
 namespace fw::look {
 
 QString framedEntryStyle(const QString& widget, int padding) {
-  return QStringLiteral("%1 { border: 2px solid %2; border-radius: 6px; padding: 0 %3px;"
-                        " background: white; color: black; }")
+  return QStringLiteral(
+             "%1 { border: 2px solid %2; border-radius: 6px; padding: 0 %3px;"
+             " background: white; color: black; }")
       .arg(widget, frameName())
       .arg(padding);
 }

@@ -2,9 +2,9 @@
 // circle or as a rounded rectangle; the picture stands alone or above the caption.
 #pragma once
 
-#include "framework/ui/TBlendedButton.h"
-
 #include <QPixmap>
+
+#include "framework/ui/TBlendedButton.h"
 
 namespace fw {
 

@@ -1,7 +1,7 @@
 // The hooks of the central-database probe: the connection string comes from the shared
 // runtime library, and the open connection is handed back to it.
-#include "outside/Outside.h"
 #include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 void TfrmVendaArquivo::adcTesteConexaoBeforeConnect(runtime::TADOConnection& connection) {
   connection.connectionString = outside::_GetStringConexOrv(QString());

@@ -1,9 +1,9 @@
 // "Cancela Cupom": cancels the coupon open on the fiscal printer, or the last one closed,
 // and records the cancellation in the coupon's sale file. The printer is told which of the
 // two the screen means, so it never cancels the other one.
-#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 using fw::Variant;
 
@@ -47,7 +47,8 @@ void TfrmVendaArquivo::bldCancelaClick(QObject* /*sender*/) {
     showMessage(msgPadrao.Msg(QStringLiteral("Nao_Canc_Per")));
     return;
   }
-  const QString cancelledCoupon = answer.isArray() && answer.size() > 0 ? answer.at(0).toText() : QString();
+  const QString cancelledCoupon =
+      answer.isArray() && answer.size() > 0 ? answer.at(0).toText() : QString();
 
   // From the printer's confirmation on, the cancellation's file is what is owed: never the
   // sale's own files, and the cancelled rows never reach another coupon.

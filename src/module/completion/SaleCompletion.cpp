@@ -1,14 +1,13 @@
 // "Gerar Cupom": closes the fiscal coupon with the sale's closing values, writes the sale
 // and cash-movement files, resets the screen for the next sale and probes the central
 // database. Also the reset itself (LimpaRegistro), which the coupon cancellation uses too.
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/TfrmVendaArquivo.h"
-
-#include "framework/text/NumberText.h"
-
 #include <QColor>
 #include <QPalette>
+
+#include "framework/text/NumberText.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 using fw::Variant;
 using fw::VariantList;
@@ -17,7 +16,8 @@ namespace {
 
 void showConnectionState(QLabel* indicator, QLabel* advice, bool online) {
   QPalette palette = indicator->palette();
-  palette.setColor(QPalette::WindowText, online ? QColor(0x00, 0x80, 0x00) : QColor(0xFF, 0x00, 0x00));
+  palette.setColor(QPalette::WindowText,
+                   online ? QColor(0x00, 0x80, 0x00) : QColor(0xFF, 0x00, 0x00));
   indicator->setPalette(palette);
   indicator->setText(online ? QStringLiteral("Banco de dados online")
                             : QStringLiteral("Banco de dados offline"));

@@ -1,19 +1,17 @@
 // The sale file and the cash-movement file of one coupon: GeraArquivo and the layouts of
 // the two output tables. The host application picks the files up from the output folder
 // later, so their field order, types and widths are fixed.
-#include "module/shell/Paths.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/TfrmVendaArquivo.h"
+#include <QDateTime>
+#include <QFileInfo>
+#include <cmath>
+#include <exception>
 
 #include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
 #include "framework/text/NumberText.h"
-
-#include <QDateTime>
-#include <QFileInfo>
-
-#include <cmath>
-#include <exception>
+#include "module/shell/Paths.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
 
 using fw::FieldDef;
 using fw::FieldType;
@@ -89,22 +87,22 @@ struct Column {
 
 // The sale file's columns, each filled from the item list's field of the same name.
 constexpr Column kSaleColumns[] = {
-    {"CDPRODUTO", Copy::Text, false},       {"NMPRODUTO", Copy::Text, false},
-    {"QTPRODVEND", Copy::Text, false},      {"QTPRODCOMVEN", Copy::Text, false},
-    {"VRPRECCOMVEN", Copy::Number, false},  {"VRUNITVEND", Copy::Number, false},
-    {"VRPEALIMPFIS", Copy::Text, false},    {"VRTOTVEND", Copy::Number, false},
-    {"CDFILIAL", Copy::Text, false},        {"CDCAIXA", Copy::Text, false},
-    {"CDCLIENTE", Copy::Text, false},       {"CDEMPRESA", Copy::Text, false},
-    {"DTVENDA", Copy::DateTime, false},     {"DTENTRVENDA", Copy::DateTime, false},
+    {"CDPRODUTO", Copy::Text, false},        {"NMPRODUTO", Copy::Text, false},
+    {"QTPRODVEND", Copy::Text, false},       {"QTPRODCOMVEN", Copy::Text, false},
+    {"VRPRECCOMVEN", Copy::Number, false},   {"VRUNITVEND", Copy::Number, false},
+    {"VRPEALIMPFIS", Copy::Text, false},     {"VRTOTVEND", Copy::Number, false},
+    {"CDFILIAL", Copy::Text, false},         {"CDCAIXA", Copy::Text, false},
+    {"CDCLIENTE", Copy::Text, false},        {"CDEMPRESA", Copy::Text, false},
+    {"DTVENDA", Copy::DateTime, false},      {"DTENTRVENDA", Copy::DateTime, false},
     {"DTFECHAVENDA", Copy::DateTime, false}, {"IDSITUVENDA", Copy::Text, false},
-    {"VRDESCVENDA", Copy::Number, false},   {"CDFILIALTUR", Copy::Text, false},
-    {"CDCAIXATUR", Copy::Text, false},      {"DTABERTUR", Copy::DateTime, false},
-    {"NRCUPOMFIS", Copy::Text, false},      {"NRCONTCUPOMFISC", Copy::Text, true},
-    {"CDOPERADOR", Copy::Text, false},      {"CDLOJA", Copy::Text, false},
-    {"IDTIPOVENDA", Copy::Text, false},     {"TXOBSVENDA", Copy::Text, false},
-    {"IDVENDEBCONS", Copy::Text, false},    {"IDCANCMANUAL", Copy::Text, false},
-    {"NRSEQUITVENDA", Copy::Text, false},   {"NRSEQ", Copy::Text, false},
-    {"VRUNITVENDCL", Copy::Number, false},  {"CDPRODPROMOCAO", Copy::Text, false},
+    {"VRDESCVENDA", Copy::Number, false},    {"CDFILIALTUR", Copy::Text, false},
+    {"CDCAIXATUR", Copy::Text, false},       {"DTABERTUR", Copy::DateTime, false},
+    {"NRCUPOMFIS", Copy::Text, false},       {"NRCONTCUPOMFISC", Copy::Text, true},
+    {"CDOPERADOR", Copy::Text, false},       {"CDLOJA", Copy::Text, false},
+    {"IDTIPOVENDA", Copy::Text, false},      {"TXOBSVENDA", Copy::Text, false},
+    {"IDVENDEBCONS", Copy::Text, false},     {"IDCANCMANUAL", Copy::Text, false},
+    {"NRSEQUITVENDA", Copy::Text, false},    {"NRSEQ", Copy::Text, false},
+    {"VRUNITVENDCL", Copy::Number, false},   {"CDPRODPROMOCAO", Copy::Text, false},
     {"VRREPIQUEVENDA", Copy::Number, false}, {"IDPRODIMPFIS", Copy::Text, false},
     {"CDORDALIQIMPR", Copy::Text, true},
 };
@@ -143,18 +141,22 @@ std::vector<Target> targets(const std::vector<FieldDef>& layout, const Column (&
 }
 
 const std::vector<Target>& saleTargets() {
-  static const std::vector<Target> columns = targets(TfrmVendaArquivo::saleFileFields(), kSaleColumns);
+  static const std::vector<Target> columns =
+      targets(TfrmVendaArquivo::saleFileFields(), kSaleColumns);
   return columns;
 }
 
 const std::vector<Target>& paymentTargets() {
   // Copied as they are; IDTIPOMOVIVE and the sale-context columns are written apart.
   static constexpr Column columns[] = {
-      {"CDFILIAL", Copy::Text, false},    {"CDTIPORECE", Copy::Text, false},  {"NMTIPORECE", Copy::Text, false},
-      {"IDTIPORECE", Copy::Text, false},  {"CDTIPOTROCO", Copy::Text, false}, {"NRORDTROCO", Copy::Text, false},
-      {"DSIMPFISCAL", Copy::Text, false}, {"VRMOVIVEND", Copy::Number, false}, {"DTHRINCMOV", Copy::DateTime, false},
+      {"CDFILIAL", Copy::Text, false},       {"CDTIPORECE", Copy::Text, false},
+      {"NMTIPORECE", Copy::Text, false},     {"IDTIPORECE", Copy::Text, false},
+      {"CDTIPOTROCO", Copy::Text, false},    {"NRORDTROCO", Copy::Text, false},
+      {"DSIMPFISCAL", Copy::Text, false},    {"VRMOVIVEND", Copy::Number, false},
+      {"DTHRINCMOV", Copy::DateTime, false},
   };
-  static const std::vector<Target> result = targets(TfrmVendaArquivo::cashMovementFields(), columns);
+  static const std::vector<Target> result =
+      targets(TfrmVendaArquivo::cashMovementFields(), columns);
   return result;
 }
 
@@ -165,8 +167,9 @@ void copyField(const LocalTable& source, LocalTable& target, const Target& colum
   const fw::Variant value = source.asVariant(column.name);
   switch (column.kind) {
     case Copy::Text: {
-      const QString text =
-          value.kind() == fw::Variant::Kind::Number ? fw::formatGeneral(value.toNumber()) : value.toText();
+      const QString text = value.kind() == fw::Variant::Kind::Number
+                               ? fw::formatGeneral(value.toNumber())
+                               : value.toText();
       if (text.isEmpty()) {
         target.setNull(column.name);
       } else if (column.numeric) {
@@ -221,10 +224,11 @@ void moveAsideIfPresent(const QString& path) {
   if (!info.exists()) return;
   const QString folder = info.absolutePath() + QStringLiteral("/Substituidos/");
   const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-  QString target = folder + info.completeBaseName() + QLatin1Char('_') + stamp + QStringLiteral(".cds");
+  QString target =
+      folder + info.completeBaseName() + QLatin1Char('_') + stamp + QStringLiteral(".cds");
   for (int n = 2; QFileInfo::exists(target); ++n) {
-    target = folder + info.completeBaseName() + QLatin1Char('_') + stamp + QLatin1Char('-') + QString::number(n) +
-             QStringLiteral(".cds");
+    target = folder + info.completeBaseName() + QLatin1Char('_') + stamp + QLatin1Char('-') +
+             QString::number(n) + QStringLiteral(".cds");
   }
   fw::moveFileAside(path, target);
 }
@@ -237,7 +241,9 @@ void resetTable(LocalTable& table, const std::vector<FieldDef>& fields) {
 
 }  // namespace
 
-QString TfrmVendaArquivo::saleFileName(const QString& coupon) { return outputName(QStringLiteral("Venda"), coupon); }
+QString TfrmVendaArquivo::saleFileName(const QString& coupon) {
+  return outputName(QStringLiteral("Venda"), coupon);
+}
 
 bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
   try {
@@ -344,7 +350,8 @@ void TfrmVendaArquivo::fillCashMovementFile() {
     cdsMovCaixaArq.setText(QStringLiteral("CDTIPOTROCO"), QStringLiteral("001"));
     copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("NRORDTROCO"));
     cdsMovCaixaArq.setNull(QStringLiteral("DSIMPFISCAL"));
-    cdsMovCaixaArq.setNumber(QStringLiteral("VRMOVIVEND"), fw::roundAmount(std::abs(received - total)));
+    cdsMovCaixaArq.setNumber(QStringLiteral("VRMOVIVEND"),
+                             fw::roundAmount(std::abs(received - total)));
     cdsMovCaixaArq.setText(QStringLiteral("IDTIPOMOVIVE"), QStringLiteral("S"));
     copyField(cdsReceb, cdsMovCaixaArq, paymentColumn("DTHRINCMOV"));
     writeSaleContext();
@@ -356,14 +363,16 @@ bool TfrmVendaArquivo::markLastCouponCancelled() {
   // The last closed coupon's own file, rewritten in place.
   const QString name = ultimoArquivoVenda.isEmpty() ? saleFileName(stCupomVen) : ultimoArquivoVenda;
   const QString coupon = ultimoCupomFechado.isEmpty() ? stCupomVen : ultimoCupomFechado;
-  if (!safeNamePart(name)) throw fw::Error(QStringLiteral("Nome de arquivo inválido: \"%1\".").arg(name));
+  if (!safeNamePart(name))
+    throw fw::Error(QStringLiteral("Nome de arquivo inválido: \"%1\".").arg(name));
   const QString saleFile = shell::outputDirectory() + QLatin1Char('/') + name;
   if (!QFileInfo::exists(saleFile)) {
     // Nothing to mark, and nothing owed: the cashier is told which coupon it was.
     cancelamentoDevido.clear();
-    showMessage(QStringLiteral("O cupom %1 foi cancelado na impressora, mas o arquivo da venda deste cupom "
-                               "(%2) não foi encontrado.")
-                    .arg(coupon.isEmpty() ? QStringLiteral("?") : coupon, name));
+    showMessage(
+        QStringLiteral("O cupom %1 foi cancelado na impressora, mas o arquivo da venda deste cupom "
+                       "(%2) não foi encontrado.")
+            .arg(coupon.isEmpty() ? QStringLiteral("?") : coupon, name));
     return false;
   }
   cdsVendaArq.loadFromFile(saleFile);

@@ -1,14 +1,13 @@
 // Adding an item: opens the coupon with the first item (asking for the customer's data when
 // the parameters want it), registers the item on the printer and, only when the printer
 // took it, puts its row in the item list and adds it to the sale total.
-#include "module/items/ItemMessages.h"
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/TfrmVendaArquivo.h"
+#include <algorithm>
 
 #include "framework/text/NumberText.h"
-
-#include <algorithm>
+#include "module/items/ItemMessages.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 namespace {
 
@@ -45,7 +44,9 @@ bool anyUsablePaymentType(const fw::LocalTable& types) {
   const int code = types.fieldIndex(QStringLiteral("CDTIPORECE"));
   if (shown < 0 || code < 0) return false;
   for (int row = 0; row < types.recordCount(); ++row) {
-    if (types.textAt(row, shown) == QLatin1String("S") && !types.textAt(row, code).trimmed().isEmpty()) return true;
+    if (types.textAt(row, shown) == QLatin1String("S") &&
+        !types.textAt(row, code).trimmed().isEmpty())
+      return true;
   }
   return false;
 }
@@ -65,29 +66,75 @@ std::vector<fw::FieldDef> TfrmVendaArquivo::itemListFields() {
     return FieldDef::dateTime(QString::fromLatin1(name));
   };
   return {
-      text("NMCONSVEND", 50),       text("NMPRODUTO", 50),      text("CDCAIXA", 3),
-      text("CDFILIAL", 4),          text("NRSEQVENDA", 10),     text("NRSEQUITVENDA", 10),
-      text("CDCLIENTE", 20),        text("CDEMPRESA", 2),       dateTime("DTVENDA"),
-      dateTime("DTENTRVENDA"),      text("IDSITUVENDA", 1),     number("VRDESCVENDA"),
-      text("CDFILIALTUR", 4),       text("CDCAIXATUR", 3),      dateTime("DTABERTUR"),
-      text("IDTIPOIMPV", 1),        dateTime("DTFECHAVENDA"),   text("NRCUPOMFIS", 10),
-      text("CDOPERADOR", 12),       text("CDLOJA", 10),         text("IDTIPOVENDA", 1),
-      text("TXOBSVENDA", 2000),     text("IDVENDEBCONS", 1),    text("NRMESA", 4),
-      text("CDSALA", 5),            text("IDCANCMANUAL", 1),    number("QTPRODVEND"),
-      money("VRTOTVEND"),           money("VRUNITVEND"),        number("VRDESITVEND"),
-      text("CDPRODUTO", 10),        number("VRUNITVENDCL"),     text("CDGRUPPROD", 10),
-      text("CDSUBGRPROD", 10),      text("CDFISUBGRVND", 4),    number("VRACRITVEND"),
-      text("DSOBSITEMVENDA", 2000), text("CDPRODPROMOCAO", 10), text("NMIMPOSTO", 30),
-      number("VRPEALIMPFIS"),       text("SGIMPOSTO", 10),      text("CDVENDEDOR", 4),
-      text("NRINSCRCONS", 20),      text("NRVENDAREST", 10),    text("CDSERVFILI", 5),
-      number("VRTXSERVICO"),        number("VRACRCOMANDA"),     number("QTPRODCOMVEN"),
-      number("VRPRECCOMVEN"),       number("VRDESCCOMVEN"),     text("CDLOJAIT", 10),
-      text("CDFAMILISALD", 3),      number("VRDESCOMANDA"),     text("NRCONTCUPOMFISC", 10),
-      text("CDORDALIQIMPR", 5),     number("VRALIQIMPR"),       text("DSENDEVENDA", 60),
-      text("NRSUBSERIEVND", 50),    text("NRORDEMVND", 50),     text("NRSERIEVND", 50),
-      text("NRCOMANDA", 10),        text("CDVENDEDORITEM", 4),  number("VRREPIQUEVENDA"),
-      text("NRSEQ", 3),             dateTime("DTHRABERMESA"),   number("VRACRCOMVEN"),
-      text("CDPRODIMPFIS", 4),      text("IDPRODIMPFIS", 1),    dateTime("DTABERCAIX"),
+      text("NMCONSVEND", 50),
+      text("NMPRODUTO", 50),
+      text("CDCAIXA", 3),
+      text("CDFILIAL", 4),
+      text("NRSEQVENDA", 10),
+      text("NRSEQUITVENDA", 10),
+      text("CDCLIENTE", 20),
+      text("CDEMPRESA", 2),
+      dateTime("DTVENDA"),
+      dateTime("DTENTRVENDA"),
+      text("IDSITUVENDA", 1),
+      number("VRDESCVENDA"),
+      text("CDFILIALTUR", 4),
+      text("CDCAIXATUR", 3),
+      dateTime("DTABERTUR"),
+      text("IDTIPOIMPV", 1),
+      dateTime("DTFECHAVENDA"),
+      text("NRCUPOMFIS", 10),
+      text("CDOPERADOR", 12),
+      text("CDLOJA", 10),
+      text("IDTIPOVENDA", 1),
+      text("TXOBSVENDA", 2000),
+      text("IDVENDEBCONS", 1),
+      text("NRMESA", 4),
+      text("CDSALA", 5),
+      text("IDCANCMANUAL", 1),
+      number("QTPRODVEND"),
+      money("VRTOTVEND"),
+      money("VRUNITVEND"),
+      number("VRDESITVEND"),
+      text("CDPRODUTO", 10),
+      number("VRUNITVENDCL"),
+      text("CDGRUPPROD", 10),
+      text("CDSUBGRPROD", 10),
+      text("CDFISUBGRVND", 4),
+      number("VRACRITVEND"),
+      text("DSOBSITEMVENDA", 2000),
+      text("CDPRODPROMOCAO", 10),
+      text("NMIMPOSTO", 30),
+      number("VRPEALIMPFIS"),
+      text("SGIMPOSTO", 10),
+      text("CDVENDEDOR", 4),
+      text("NRINSCRCONS", 20),
+      text("NRVENDAREST", 10),
+      text("CDSERVFILI", 5),
+      number("VRTXSERVICO"),
+      number("VRACRCOMANDA"),
+      number("QTPRODCOMVEN"),
+      number("VRPRECCOMVEN"),
+      number("VRDESCCOMVEN"),
+      text("CDLOJAIT", 10),
+      text("CDFAMILISALD", 3),
+      number("VRDESCOMANDA"),
+      text("NRCONTCUPOMFISC", 10),
+      text("CDORDALIQIMPR", 5),
+      number("VRALIQIMPR"),
+      text("DSENDEVENDA", 60),
+      text("NRSUBSERIEVND", 50),
+      text("NRORDEMVND", 50),
+      text("NRSERIEVND", 50),
+      text("NRCOMANDA", 10),
+      text("CDVENDEDORITEM", 4),
+      number("VRREPIQUEVENDA"),
+      text("NRSEQ", 3),
+      dateTime("DTHRABERMESA"),
+      number("VRACRCOMVEN"),
+      text("CDPRODIMPFIS", 4),
+      text("IDPRODIMPFIS", 1),
+      dateTime("DTABERCAIX"),
   };
 }
 
@@ -100,7 +147,8 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
   // What the last sale still owes to the files comes first: its rows must never reach a
   // new coupon. Settling clears the screen, but not the product the cashier chose.
   if (boCupomFechado || !cancelamentoDevido.isEmpty()) {
-    const QString chosen[] = {bldCodigo->text(), lblProd->text(), bldPrecoUn->text(), bldQuant->text()};
+    const QString chosen[] = {bldCodigo->text(), lblProd->text(), bldPrecoUn->text(),
+                              bldQuant->text()};
     if (!settleOwedFiles()) return;
     bldCodigo->setText(chosen[0]);
     lblProd->setText(chosen[1]);
@@ -109,8 +157,9 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
   }
   // A coupon that could never be paid is not opened.
   if (!boCupomAberto && !anyUsablePaymentType(cdsRecebAux)) {
-    showMessage(QStringLiteral("Nenhum tipo de recebimento pode ser usado nesta tela: o cupom não foi aberto. "
-                               "Verifique o cadastro de tipos de recebimento."));
+    showMessage(QStringLiteral(
+        "Nenhum tipo de recebimento pode ser usado nesta tela: o cupom não foi aberto. "
+        "Verifique o cadastro de tipos de recebimento."));
     return;
   }
 
@@ -151,8 +200,8 @@ bool TfrmVendaArquivo::openCoupon(int& openingInteger, QString& couponCounter) {
   QString customer2;
   if (stSolicitaCPF == QLatin1String("S")) {
     fw::Variant answer = fw::Variant::emptyArray(10);
-    const fw::VariantList values{QString(), QString(), QString(), QString(), QString(),
-                                 QString(), stIdEsquema, stInfNomeEnd};
+    const fw::VariantList values{QString(), QString(), QString(),   QString(),
+                                 QString(), QString(), stIdEsquema, stInfNomeEnd};
     outside::CriaInfAdicional(values, answer);
     customer0 = answer.at(0).toText();
     customer1 = answer.at(1).toText();
@@ -178,9 +227,9 @@ bool TfrmVendaArquivo::registerItem(int openingInteger, double unitPrice) {
       barcode.isEmpty() ? cdsProdutos.asText(QStringLiteral("CDARVPROD")) : barcode;
   fw::Variant itemBag = outside::Params_VendaItem_Kerrit(
       stIdEsquema, QString(), QStringLiteral("D"), itemCode, itemDescription(cdsProdutos),
-      stCdAliquota, preparedTaxKind,
-      cdsProdutos.asText(QStringLiteral("SGUNIDADE")), QString(), stVrAliquota, QString(),
-      openingInteger, fw::parseNumber(stQuant), unitPrice, 0.0, 0.0, false);
+      stCdAliquota, preparedTaxKind, cdsProdutos.asText(QStringLiteral("SGUNIDADE")), QString(),
+      stVrAliquota, QString(), openingInteger, fw::parseNumber(stQuant), unitPrice, 0.0, 0.0,
+      false);
   return outside::VendaItem(itemBag);
 }
 
@@ -205,9 +254,8 @@ void TfrmVendaArquivo::appendItemRow(const QString& itemNumber, double quantity,
   // The tax percentage is stored as its general text form reads back (15 significant
   // digits); a product without one leaves the field empty.
   const QString taxField = QStringLiteral("VRPEALIMPFIS");
-  const QString taxText = cdsProdutos.isNull(taxField)
-                              ? QString()
-                              : fw::formatGeneral(cdsProdutos.asNumber(taxField));
+  const QString taxText =
+      cdsProdutos.isNull(taxField) ? QString() : fw::formatGeneral(cdsProdutos.asNumber(taxField));
 
   fw::LocalTable& list = cdsAddProduto;
   list.insert();

@@ -1,10 +1,9 @@
 // The item list beside the grid: cancelling the selected item on the printer (its row
 // stays, marked), the item state as a word, and moving up and down the list.
-#include "outside/Outside.h"
+#include "framework/text/NumberText.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
-
-#include "framework/text/NumberText.h"
+#include "outside/Outside.h"
 
 void TfrmVendaArquivo::bldCancelClick(QObject* /*sender*/) {
   const KeepOnReturn keep(*this);
@@ -20,7 +19,8 @@ void TfrmVendaArquivo::bldCancelClick(QObject* /*sender*/) {
       stIdEsquema, cdsAddProduto.asText(QStringLiteral("NRSEQ")), 0, 0, QStringLiteral("m"),
       QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), 0, 0, 0, 0, 0);
   if (cancelled) {
-    showSaleTotal(saleTotal() - fw::roundAmount(cdsAddProduto.asNumber(QStringLiteral("VRTOTVEND"))));
+    showSaleTotal(saleTotal() -
+                  fw::roundAmount(cdsAddProduto.asNumber(QStringLiteral("VRTOTVEND"))));
   }
   // Also after a refusal: the buttons are brought in line with what the screen shows.
   applyFinishRule();

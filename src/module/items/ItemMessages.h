@@ -2,9 +2,9 @@
 // wins when it holds the key, so a host that adds these lines can reword them.
 #pragma once
 
-#include "runtime/TMessages.h"
-
 #include <QString>
+
+#include "runtime/TMessages.h"
 
 namespace items {
 

@@ -1,18 +1,16 @@
 // Choosing the product and its quantity: the search over the catalog, the product's checks
 // (lookup order, price, its one tax row, the printer's rate code) and the quantity keypad.
 // The prepared product is the catalog's current row plus the texts on the entry buttons.
-#include "module/items/ItemMessages.h"
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/TfrmVendaArquivo.h"
+#include <QCoreApplication>
+#include <algorithm>
+#include <exception>
 
 #include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
-
-#include <QCoreApplication>
-
-#include <algorithm>
-#include <exception>
+#include "module/items/ItemMessages.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 namespace {
 

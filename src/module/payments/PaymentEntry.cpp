@@ -1,17 +1,15 @@
 // Preparing a payment: its type, picked among the types this screen offers, and its amount
 // from the keypad. The prepared payment is the payment-type table's current row, the texts
 // of the two entry buttons and doValorRece.
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/TfrmVendaArquivo.h"
+#include <QCoreApplication>
+#include <cmath>
+#include <exception>
 
 #include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
-
-#include <QCoreApplication>
-
-#include <cmath>
-#include <exception>
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 namespace {
 

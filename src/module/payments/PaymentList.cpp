@@ -1,14 +1,13 @@
 // The payment list: adding the prepared payment, removing the selected one, moving through
 // the list, and keeping the total received (doTotal), the change and "Gerar Cupom" in step.
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/TfrmVendaArquivo.h"
+#include <cmath>
+#include <exception>
 
 #include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
-
-#include <cmath>
-#include <exception>
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 std::vector<fw::FieldDef> TfrmVendaArquivo::paymentListFields() {
   using fw::FieldDef;
@@ -123,13 +122,15 @@ void TfrmVendaArquivo::bldCancelaReceClick(QObject* /*sender*/) {
     if (list.asText(QStringLiteral("CDTIPORECE")).isEmpty()) return;
     if (!confirm(msgPadrao.Msg(QStringLiteral("CONFIRMAR_RECE")))) return;
 
-    doTotal = fw::roundAmount(doTotal - fw::roundAmount(list.asNumber(QStringLiteral("VRMOVIVEND"))));
+    doTotal =
+        fw::roundAmount(doTotal - fw::roundAmount(list.asNumber(QStringLiteral("VRMOVIVEND"))));
     list.remove();
     if (list.isEmpty()) list.close();
     lblTotRecebido->setText(fw::formatAmount(doTotal));
 
     const double total = saleTotal();
-    if (total < doTotal) lblValTroco->setText(fw::formatAmount(fw::roundAmount(std::fabs(doTotal - total))));
+    if (total < doTotal)
+      lblValTroco->setText(fw::formatAmount(fw::roundAmount(std::fabs(doTotal - total))));
     if (total >= doTotal) lblValTroco->setText(fw::formatAmount(0.0));
     // As after an addition: a sale must not stay ready to close with less received than due.
     applyFinishButton(total, doTotal);

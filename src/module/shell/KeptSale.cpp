@@ -3,18 +3,16 @@
 // comes back exactly as it went (nulls, texts in the file's code page, numbers to the bit).
 #include "module/shell/KeptSale.h"
 
-#include "module/shell/Paths.h"
-#include "module/shell/TfrmVendaArquivo.h"
+#include <QFileInfo>
+#include <algorithm>
 
 #include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/DataPacket.h"
 #include "framework/packet/FileIo.h"
-
-#include <QFileInfo>
-
-#include <algorithm>
+#include "module/shell/Paths.h"
+#include "module/shell/TfrmVendaArquivo.h"
 
 namespace shell {
 
@@ -63,7 +61,8 @@ std::vector<int> mergeInto(std::vector<FieldDef>& fields, const std::vector<Fiel
     } else {
       FieldDef& shared = fields[static_cast<std::size_t>(at)];
       if (shared.type != def.type)
-        throw fw::Error(QStringLiteral("Campo '%1' com tipos diferentes nas listas da venda.").arg(def.name));
+        throw fw::Error(
+            QStringLiteral("Campo '%1' com tipos diferentes nas listas da venda.").arg(def.name));
       shared.width = std::max(shared.width, def.width);
     }
     columns.push_back(at);
@@ -76,9 +75,11 @@ const Layout& layout() {
     Layout l;
     l.itemFields = TfrmVendaArquivo::itemListFields();
     l.paymentFields = TfrmVendaArquivo::paymentListFields();
-    l.fields = {FieldDef::text(kKind, 1),       FieldDef::text(kCouponOpen, 1), FieldDef::text(kOwed, 1),
-                FieldDef::text(kFilesTried, 1), FieldDef::text(kCoupon, 10),    FieldDef::text(kLastCoupon, 10),
-                FieldDef::text(kLastFile, 120), FieldDef::number(kSaleTotal),   FieldDef::number(kReceived)};
+    l.fields = {FieldDef::text(kKind, 1),       FieldDef::text(kCouponOpen, 1),
+                FieldDef::text(kOwed, 1),       FieldDef::text(kFilesTried, 1),
+                FieldDef::text(kCoupon, 10),    FieldDef::text(kLastCoupon, 10),
+                FieldDef::text(kLastFile, 120), FieldDef::number(kSaleTotal),
+                FieldDef::number(kReceived)};
     l.itemColumn = mergeInto(l.fields, l.itemFields);
     l.paymentColumn = mergeInto(l.fields, l.paymentFields);
     return l;
@@ -108,11 +109,13 @@ void copyRows(const fw::Variant& data, const QString& kind, const std::vector<Fi
 }
 
 // Rebuilds a list's packet from the file's rows of `kind`; an empty list gives no bytes.
-QByteArray listRows(const DataPacket& file, const QString& kind, const std::vector<FieldDef>& listFields) {
+QByteArray listRows(const DataPacket& file, const QString& kind,
+                    const std::vector<FieldDef>& listFields) {
   DataPacket list = DataPacket::create(listFields);
   RecordBuilder row(list);
   std::vector<int> from;  // list field i -> column in the file as read
-  for (std::size_t i = 0; i < listFields.size(); ++i) from.push_back(file.fieldIndex(listFields[i].name));
+  for (std::size_t i = 0; i < listFields.size(); ++i)
+    from.push_back(file.fieldIndex(listFields[i].name));
   for (int r = 0; r < file.recordCount(); ++r) {
     if (file.text(r, 0) != kind) continue;
     row.reset();
@@ -133,11 +136,13 @@ QString flag(bool on) { return on ? QStringLiteral("S") : QStringLiteral("N"); }
 
 QString KeptSale::path() { return hostPath(QStringLiteral("\\VendaEmAndamento.cds")); }
 
-bool KeptSale::inProgress(const KeptSaleState& state, const fw::LocalTable& items, const fw::LocalTable& payments) {
+bool KeptSale::inProgress(const KeptSaleState& state, const fw::LocalTable& items,
+                          const fw::LocalTable& payments) {
   return state.couponOpen || !state.owed.isEmpty() || !items.isEmpty() || !payments.isEmpty();
 }
 
-QByteArray KeptSale::encode(const KeptSaleState& state, const fw::LocalTable& items, const fw::LocalTable& payments) {
+QByteArray KeptSale::encode(const KeptSaleState& state, const fw::LocalTable& items,
+                            const fw::LocalTable& payments) {
   const Layout& l = layout();
   DataPacket file = DataPacket::create(l.fields);
   RecordBuilder row(file);
@@ -152,18 +157,19 @@ QByteArray KeptSale::encode(const KeptSaleState& state, const fw::LocalTable& it
   row.setVariant(column(kSaleTotal), fw::Variant(state.saleTotal));
   row.setVariant(column(kReceived), fw::Variant(state.received));
   file.appendRecord(row.finish());
-  if (items.active()) copyRows(items.data(), QStringLiteral("I"), l.itemFields, l.itemColumn, file, row);
+  if (items.active())
+    copyRows(items.data(), QStringLiteral("I"), l.itemFields, l.itemColumn, file, row);
   if (payments.active())
     copyRows(payments.data(), QStringLiteral("R"), l.paymentFields, l.paymentColumn, file, row);
   return fw::writeBinaryPacket(file);
 }
 
-void KeptSale::decode(const QByteArray& bytes, const QString& source, KeptSaleState& state, fw::LocalTable& items,
-                      fw::LocalTable& payments) {
+void KeptSale::decode(const QByteArray& bytes, const QString& source, KeptSaleState& state,
+                      fw::LocalTable& items, fw::LocalTable& payments) {
   const Layout& l = layout();
   const DataPacket file = fw::readBinaryPacket(bytes, source);
-  for (const QString& name : {kKind, kCouponOpen, kOwed, kFilesTried, kCoupon, kLastCoupon, kLastFile, kSaleTotal,
-                              kReceived}) {
+  for (const QString& name : {kKind, kCouponOpen, kOwed, kFilesTried, kCoupon, kLastCoupon,
+                              kLastFile, kSaleTotal, kReceived}) {
     if (file.fieldIndex(name) < 0)
       throw fw::Error(QStringLiteral("Campo '%1' não encontrado em %2.").arg(name, source));
   }
@@ -194,7 +200,8 @@ void KeptSale::decode(const QByteArray& bytes, const QString& source, KeptSaleSt
   state = read;
 }
 
-void KeptSale::save(const KeptSaleState& state, const fw::LocalTable& items, const fw::LocalTable& payments) {
+void KeptSale::save(const KeptSaleState& state, const fw::LocalTable& items,
+                    const fw::LocalTable& payments) {
   QByteArray bytes = encode(state, items, payments);
   if (bytes == lastWritten_) return;
   fw::writeFileAtomically(path(), bytes);

@@ -22,7 +22,7 @@ class LocalTable;
 namespace shell {
 
 struct KeptSaleState {
-  bool couponOpen = false;   // boCupomAberto
+  bool couponOpen = false;  // boCupomAberto
   // Files still owed for the sale: "" none, "O" its sale and cash-movement files (the
   // coupon is closed), "C" its cancellation file, "P" the last closed coupon's file marked
   // cancelled.
@@ -30,11 +30,11 @@ struct KeptSaleState {
   // The sale's files were tried once: what is found under their names is its own earlier
   // attempt and is replaced, not moved aside.
   bool filesTried = false;
-  QString coupon;             // stCupomVen
-  QString lastClosedCoupon;   // the last coupon closed on the printer
-  QString lastClosedFile;     // its sale file's name in the output folder
-  double saleTotal = 0;       // as lblTotal shows it
-  double received = 0;        // doTotal
+  QString coupon;            // stCupomVen
+  QString lastClosedCoupon;  // the last coupon closed on the printer
+  QString lastClosedFile;    // its sale file's name in the output folder
+  double saleTotal = 0;      // as lblTotal shows it
+  double received = 0;       // doTotal
 
   bool operator==(const KeptSaleState&) const = default;
 };
@@ -51,7 +51,8 @@ class KeptSale {
   // Writes the state and both lists (an inactive list counts as empty), flushed and atomic;
   // a write of bytes equal to the last ones written by this object is skipped. Throws
   // fw::Error naming the file and why.
-  void save(const KeptSaleState& state, const fw::LocalTable& items, const fw::LocalTable& payments);
+  void save(const KeptSaleState& state, const fw::LocalTable& items,
+            const fw::LocalTable& payments);
 
   // Reads the kept sale into the state and the lists (their declared fields are kept; a list
   // with no rows is left closed). False, and nothing touched, when there is no file. Throws

@@ -1,18 +1,15 @@
 // The screen's side of the kept sale: what it keeps after each touch that changed the
 // sale, how it brings the sale back at start-up, and the files a sale still owes.
-#include "module/shell/TfrmVendaArquivo.h"
-
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
+#include <QDateTime>
+#include <QFile>
+#include <exception>
 
 #include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
 #include "framework/text/NumberText.h"
-
-#include <QDateTime>
-#include <QFile>
-
-#include <exception>
+#include "module/shell/SaleContext.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 shell::KeptSaleState TfrmVendaArquivo::keptState() const {
   shell::KeptSaleState state;
@@ -36,7 +33,8 @@ void TfrmVendaArquivo::keepSale() {
     failure = fw::messageOf(e);
   }
   try {
-    showMessage(QStringLiteral("A venda em andamento não pôde ser guardada no disco: %1").arg(failure));
+    showMessage(
+        QStringLiteral("A venda em andamento não pôde ser guardada no disco: %1").arg(failure));
   } catch (...) {
     // Called while a handler unwinds: nothing may escape.
   }
@@ -50,9 +48,9 @@ void TfrmVendaArquivo::recoverKeptSale() {
     // Never lost: the unreadable file is put aside under a dated name and the screen starts
     // with no sale.
     const QString path = shell::KeptSale::path();
-    const QString aside =
-        path.chopped(4) + QStringLiteral("-ilegivel-") +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".cds");
+    const QString aside = path.chopped(4) + QStringLiteral("-ilegivel-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+                          QStringLiteral(".cds");
     QString where = aside;
     try {
       fw::moveFileAside(path, aside);
@@ -60,8 +58,10 @@ void TfrmVendaArquivo::recoverKeptSale() {
       where = path;
     }
     for (fw::LocalTable* table : {&cdsAddProduto, &cdsReceb}) table->close();
-    showMessage(QStringLiteral("A venda em andamento guardada não pôde ser lida (%1). O arquivo foi mantido em %2.")
-                    .arg(e.message(), where));
+    showMessage(
+        QStringLiteral(
+            "A venda em andamento guardada não pôde ser lida (%1). O arquivo foi mantido em %2.")
+            .arg(e.message(), where));
     return;
   }
   ultimoCupomFechado = state.lastClosedCoupon;
@@ -91,7 +91,8 @@ void TfrmVendaArquivo::recoverKeptSale() {
   if (!cdsAddProduto.isEmpty()) applyFinishRule();
 
   showMessage(QStringLiteral("Venda em andamento recuperada: cupom %1, %2.")
-                  .arg(stCupomVen, printed == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 itens").arg(printed)));
+                  .arg(stCupomVen, printed == 1 ? QStringLiteral("1 item")
+                                                : QStringLiteral("%1 itens").arg(printed)));
 
   // A cancellation the printer already made is written now; the sale's own files wait for
   // "Gerar Cupom".

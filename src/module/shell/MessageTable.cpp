@@ -7,7 +7,8 @@ namespace shell {
 QStringList messageTableLines() {
   return {
       QStringLiteral("COD_PROD_INV|Código do produto inválido."),
-      QStringLiteral("PREC_ZERO|Operação bloqueada! Produto com preço zerado ou sem preço parametrizado."),
+      QStringLiteral(
+          "PREC_ZERO|Operação bloqueada! Produto com preço zerado ou sem preço parametrizado."),
       QStringLiteral("ALIQ_ZERO|Operação bloqueada! Produto com alíquota zero."),
       QStringLiteral("IMP_NCAD|Operação bloqueada! Produto sem imposto cadastrado."),
       QStringLiteral("CancItem|Último item será cancelado e deverá ser registrado novamente."),
@@ -23,7 +24,8 @@ QStringList messageTableLines() {
       QStringLiteral("VAL_RECE|Valor do Recebimento"),
       QStringLiteral("VAL_DEV_INF|Valor do Recebimento deve ser informado."),
       QStringLiteral("CONFIRMAR_RECE|Confirma a exclusão do recebimento?"),
-      QStringLiteral("Nao_Canc_Per|Cancelamento não permitido. O último cupom fiscal já foi cancelado."),
+      QStringLiteral(
+          "Nao_Canc_Per|Cancelamento não permitido. O último cupom fiscal já foi cancelado."),
       QStringLiteral("Falta_Prod|Operação bloqueada! Nenhum produto foi selecionado."),
       QStringLiteral("Falta_Receb|Operação bloqueada! Nenhum recebimento foi informado.."),
   };

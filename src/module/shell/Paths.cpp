@@ -8,7 +8,8 @@ namespace shell {
 
 QString dataDirectory() {
   QString dir = runtime::dataDirectory();
-  while (dir.size() > 1 && (dir.endsWith(QLatin1Char('/')) || dir.endsWith(QLatin1Char('\\')))) dir.chop(1);
+  while (dir.size() > 1 && (dir.endsWith(QLatin1Char('/')) || dir.endsWith(QLatin1Char('\\'))))
+    dir.chop(1);
   return dir;
 }
 

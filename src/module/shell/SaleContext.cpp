@@ -1,15 +1,14 @@
 // The sale context's storage, its finalization, and the module's entry CriaRegVenda.
 #include "module/shell/SaleContext.h"
 
-#include "framework/core/Error.h"
-#include "outside/Outside.h"
-#include "module/shell/TfrmVendaArquivo.h"
-
 #include <QApplication>
 #include <QCursor>
-
 #include <cstdio>
 #include <memory>
+
+#include "framework/core/Error.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 extern "C" {
 TfrmVendaArquivo* frmVendaArquivo = nullptr;
@@ -49,11 +48,12 @@ double doTotal = 0;
 namespace salecontext {
 
 void finalizeTexts() {
-  for (QString* text : {&stCodProduto, &stIdEsquema, &stFilialLogin, &stCaixaAber, &stCdEmpresa,
-                        &stSolicitaCPF, &stOperadorLogin, &stNmOperador, &stLojaAber, &stIdTipoCaixa,
-                        &stCdAliquota, &stVrAliquota, &stQuant, &stCupomVen, &stContCupomVen,
-                        &Rev_NrSerie_Imp, &stCdCliente, &stCentroCusto, &stMd5ArquivoTxt, &stDsObsCupFis,
-                        &stEcfImpressora, &Rev_SgEstadoFili, &stInscEstaFili, &stInfNomeEnd})
+  for (QString* text :
+       {&stCodProduto,    &stIdEsquema,      &stFilialLogin,  &stCaixaAber,     &stCdEmpresa,
+        &stSolicitaCPF,   &stOperadorLogin,  &stNmOperador,   &stLojaAber,      &stIdTipoCaixa,
+        &stCdAliquota,    &stVrAliquota,     &stQuant,        &stCupomVen,      &stContCupomVen,
+        &Rev_NrSerie_Imp, &stCdCliente,      &stCentroCusto,  &stMd5ArquivoTxt, &stDsObsCupFis,
+        &stEcfImpressora, &Rev_SgEstadoFili, &stInscEstaFili, &stInfNomeEnd})
     text->clear();
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QRect>
-
 #include <optional>
 
 namespace shell {

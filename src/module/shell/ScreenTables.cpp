@@ -8,14 +8,14 @@ void TfrmVendaArquivo::declareTables() {
   cdsProdutos.declareFields(layouts::productCatalog());
   cdsControleAcess.declareFields(layouts::operators());
   cdsAliqImpFis.declareFields(layouts::printerRates());
-  cdsAliqImpFis.addIndex(QStringLiteral("idxIdAliqVrAliq"), QStringLiteral("IDALIQIMPFIS;VRALIQIMPFIS"));
+  cdsAliqImpFis.addIndex(QStringLiteral("idxIdAliqVrAliq"),
+                         QStringLiteral("IDALIQIMPFIS;VRALIQIMPFIS"));
   cdsAliqImpFis.setIndexName(QStringLiteral("idxIdAliqVrAliq"));
   cdsRecebAux.declareFields(layouts::paymentTypes());
 
   cdsAddProduto.declareFields(itemListFields());
-  cdsAddProduto.fieldDef(QStringLiteral("IDPRODIMPFIS")).displayText = [this](const QString& stored) {
-    return cdsAddProdutoIDPRODIMPFISGetText(stored, true);
-  };
+  cdsAddProduto.fieldDef(QStringLiteral("IDPRODIMPFIS")).displayText =
+      [this](const QString& stored) { return cdsAddProdutoIDPRODIMPFISGetText(stored, true); };
   cdsReceb.declareFields(paymentListFields());
   cdsVendaArq.declareFields(saleFileFields());
   cdsMovCaixaArq.declareFields(cashMovementFields());

@@ -2,21 +2,18 @@
 // that are present and fills the sale context from them. A missing file is skipped (its
 // values keep what they held); the parameters file is the one that cannot be missing,
 // because the identification step asks it for "DSDIRCAD".
-#include "module/shell/TfrmVendaArquivo.h"
-
-#include "outside/Outside.h"
-#include "module/shell/Paths.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/Screen.h"
-
-#include "framework/core/Error.h"
-
 #include <QDir>
 #include <QFileInfo>
-
 #include <cstdint>
 #include <functional>
 #include <limits>
+
+#include "framework/core/Error.h"
+#include "module/shell/Paths.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/Screen.h"
+#include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 namespace {
 
@@ -58,11 +55,13 @@ void TfrmVendaArquivo::InicializaForm() {
     std::function<void()> read;  // what the screen takes from the file, once loaded
   } inputs[] = {
       {"\\Dados\\Cadastros\\ProdArquivo.cds", cdsProdutos.isEmpty() ? &cdsProdutos : nullptr, {}},
-      {"\\PARAMETROSORV.CDS", &cdsParametrosOrv, [&] {
+      {"\\PARAMETROSORV.CDS", &cdsParametrosOrv,
+       [&] {
          parametersFound = true;
          readParameters();
        }},
-      {"\\Dados\\Cadastros\\ControleAcess.cds", &cdsControleAcess, [this] {
+      {"\\Dados\\Cadastros\\ControleAcess.cds", &cdsControleAcess,
+       [this] {
          stOperadorLogin = cdsControleAcess.asText(QStringLiteral("CDOPERADOR"));
          stNmOperador = cdsControleAcess.asText(QStringLiteral("NMOPERADOR"));
        }},
@@ -132,21 +131,24 @@ void TfrmVendaArquivo::readIdentification(bool parametersFound) {
     folder = cdsParametrosOrv.asText(QStringLiteral("DSDIRCAD"));
   } catch (const fw::Error& e) {
     if (parametersFound) throw;
-    throw fw::Error(e.message() +
-                    QStringLiteral(" O arquivo de parâmetros PARAMETROSORV.CDS não foi encontrado na "
-                                   "pasta de dados %1.")
-                        .arg(shell::dataDirectory()));
+    throw fw::Error(
+        e.message() +
+        QStringLiteral(" O arquivo de parâmetros PARAMETROSORV.CDS não foi encontrado na "
+                       "pasta de dados %1.")
+            .arg(shell::dataDirectory()));
   }
   // A relative folder (an empty one included) is in the data directory, never in whatever
   // folder the process happens to run in.
   QString identificationPath = folder + QStringLiteral("VARNOLE.CDS");
-  if (QDir::isRelativePath(QString(identificationPath).replace(QLatin1Char('\\'), QLatin1Char('/'))))
+  if (QDir::isRelativePath(
+          QString(identificationPath).replace(QLatin1Char('\\'), QLatin1Char('/'))))
     identificationPath = shell::dataDirectory() + QLatin1Char('/') + identificationPath;
   const QString identification = shell::resolvePath(identificationPath);
   if (fileExists(identification)) {
     cdsIdentPaf.loadFromFile(identification);
     const QString stored = cdsIdentPaf.asText(QStringLiteral("MD5ARQUIVOTXT"));
-    const QString plain = outside::Uncripto ? outside::Uncripto(stored, kIdentificationKey) : stored;
+    const QString plain =
+        outside::Uncripto ? outside::Uncripto(stored, kIdentificationKey) : stored;
     stMd5ArquivoTxt = QStringLiteral("MD-5:") + plain;
   }
 }

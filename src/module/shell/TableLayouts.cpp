@@ -44,11 +44,16 @@ std::vector<FieldDef> printerRates() {
 }
 
 std::vector<FieldDef> paymentTypes() {
-  auto hidden = [](const char* name, int width) { return FieldDef::text(QLatin1String(name), width, {}, false); };
-  auto hiddenNumber = [](const char* name) { return FieldDef::number(QLatin1String(name), {}, false); };
+  auto hidden = [](const char* name, int width) {
+    return FieldDef::text(QLatin1String(name), width, {}, false);
+  };
+  auto hiddenNumber = [](const char* name) {
+    return FieldDef::number(QLatin1String(name), {}, false);
+  };
   return {
       FieldDef::text(QStringLiteral("CDFILIAL"), 4, QStringLiteral("Cód. Filial"), false),
-      FieldDef::text(QStringLiteral("CDTIPORECE"), 3, QStringLiteral("Código do Recebimento"), true),
+      FieldDef::text(QStringLiteral("CDTIPORECE"), 3, QStringLiteral("Código do Recebimento"),
+                     true),
       FieldDef::text(QStringLiteral("NMTIPORECE"), 40, QStringLiteral("Nome"), false),
       FieldDef::text(QStringLiteral("DSBUTTON"), 40, QStringLiteral("Nome do Recebimento"), true),
       hiddenNumber("VRTAXAADMI"),

@@ -4,9 +4,9 @@
 // screen's (the search dialog shows the visible fields); files keep names, types and widths.
 #pragma once
 
-#include "framework/core/FieldDef.h"
-
 #include <vector>
+
+#include "framework/core/FieldDef.h"
 
 namespace layouts {
 

@@ -2,22 +2,21 @@
 // connections, the exit button and the small steps the item and payment handlers share.
 #include "module/shell/TfrmVendaArquivo.h"
 
-#include "framework/core/Error.h"
-#include "framework/text/NumberText.h"
-#include "framework/ui/Glyphs.h"
-#include "framework/ui/Look.h"
-#include "outside/Outside.h"
-#include "module/shell/MessageTable.h"
-#include "module/shell/SaleContext.h"
-#include "module/shell/Screen.h"
-
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QPainter>
-
 #include <cmath>
 #include <cstdio>
+
+#include "framework/core/Error.h"
+#include "framework/text/NumberText.h"
+#include "framework/ui/Glyphs.h"
+#include "framework/ui/Look.h"
+#include "module/shell/MessageTable.h"
+#include "module/shell/SaleContext.h"
+#include "module/shell/Screen.h"
+#include "outside/Outside.h"
 
 namespace {
 
@@ -36,17 +35,22 @@ const QString kSelecionarProduto = QStringLiteral("<-- Selecionar produto");
 
 // The typefaces the screen was drawn with, by their metric twins on this system.
 enum class Face {
-  Arial,      // the labels, buttons and grids
-  FormSans,   // the form's default sans-serif (section titles, the advice label)
-  Symbol,     // the caption-less picture buttons
+  Arial,     // the labels, buttons and grids
+  FormSans,  // the form's default sans-serif (section titles, the advice label)
+  Symbol,    // the caption-less picture buttons
 };
 
 QFont screenFont(Face face, int pixels, bool bold = true) {
   QFont font;
   switch (face) {
-    case Face::Arial: return fw::look::arial(pixels, bold);
-    case Face::FormSans: font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")}); break;
-    case Face::Symbol: font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")}); break;
+    case Face::Arial:
+      return fw::look::arial(pixels, bold);
+    case Face::FormSans:
+      font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+      break;
+    case Face::Symbol:
+      font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+      break;
   }
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(pixels);
@@ -66,7 +70,8 @@ class FrameShape : public QFrame {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == parentWidget() && event->type() == QEvent::Resize) setGeometry(parentWidget()->rect());
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+      setGeometry(parentWidget()->rect());
     return QFrame::eventFilter(watched, event);
   }
   void paintEvent(QPaintEvent*) override {
@@ -76,8 +81,8 @@ class FrameShape : public QFrame {
   }
 };
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QRect& rect, const QString& text, const QFont& font,
-                  const QColor& color, Qt::Alignment alignment) {
+QLabel* makeLabel(QWidget* parent, const char* name, const QRect& rect, const QString& text,
+                  const QFont& font, const QColor& color, Qt::Alignment alignment) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(QLatin1String(name));
   label->setFont(font);
@@ -98,8 +103,9 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QRect& rect, const QS
   return label;
 }
 
-void setButtonColors(fw::TBlendedButton* button, const QColor& face, const QColor& text, const QColor& pressed,
-                     const QColor& pressedText, const QColor& disabled, const QColor& disabledText) {
+void setButtonColors(fw::TBlendedButton* button, const QColor& face, const QColor& text,
+                     const QColor& pressed, const QColor& pressedText, const QColor& disabled,
+                     const QColor& disabledText) {
   button->setFaceColor(face);
   button->setTextColor(text);
   button->setPressedColor(pressed);
@@ -109,7 +115,8 @@ void setButtonColors(fw::TBlendedButton* button, const QColor& face, const QColo
 }
 
 template <typename Button>
-Button* makeButton(QWidget* parent, const char* name, const QRect& rect, const QString& caption, const QFont& font) {
+Button* makeButton(QWidget* parent, const char* name, const QRect& rect, const QString& caption,
+                   const QFont& font) {
   auto* button = new Button(parent);
   button->setObjectName(QLatin1String(name));
   button->setGeometry(rect);
@@ -121,7 +128,8 @@ Button* makeButton(QWidget* parent, const char* name, const QRect& rect, const Q
 
 }  // namespace
 
-TfrmVendaArquivo::TfrmVendaArquivo(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+TfrmVendaArquivo::TfrmVendaArquivo(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
   setObjectName(QStringLiteral("frmVendaArquivo"));
   setWindowTitle(QStringLiteral("Registro de Vendas"));
   declareTables();
@@ -154,10 +162,10 @@ void TfrmVendaArquivo::buildControls() {
   const QFont symbol13 = screenFont(Face::Symbol, 13);
 
   // Top line: title, connection indicator, exit.
-  lblMenu = makeLabel(this, "lblMenu", {320, 8, 138, 18}, QStringLiteral("Registro de Vendas"), arial15, Qt::black,
-                      Qt::AlignHCenter);
-  lblConexao = makeLabel(this, "lblConexao", {561, 10, 163, 18}, QStringLiteral("Banco de dados offline"), arial15,
-                         kRed, Qt::AlignHCenter);
+  lblMenu = makeLabel(this, "lblMenu", {320, 8, 138, 18}, QStringLiteral("Registro de Vendas"),
+                      arial15, Qt::black, Qt::AlignHCenter);
+  lblConexao = makeLabel(this, "lblConexao", {561, 10, 163, 18},
+                         QStringLiteral("Banco de dados offline"), arial15, kRed, Qt::AlignHCenter);
   lblInfo = makeLabel(this, "lblInfo", {536, 26, 201, 32},
                       QStringLiteral("Reinicie o sistema para continuar utilizando normalmente"),
                       screenFont(Face::FormSans, 13, false), Qt::black, Qt::AlignLeft);
@@ -168,8 +176,8 @@ void TfrmVendaArquivo::buildControls() {
   auto listGlyphColors = [&](fw::TBlendedButton* b) {
     setButtonColors(b, window, windowText, windowText, window, Qt::white, Qt::white);
   };
-  auto glyphButton = [&](const char* name, const QRect& r, fw::TBlendedBitBtn::Shape shape, QPixmap normal,
-                         QPixmap disabled, const QFont& font) {
+  auto glyphButton = [&](const char* name, const QRect& r, fw::TBlendedBitBtn::Shape shape,
+                         QPixmap normal, QPixmap disabled, const QFont& font) {
     auto* b = makeButton<fw::TBlendedBitBtn>(this, name, r, QString(), font);
     b->setShape(shape);
     b->setGlyph(normal, disabled);
@@ -179,8 +187,8 @@ void TfrmVendaArquivo::buildControls() {
   using Shape = fw::TBlendedBitBtn::Shape;
   namespace g = fw::glyphs;
 
-  spdSair = glyphButton("spdSair", {754, 5, 37, 30}, Shape::Rounded, g::cross(kFrame), g::cross(kDisabledGlyph),
-                        symbol13);
+  spdSair = glyphButton("spdSair", {754, 5, 37, 30}, Shape::Rounded, g::cross(kFrame),
+                        g::cross(kDisabledGlyph), symbol13);
   spdSair->setMargin(2);
   spdSair->setSpacing(0);
 
@@ -196,22 +204,26 @@ void TfrmVendaArquivo::buildControls() {
     return b;
   };
 
-  lblProdVnd = makeLabel(this, "lblProdVnd", {15, 39, 143, 16}, QStringLiteral("Dados dos Produtos"),
-                         screenFont(Face::FormSans, 13), kSectionTitle, Qt::AlignLeft);
-  lblCodProd = makeLabel(this, "lblCodProd", {15, 71, 45, 16}, QStringLiteral("Código"), arial13, Qt::black,
-                         Qt::AlignLeft);
+  lblProdVnd =
+      makeLabel(this, "lblProdVnd", {15, 39, 143, 16}, QStringLiteral("Dados dos Produtos"),
+                screenFont(Face::FormSans, 13), kSectionTitle, Qt::AlignLeft);
+  lblCodProd = makeLabel(this, "lblCodProd", {15, 71, 45, 16}, QStringLiteral("Código"), arial13,
+                         Qt::black, Qt::AlignLeft);
   bldCodigo = valueButton("bldCodigo", {135, 68, 205, 25});
-  lblProd = makeLabel(this, "lblProd", {350, 71, 142, 16}, kSelecionarProduto, arial13, Qt::black, Qt::AlignLeft);
+  lblProd = makeLabel(this, "lblProd", {350, 71, 142, 16}, kSelecionarProduto, arial13, Qt::black,
+                      Qt::AlignLeft);
   // It shows the chosen product's name later: room up to the frame, as a self-sizing label.
   lblProd->setGeometry(350, 71, 800 - 4 - 350, 16);
-  lblPrecoUn = makeLabel(this, "lblPrecoUn", {15, 103, 91, 16}, QStringLiteral("Preço Unitário"), arial13, Qt::black,
-                         Qt::AlignLeft);
-  bldPrecoUn = makeButton<fw::TBlendedButton>(this, "bldPrecoUn", {135, 101, 205, 25}, QString(), arial13);
+  lblPrecoUn = makeLabel(this, "lblPrecoUn", {15, 103, 91, 16}, QStringLiteral("Preço Unitário"),
+                         arial13, Qt::black, Qt::AlignLeft);
+  bldPrecoUn =
+      makeButton<fw::TBlendedButton>(this, "bldPrecoUn", {135, 101, 205, 25}, QString(), arial13);
   setButtonColors(bldPrecoUn, kSilver, Qt::black, kSilver, kNavy, kSilver, kSilver);
-  lblQuant = makeLabel(this, "lblQuant", {15, 138, 74, 16}, QStringLiteral("Quantidade"), arial13, Qt::black,
-                       Qt::AlignLeft);
+  lblQuant = makeLabel(this, "lblQuant", {15, 138, 74, 16}, QStringLiteral("Quantidade"), arial13,
+                       Qt::black, Qt::AlignLeft);
   bldQuant = valueButton("bldQuant", {135, 134, 205, 25});
-  bldAddProd = actionButton("bldAddProd", {566, 130, 162, 35}, QStringLiteral("Adicionar &Produto"));
+  bldAddProd =
+      actionButton("bldAddProd", {566, 130, 162, 35}, QStringLiteral("Adicionar &Produto"));
 
   bldAcima = glyphButton("bldAcima", {738, 166, 49, 46}, Shape::Circle, g::arrowUp(kFrame),
                          g::arrowUp(kDisabledGlyph), font());
@@ -234,8 +246,8 @@ void TfrmVendaArquivo::buildControls() {
     p->setAutoFillBackground(true);
     return p;
   };
-  auto grid = [&](const char* name, QFrame* holder, fw::LocalTable* table, std::vector<fw::GridColumn> columns,
-                  const QRect& r) {
+  auto grid = [&](const char* name, QFrame* holder, fw::LocalTable* table,
+                  std::vector<fw::GridColumn> columns, const QRect& r) {
     auto* view = new fw::DBGrid(table, std::move(columns), holder);
     view->setObjectName(QLatin1String(name));
     view->setGeometry(r);
@@ -256,52 +268,57 @@ void TfrmVendaArquivo::buildControls() {
   panProd = panel("panProd", {14, 179, 712, 165});
   // Number fields show their values right-aligned; only the titles and the state column
   // are aligned by the grid itself.
-  dbgProd = grid("dbgProd", panProd, dtsAddProd,
-                 {{QStringLiteral("CDPRODUTO"), QStringLiteral("Código"), 70, left, left, true},
-                  {QStringLiteral("NMPRODUTO"), QStringLiteral("Produto"), 217, left, left, true},
-                  {QStringLiteral("QTPRODVEND"), QStringLiteral("Quantidade"), 87, right, right, true},
-                  {QStringLiteral("VRUNITVEND"), QStringLiteral("Valor Unitário"), 129, right, right, true},
-                  {QStringLiteral("VRTOTVEND"), QStringLiteral("Valor Total"), 129, right, right, true},
-                  {QStringLiteral("NRSEQ"), QString(), 64, left, left, false},
-                  {QStringLiteral("IDPRODIMPFIS"), QStringLiteral("Situação"), 77, right, right, true}},
-                 {1, 0, 729, 177});
+  dbgProd = grid(
+      "dbgProd", panProd, dtsAddProd,
+      {{QStringLiteral("CDPRODUTO"), QStringLiteral("Código"), 70, left, left, true},
+       {QStringLiteral("NMPRODUTO"), QStringLiteral("Produto"), 217, left, left, true},
+       {QStringLiteral("QTPRODVEND"), QStringLiteral("Quantidade"), 87, right, right, true},
+       {QStringLiteral("VRUNITVEND"), QStringLiteral("Valor Unitário"), 129, right, right, true},
+       {QStringLiteral("VRTOTVEND"), QStringLiteral("Valor Total"), 129, right, right, true},
+       {QStringLiteral("NRSEQ"), QString(), 64, left, left, false},
+       {QStringLiteral("IDPRODIMPFIS"), QStringLiteral("Situação"), 77, right, right, true}},
+      {1, 0, 729, 177});
 
-  lblTot = makeLabel(this, "lblTot", {599, 349, 68, 19}, QStringLiteral("Total: R$"), arial16, Qt::black,
-                     Qt::AlignHCenter);
+  lblTot = makeLabel(this, "lblTot", {599, 349, 68, 19}, QStringLiteral("Total: R$"), arial16,
+                     Qt::black, Qt::AlignHCenter);
   // The three amounts keep their left edge and grow to the right, as the host's
   // self-sizing labels do; the box reaches the frame so "1.001,00" is never cut.
   auto amount = [&](const char* name, int top) {
-    QLabel* l = makeLabel(this, name, {688, top, 40, 19}, QStringLiteral("00,00"), arial16, Qt::black, Qt::AlignLeft);
+    QLabel* l = makeLabel(this, name, {688, top, 40, 19}, QStringLiteral("00,00"), arial16,
+                          Qt::black, Qt::AlignLeft);
     l->setGeometry(688, top, 800 - 2 - 688, 19);
     return l;
   };
   lblTotal = amount("lblTotal", 349);
 
   // Payments.
-  bldAddRece = actionButton("bldAddRece", {566, 376, 163, 36}, QStringLiteral("Adicionar &Recebimento"));
-  lblDadosReceb = makeLabel(this, "lblDadosReceb", {15, 386, 165, 16}, QStringLiteral("Dados do Recebimento"),
-                            screenFont(Face::FormSans, 13), kSectionTitle, Qt::AlignLeft);
+  bldAddRece =
+      actionButton("bldAddRece", {566, 376, 163, 36}, QStringLiteral("Adicionar &Recebimento"));
+  lblDadosReceb =
+      makeLabel(this, "lblDadosReceb", {15, 386, 165, 16}, QStringLiteral("Dados do Recebimento"),
+                screenFont(Face::FormSans, 13), kSectionTitle, Qt::AlignLeft);
   bldRolarCima = glyphButton("bldRolarCima", {739, 406, 49, 46}, Shape::Circle, g::arrowUp(kFrame),
                              g::arrowUp(kDisabledGlyph), font());
-  lblCodRece = makeLabel(this, "lblCodRece", {13, 418, 84, 16}, QStringLiteral("Recebimento"), arial13, Qt::black,
-                         Qt::AlignLeft);
+  lblCodRece = makeLabel(this, "lblCodRece", {13, 418, 84, 16}, QStringLiteral("Recebimento"),
+                         arial13, Qt::black, Qt::AlignLeft);
   bldCodRece = valueButton("bldCodRece", {103, 416, 190, 25});
   panRece = panel("panRece", {308, 416, 420, 117});
-  dbgRece = grid("dbgRece", panRece, dtsReceb,
-                 {{QStringLiteral("NMTIPORECE"), QStringLiteral("Recebimento"), 267, left, left, true},
-                  {QStringLiteral("VRMOVIVEND"), QStringLiteral("Valor"), 137, right, right, true}},
-                 {1, 1, 444, 125});
-  bldCancelaRece = glyphButton("bldCancelaRece", {744, 452, 39, 42}, Shape::Rounded, g::cross(kFrame),
-                               g::cross(kDisabledGlyph), symbol13);
+  dbgRece =
+      grid("dbgRece", panRece, dtsReceb,
+           {{QStringLiteral("NMTIPORECE"), QStringLiteral("Recebimento"), 267, left, left, true},
+            {QStringLiteral("VRMOVIVEND"), QStringLiteral("Valor"), 137, right, right, true}},
+           {1, 1, 444, 125});
+  bldCancelaRece = glyphButton("bldCancelaRece", {744, 452, 39, 42}, Shape::Rounded,
+                               g::cross(kFrame), g::cross(kDisabledGlyph), symbol13);
   bldCancelaRece->setMargin(2);
   bldCancelaRece->setSpacing(0);
   bldValorRece = valueButton("bldValorRece", {103, 453, 190, 25});
-  lblValorRece = makeLabel(this, "lblValorRece", {14, 459, 33, 16}, QStringLiteral("Valor"), arial13, Qt::black,
-                           Qt::AlignLeft);
-  bldRolarBaixo = glyphButton("bldRolarBaixo", {739, 493, 49, 46}, Shape::Circle, g::arrowDown(kFrame),
-                              g::arrowDown(kDisabledGlyph), font());
-  lblTotRec = makeLabel(this, "lblTotRec", {522, 533, 145, 19}, QStringLiteral("Total Recebido: R$"), arial16,
-                        Qt::black, Qt::AlignHCenter);
+  lblValorRece = makeLabel(this, "lblValorRece", {14, 459, 33, 16}, QStringLiteral("Valor"),
+                           arial13, Qt::black, Qt::AlignLeft);
+  bldRolarBaixo = glyphButton("bldRolarBaixo", {739, 493, 49, 46}, Shape::Circle,
+                              g::arrowDown(kFrame), g::arrowDown(kDisabledGlyph), font());
+  lblTotRec = makeLabel(this, "lblTotRec", {522, 533, 145, 19},
+                        QStringLiteral("Total Recebido: R$"), arial16, Qt::black, Qt::AlignHCenter);
   lblTotRecebido = amount("lblTotRecebido", 533);
 
   // Completion.
@@ -317,8 +334,8 @@ void TfrmVendaArquivo::buildControls() {
   bldGravar->setEnabled(false);
   bldCancela = finishButton("bldCancela", 165, QStringLiteral("Cancela Cupom"), kRed);
 
-  lblTroco = makeLabel(this, "lblTroco", {592, 553, 75, 19}, QStringLiteral("Troco: R$"), arial16, Qt::black,
-                       Qt::AlignHCenter);
+  lblTroco = makeLabel(this, "lblTroco", {592, 553, 75, 19}, QStringLiteral("Troco: R$"), arial16,
+                       Qt::black, Qt::AlignHCenter);
   lblValTroco = amount("lblValTroco", 553);
 
   Shape1->lower();
@@ -349,12 +366,17 @@ void TfrmVendaArquivo::connectHandlers() {
 
   // A grid touch the table refused reaches the same general error report as a handler's.
   for (fw::DBGrid* grid : {dbgProd, dbgRece}) {
-    connect(grid, &fw::DBGrid::touchFailed, this,
-            [this](const QString& message) { runHandler([&message] { throw fw::Error(message); }); });
+    connect(grid, &fw::DBGrid::touchFailed, this, [this](const QString& message) {
+      runHandler([&message] { throw fw::Error(message); });
+    });
   }
 
-  adcTesteConexao.beforeConnect = [this](runtime::TADOConnection& c) { adcTesteConexaoBeforeConnect(c); };
-  adcTesteConexao.afterConnect = [this](runtime::TADOConnection& c) { adcTesteConexaoAfterConnect(c); };
+  adcTesteConexao.beforeConnect = [this](runtime::TADOConnection& c) {
+    adcTesteConexaoBeforeConnect(c);
+  };
+  adcTesteConexao.afterConnect = [this](runtime::TADOConnection& c) {
+    adcTesteConexaoAfterConnect(c);
+  };
   // The runtime library must not keep using a connection the form is about to release.
   adcTesteConexao.beforeDisconnect = [](runtime::TADOConnection&) {
     if (outside::SetADODBSession) outside::SetADODBSession(nullptr);
@@ -385,7 +407,8 @@ void TfrmVendaArquivo::setVisible(bool visible) {
     // Centred with truncating division, so on a small screen the form overhangs both
     // edges equally (640 x 480: -80, -60), the same place start-up chose.
     const QRect screen = shell::screenGeometry();
-    move(screen.x() + (screen.width() - width()) / 2, screen.y() + (screen.height() - height()) / 2);
+    move(screen.x() + (screen.width() - width()) / 2,
+         screen.y() + (screen.height() - height()) / 2);
   }
   QDialog::setVisible(visible);
 }
@@ -428,7 +451,8 @@ void TfrmVendaArquivo::applyFinishRule() {
 
 // Without a message dialog (a host that installed none) the text still reaches someone.
 void TfrmVendaArquivo::showMessage(const QString& text) {
-  if (!outside::inform(text, stIdEsquema)) std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  if (!outside::inform(text, stIdEsquema))
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
 bool TfrmVendaArquivo::confirm(const QString& text) {

@@ -13,6 +13,12 @@
 //                screen kept on disk (KeptSale.h)
 #pragma once
 
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <functional>
+#include <vector>
+
 #include "framework/data/LocalTable.h"
 #include "framework/ui/DBGrid.h"
 #include "framework/ui/TBlendedBitBtn.h"
@@ -20,13 +26,6 @@
 #include "module/shell/KeptSale.h"
 #include "runtime/TADOConnection.h"
 #include "runtime/TMessages.h"
-
-#include <QDialog>
-#include <QFrame>
-#include <QLabel>
-
-#include <functional>
-#include <vector>
 
 class TfrmVendaArquivo : public QDialog {
   Q_OBJECT
@@ -64,10 +63,10 @@ class TfrmVendaArquivo : public QDialog {
   void adcTesteConexaoAfterConnect(runtime::TADOConnection& connection);
 
   // ---- Shared steps of the item and payment handlers ---------------------------------------
-  void clearProductEntry();        // code, product label, price, quantity
-  double saleTotal() const;        // the amount lblTotal shows (0 when empty)
+  void clearProductEntry();  // code, product label, price, quantity
+  double saleTotal() const;  // the amount lblTotal shows (0 when empty)
   void showSaleTotal(double total);
-  void applyFinishRule();          // "Gerar Cupom" and the change after a total changed
+  void applyFinishRule();  // "Gerar Cupom" and the change after a total changed
   // "Gerar Cupom" enabled exactly when the payments cover a positive sale total (cut to cents).
   void applyFinishButton(double saleTotal, double received);
   void showMessage(const QString& text);  // Mensagem, information shape
@@ -208,9 +207,9 @@ class TfrmVendaArquivo : public QDialog {
   fw::VariantList closingValues();  // "Gerar Cupom": what FechaCupom is given
 
   // GeraArquivo's three modes, each in its own step.
-  bool writeCompletedSale();       // "O": the sale file and the cash-movement file
-  bool writeCancelledSale();       // "C": the sale file of a coupon cancelled while open
-  bool markLastCouponCancelled();  // "P": the last closed coupon's own file turned "C"
+  bool writeCompletedSale();          // "O": the sale file and the cash-movement file
+  bool writeCancelledSale();          // "C": the sale file of a coupon cancelled while open
+  bool markLastCouponCancelled();     // "P": the last closed coupon's own file turned "C"
   void fillSaleFile(bool completed);  // the item list's rows into cdsVendaArq
   void fillCashMovementFile();        // payments and the change row into cdsMovCaixaArq
   // Before a sale first writes its names, whatever another sale left there is moved aside.

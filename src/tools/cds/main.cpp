@@ -5,21 +5,20 @@
 //   --substituir           characters the code page lacks become '?' (and are counted)
 // Errors go to standard error, with exit status 1. Nothing is written that cds would not
 // read back to the same values.
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileInfo>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
 #include "framework/core/Error.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/CodePage1252.h"
 #include "framework/packet/FileIo.h"
 #include "framework/packet/JsonPacket.h"
 #include "framework/packet/XmlPacket.h"
-
-#include <QCoreApplication>
-#include <QDate>
-#include <QFileInfo>
-
-#include <cmath>
-#include <optional>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -39,9 +38,12 @@ DataPacket load(const QString& path) {
   const Format format = formatOf(path);
   const QByteArray bytes = readWholeFile(path);
   switch (format) {
-    case Format::Binary: return readBinaryPacket(bytes, path);
-    case Format::Xml: return readXmlPacket(bytes, path);
-    case Format::Json: return readJsonPacket(bytes, path);
+    case Format::Binary:
+      return readBinaryPacket(bytes, path);
+    case Format::Xml:
+      return readXmlPacket(bytes, path);
+    case Format::Json:
+      return readJsonPacket(bytes, path);
   }
   return {};
 }
@@ -62,14 +64,21 @@ void checkValues(const DataPacket& packet) {
 void save(const QString& path, const DataPacket& packet) {
   checkValues(packet);
   switch (formatOf(path)) {
-    case Format::Binary: writeFileAtomically(path, writeBinaryPacket(packet)); break;
-    case Format::Xml: writeFileAtomically(path, writeXmlPacket(packet)); break;
-    case Format::Json: writeFileAtomically(path, writeJsonPacket(packet)); break;
+    case Format::Binary:
+      writeFileAtomically(path, writeBinaryPacket(packet));
+      break;
+    case Format::Xml:
+      writeFileAtomically(path, writeXmlPacket(packet));
+      break;
+    case Format::Json:
+      writeFileAtomically(path, writeJsonPacket(packet));
+      break;
   }
 }
 
 void print(const QByteArray& bytes) {
-  if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) != static_cast<size_t>(bytes.size()))
+  if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) !=
+      static_cast<size_t>(bytes.size()))
     throw Error(QStringLiteral("Não foi possível escrever na saída."));
 }
 
@@ -79,12 +88,16 @@ QString dumpValue(const PacketField& f, const Variant& v) {
     case FieldType::Blob: {
       const QByteArray bytes = v.toPacket();
       if (f.subtype() == QLatin1String("Text") || f.subtype() == QLatin1String("Memo"))
-        return fromWindows1252(bytes).replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+        return fromWindows1252(bytes)
+            .replace(QLatin1Char('\n'), QLatin1Char(' '))
+            .replace(QLatin1Char('\r'), QLatin1Char(' '));
       return QStringLiteral("<%1 bytes>").arg(bytes.size());
     }
-    case FieldType::Boolean: return v.toFlag() ? QStringLiteral("true") : QStringLiteral("false");
+    case FieldType::Boolean:
+      return v.toFlag() ? QStringLiteral("true") : QStringLiteral("false");
     case FieldType::Number:
-    case FieldType::Bcd: return QString::number(v.toNumber(), 'g', QLocale::FloatingPointShortest);
+    case FieldType::Bcd:
+      return QString::number(v.toNumber(), 'g', QLocale::FloatingPointShortest);
     case FieldType::Date:
     case FieldType::Time:
     case FieldType::DateTime: {
@@ -97,15 +110,18 @@ QString dumpValue(const PacketField& f, const Variant& v) {
       return ms ? date.toString(Qt::ISODate) + QLatin1Char(' ') + time : date.toString(Qt::ISODate);
     }
     case FieldType::Text:
-    case FieldType::WideText: return v.toText();
-    default: return QString::number(v.toInteger());
+    case FieldType::WideText:
+      return v.toText();
+    default:
+      return QString::number(v.toInteger());
   }
 }
 
 QByteArray dump(const DataPacket& p) {
   constexpr qsizetype kMaxColumn = 40;
   const std::size_t n = p.fields.size();
-  std::vector<std::vector<QString>> cells(static_cast<std::size_t>(p.recordCount()) + 1, std::vector<QString>(n));
+  std::vector<std::vector<QString>> cells(static_cast<std::size_t>(p.recordCount()) + 1,
+                                          std::vector<QString>(n));
   for (std::size_t i = 0; i < n; ++i) cells[0][i] = p.fields[i].name;
   for (std::size_t r = 0; r < static_cast<std::size_t>(p.recordCount()); ++r)
     for (std::size_t i = 0; i < n; ++i) {
@@ -146,7 +162,8 @@ QByteArray dump(const DataPacket& p) {
     out += line.trimmed() + QLatin1Char('\n');
     if (r == 0) {
       QString rule;
-      for (std::size_t i = 0; i < n; ++i) rule += (i ? QStringLiteral("-+-") : QString()) + QString(widths[i], QLatin1Char('-'));
+      for (std::size_t i = 0; i < n; ++i)
+        rule += (i ? QStringLiteral("-+-") : QString()) + QString(widths[i], QLatin1Char('-'));
       out += rule + QLatin1Char('\n');
     }
   }
@@ -195,8 +212,10 @@ int main(int argc, char** argv) {
       return usage();
     }
     if (replacement && replacement->replaced() > 0)
-      std::fprintf(stderr, "cds: %lld caractere(s) sem lugar na página de código Windows-1252 trocado(s) por '?'.\n",
-                   static_cast<long long>(replacement->replaced()));
+      std::fprintf(
+          stderr,
+          "cds: %lld caractere(s) sem lugar na página de código Windows-1252 trocado(s) por '?'.\n",
+          static_cast<long long>(replacement->replaced()));
   } catch (const fw::Error& e) {
     std::fprintf(stderr, "cds: %s\n", e.message().toLocal8Bit().constData());
     return 1;

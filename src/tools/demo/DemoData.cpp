@@ -3,18 +3,17 @@
 // snack bar: packaged goods with EAN-13 barcodes, weighed goods with scale codes, meals.
 #include "tools/demo/DemoData.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <vector>
+
 #include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/text/NumberText.h"
 #include "module/shell/TableLayouts.h"
 #include "runtime/Runtime.h"
-
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
-#include <QStringList>
-
-#include <vector>
 
 namespace demo {
 
@@ -47,17 +46,19 @@ struct Product {
 
 class Catalog {
  public:
-  void add(int group, const QString& name, const char* unit, double price, const char* ncm, const char* cest, Tax tax,
-           bool barcode) {
-    products.push_back({name, QLatin1String(unit), price, QLatin1String(ncm), QLatin1String(cest), tax, barcode, group});
+  void add(int group, const QString& name, const char* unit, double price, const char* ncm,
+           const char* cest, Tax tax, bool barcode) {
+    products.push_back({name, QLatin1String(unit), price, QLatin1String(ncm), QLatin1String(cest),
+                        tax, barcode, group});
   }
   // Every name of `names` in every size of `sizes`; prices grow a little along the names.
-  void cross(int group, const QStringList& names, const std::vector<std::pair<QString, double>>& sizes,
-             const char* unit, const char* ncm, const char* cest, Tax tax, bool barcode = true) {
+  void cross(int group, const QStringList& names,
+             const std::vector<std::pair<QString, double>>& sizes, const char* unit,
+             const char* ncm, const char* cest, Tax tax, bool barcode = true) {
     for (qsizetype n = 0; n < names.size(); ++n)
       for (const auto& [size, price] : sizes)
-        add(group, names[n] + QLatin1Char(' ') + size, unit, price + 0.10 * static_cast<double>(n % 4), ncm, cest,
-            tax, barcode);
+        add(group, names[n] + QLatin1Char(' ') + size, unit,
+            price + 0.10 * static_cast<double>(n % 4), ncm, cest, tax, barcode);
   }
   std::vector<Product> products;
 };
@@ -67,20 +68,25 @@ QStringList L(std::initializer_list<const char*> items) {
   for (const char* item : items) list << QString::fromUtf8(item);
   return list;
 }
-std::pair<QString, double> S(const char* size, double price) { return {QString::fromUtf8(size), price}; }
+std::pair<QString, double> S(const char* size, double price) {
+  return {QString::fromUtf8(size), price};
+}
 
 Catalog buildCatalog() {
   Catalog c;
   // 1 Bebidas
-  c.cross(1, L({"Refrigerante de Guaraná", "Refrigerante de Cola", "Refrigerante de Laranja", "Refrigerante de Limão",
-                "Refrigerante de Uva", "Refrigerante Tutti-Frutti"}),
-          {S("Lata 350 ml", 4.50), S("600 ml", 6.00), S("2 L", 9.90)}, "UN", "22021000", "03.007.00", F);
-  c.cross(1, L({"Suco de Laranja", "Suco de Uva Integral", "Suco de Maracujá", "Suco de Caju", "Suco de Goiaba",
-                "Suco de Manga", "Suco de Abacaxi com Hortelã", "Suco de Acerola"}),
+  c.cross(1,
+          L({"Refrigerante de Guaraná", "Refrigerante de Cola", "Refrigerante de Laranja",
+             "Refrigerante de Limão", "Refrigerante de Uva", "Refrigerante Tutti-Frutti"}),
+          {S("Lata 350 ml", 4.50), S("600 ml", 6.00), S("2 L", 9.90)}, "UN", "22021000",
+          "03.007.00", F);
+  c.cross(1,
+          L({"Suco de Laranja", "Suco de Uva Integral", "Suco de Maracujá", "Suco de Caju",
+             "Suco de Goiaba", "Suco de Manga", "Suco de Abacaxi com Hortelã", "Suco de Acerola"}),
           {S("300 ml", 7.00), S("1 L", 12.90)}, "UN", "20098990", "", T18);
   c.cross(1, L({"Cerveja Pilsen", "Cerveja Puro Malte", "Cerveja Sem Álcool"}),
-          {S("Lata 350 ml", 5.49), S("Long Neck 355 ml", 7.90), S("Garrafa 600 ml", 11.50)}, "UN", "22030000",
-          "03.021.00", F);
+          {S("Lata 350 ml", 5.49), S("Long Neck 355 ml", 7.90), S("Garrafa 600 ml", 11.50)}, "UN",
+          "22030000", "03.021.00", F);
   c.cross(1, L({"Água Mineral sem Gás", "Água Mineral com Gás", "Água de Coco"}),
           {S("500 ml", 3.00), S("1,5 L", 5.50)}, "UN", "22011000", "03.004.00", F);
   c.cross(1, L({"Chá Mate Gelado", "Chá Verde com Limão", "Energético", "Isotônico de Tangerina"}),
@@ -88,94 +94,128 @@ Catalog buildCatalog() {
   // 2 Lanchonete e cafeteria (preparo na casa)
   c.cross(2, L({"Café Expresso", "Café com Leite", "Cappuccino", "Chocolate Quente", "Café Coado"}),
           {S("Pequeno", 5.00), S("Grande", 8.00)}, "UN", "21011110", "", T12, false);
-  c.cross(2, L({"Coxinha de Frango", "Coxinha de Frango com Catupiry", "Esfiha de Carne", "Esfiha de Queijo",
-                "Empada de Frango", "Empada de Palmito", "Kibe Frito", "Enroladinho de Salsicha",
-                "Bolinho de Bacalhau", "Risole de Presunto e Queijo"}),
+  c.cross(2,
+          L({"Coxinha de Frango", "Coxinha de Frango com Catupiry", "Esfiha de Carne",
+             "Esfiha de Queijo", "Empada de Frango", "Empada de Palmito", "Kibe Frito",
+             "Enroladinho de Salsicha", "Bolinho de Bacalhau", "Risole de Presunto e Queijo"}),
           {S("Unidade", 7.50)}, "UN", "19059090", "", T12, false);
-  c.cross(2, L({"Pastel de Carne", "Pastel de Queijo", "Pastel de Frango", "Pastel de Palmito", "Pastel de Pizza",
-                "Pastel de Calabresa", "Pastel de Carne Seca com Abóbora", "Pastel de Brócolis"}),
+  c.cross(2,
+          L({"Pastel de Carne", "Pastel de Queijo", "Pastel de Frango", "Pastel de Palmito",
+             "Pastel de Pizza", "Pastel de Calabresa", "Pastel de Carne Seca com Abóbora",
+             "Pastel de Brócolis"}),
           {S("Unidade", 9.00)}, "UN", "19059090", "", T12, false);
-  c.cross(2, L({"Misto Quente", "Bauru", "X-Burguer", "X-Salada", "X-Bacon", "X-Tudo", "Beirute de Frango",
-                "Pão na Chapa", "Queijo Quente", "Sanduíche Natural de Atum"}),
+  c.cross(2,
+          L({"Misto Quente", "Bauru", "X-Burguer", "X-Salada", "X-Bacon", "X-Tudo",
+             "Beirute de Frango", "Pão na Chapa", "Queijo Quente", "Sanduíche Natural de Atum"}),
           {S("", 14.00)}, "UN", "21069090", "", T12, false);
   c.cross(2, L({"Açaí na Tigela", "Vitamina de Banana", "Salada de Frutas"}),
           {S("300 ml", 12.00), S("500 ml", 18.00)}, "UN", "21069090", "", T12, false);
   // 3 Restaurante
-  c.cross(3, L({"Prato Feito - Frango Grelhado", "Prato Feito - Bife Acebolado", "Prato Feito - Peixe Frito",
-                "Prato Feito - Omelete", "Feijoada Completa", "Moqueca de Peixe", "Baião de Dois",
-                "Virado à Paulista", "Picadinho de Carne", "Strogonoff de Frango", "Escondidinho de Carne Seca",
-                "Galinhada", "Parmegiana de Frango", "Lasanha à Bolonhesa", "Salada Caesar"}),
+  c.cross(3,
+          L({"Prato Feito - Frango Grelhado", "Prato Feito - Bife Acebolado",
+             "Prato Feito - Peixe Frito", "Prato Feito - Omelete", "Feijoada Completa",
+             "Moqueca de Peixe", "Baião de Dois", "Virado à Paulista", "Picadinho de Carne",
+             "Strogonoff de Frango", "Escondidinho de Carne Seca", "Galinhada",
+             "Parmegiana de Frango", "Lasanha à Bolonhesa", "Salada Caesar"}),
           {S("", 29.90)}, "UN", "21069090", "", T12, false);
   c.add(3, QStringLiteral("Refeição por Quilo"), "KG", 69.90, "21069090", "", T12, false);
   c.add(3, QStringLiteral("Sobremesa por Quilo"), "KG", 59.90, "21069090", "", T12, false);
-  c.cross(3, L({"Pudim de Leite", "Mousse de Maracujá", "Brigadeiro", "Quindim", "Torta de Limão", "Cocada"}),
+  c.cross(3,
+          L({"Pudim de Leite", "Mousse de Maracujá", "Brigadeiro", "Quindim", "Torta de Limão",
+             "Cocada"}),
           {S("Porção", 8.50)}, "UN", "21069090", "", T12, false);
   c.add(3, QStringLiteral("Couvert Artístico"), "UN", 15.00, "00000000", "", S05, false);
   c.add(3, QStringLiteral("Taxa de Entrega"), "UN", 7.00, "00000000", "", S05, false);
   // 4 Padaria
-  c.cross(4, L({"Pão Francês", "Pão de Queijo", "Pão Doce", "Pão Integral Fatiado", "Broa de Milho",
-                "Rosca de Coco", "Biscoito de Polvilho", "Sonho de Creme"}),
+  c.cross(4,
+          L({"Pão Francês", "Pão de Queijo", "Pão Doce", "Pão Integral Fatiado", "Broa de Milho",
+             "Rosca de Coco", "Biscoito de Polvilho", "Sonho de Creme"}),
           {S("", 18.90)}, "KG", "19059090", "", T07, false);
-  c.cross(4, L({"Bolo de Fubá", "Bolo de Cenoura com Chocolate", "Bolo de Laranja", "Bolo de Milho",
-                "Bolo de Mandioca"}),
+  c.cross(4,
+          L({"Bolo de Fubá", "Bolo de Cenoura com Chocolate", "Bolo de Laranja", "Bolo de Milho",
+             "Bolo de Mandioca"}),
           {S("Fatia", 6.50), S("Inteiro", 38.00)}, "UN", "19052090", "", T07, false);
   // 5 Mercearia
-  c.cross(5, L({"Arroz Branco Tipo 1", "Arroz Parboilizado", "Arroz Integral"}), {S("1 kg", 6.49), S("5 kg", 27.90)},
-          "UN", "10063021", "", T07);
-  c.cross(5, L({"Feijão Carioca", "Feijão Preto", "Feijão Fradinho"}), {S("1 kg", 8.99)}, "UN", "07133319", "", T07);
-  c.cross(5, L({"Açúcar Refinado", "Açúcar Cristal", "Açúcar Mascavo"}), {S("1 kg", 4.99)}, "UN", "17019900", "", T07);
-  c.cross(5, L({"Café Torrado e Moído Tradicional", "Café Torrado e Moído Extraforte", "Café em Grãos"}),
-          {S("250 g", 11.90), S("500 g", 21.90)}, "UN", "09012100", "17.097.00", T07);
-  c.cross(5, L({"Farinha de Mandioca Torrada", "Farinha de Trigo", "Fubá Mimoso", "Tapioca Granulada",
-                "Polvilho Azedo", "Amido de Milho"}),
+  c.cross(5, L({"Arroz Branco Tipo 1", "Arroz Parboilizado", "Arroz Integral"}),
+          {S("1 kg", 6.49), S("5 kg", 27.90)}, "UN", "10063021", "", T07);
+  c.cross(5, L({"Feijão Carioca", "Feijão Preto", "Feijão Fradinho"}), {S("1 kg", 8.99)}, "UN",
+          "07133319", "", T07);
+  c.cross(5, L({"Açúcar Refinado", "Açúcar Cristal", "Açúcar Mascavo"}), {S("1 kg", 4.99)}, "UN",
+          "17019900", "", T07);
+  c.cross(
+      5,
+      L({"Café Torrado e Moído Tradicional", "Café Torrado e Moído Extraforte", "Café em Grãos"}),
+      {S("250 g", 11.90), S("500 g", 21.90)}, "UN", "09012100", "17.097.00", T07);
+  c.cross(5,
+          L({"Farinha de Mandioca Torrada", "Farinha de Trigo", "Fubá Mimoso", "Tapioca Granulada",
+             "Polvilho Azedo", "Amido de Milho"}),
           {S("500 g", 5.49), S("1 kg", 8.90)}, "UN", "11062000", "", T07);
-  c.cross(5, L({"Óleo de Soja", "Azeite de Oliva Extravirgem", "Vinagre de Álcool"}), {S("500 ml", 8.90)}, "UN",
-          "15079011", "", T12);
-  c.cross(5, L({"Macarrão Espaguete", "Macarrão Parafuso", "Macarrão Penne", "Macarrão Instantâneo"}),
+  c.cross(5, L({"Óleo de Soja", "Azeite de Oliva Extravirgem", "Vinagre de Álcool"}),
+          {S("500 ml", 8.90)}, "UN", "15079011", "", T12);
+  c.cross(5,
+          L({"Macarrão Espaguete", "Macarrão Parafuso", "Macarrão Penne", "Macarrão Instantâneo"}),
           {S("500 g", 5.29)}, "UN", "19021900", "17.049.00", T12);
   c.cross(5, L({"Sal Refinado", "Sal Grosso"}), {S("1 kg", 2.99)}, "UN", "25010020", "", T07);
-  c.cross(5, L({"Leite Integral UHT", "Leite Semidesnatado UHT", "Leite Desnatado UHT"}), {S("1 L", 5.49)}, "LT",
-          "04012010", "17.016.00", T07);
-  c.cross(5, L({"Molho de Tomate Tradicional", "Extrato de Tomate", "Milho Verde em Conserva",
-                "Ervilha em Conserva", "Sardinha em Óleo", "Atum Ralado em Óleo"}),
+  c.cross(5, L({"Leite Integral UHT", "Leite Semidesnatado UHT", "Leite Desnatado UHT"}),
+          {S("1 L", 5.49)}, "LT", "04012010", "17.016.00", T07);
+  c.cross(5,
+          L({"Molho de Tomate Tradicional", "Extrato de Tomate", "Milho Verde em Conserva",
+             "Ervilha em Conserva", "Sardinha em Óleo", "Atum Ralado em Óleo"}),
           {S("Lata", 4.79)}, "UN", "20029090", "17.050.00", T18);
-  c.cross(5, L({"Biscoito Cream Cracker", "Biscoito Maisena", "Biscoito Recheado de Chocolate", "Biscoito Água e Sal",
-                "Rosquinha de Coco", "Wafer de Morango"}),
+  c.cross(5,
+          L({"Biscoito Cream Cracker", "Biscoito Maisena", "Biscoito Recheado de Chocolate",
+             "Biscoito Água e Sal", "Rosquinha de Coco", "Wafer de Morango"}),
           {S("200 g", 4.99)}, "UN", "19053100", "17.053.00", T18);
-  c.cross(5, L({"Chocolate ao Leite", "Chocolate Meio Amargo", "Chocolate Branco"}), {S("90 g", 6.99)}, "UN",
-          "18063210", "17.001.00", T18);
+  c.cross(5, L({"Chocolate ao Leite", "Chocolate Meio Amargo", "Chocolate Branco"}),
+          {S("90 g", 6.99)}, "UN", "18063210", "17.001.00", T18);
   // 6 Hortifrúti (pesados na balança)
-  c.cross(6, L({"Banana Prata", "Banana Nanica", "Maçã Fuji", "Maçã Gala", "Laranja Pera", "Limão Tahiti",
-                "Mamão Formosa", "Manga Palmer", "Abacaxi Pérola", "Melancia", "Uva Itália", "Goiaba Vermelha",
-                "Maracujá Azedo", "Tomate Italiano", "Cebola", "Batata Inglesa", "Cenoura", "Mandioca", "Abóbora Cabotiá",
-                "Chuchu", "Pimentão Verde", "Alho"}),
+  c.cross(6, L({"Banana Prata",    "Banana Nanica",
+                "Maçã Fuji",       "Maçã Gala",
+                "Laranja Pera",    "Limão Tahiti",
+                "Mamão Formosa",   "Manga Palmer",
+                "Abacaxi Pérola",  "Melancia",
+                "Uva Itália",      "Goiaba Vermelha",
+                "Maracujá Azedo",  "Tomate Italiano",
+                "Cebola",          "Batata Inglesa",
+                "Cenoura",         "Mandioca",
+                "Abóbora Cabotiá", "Chuchu",
+                "Pimentão Verde",  "Alho"}),
           {S("", 6.98)}, "KG", "08039000", "", I, false);
-  c.cross(6, L({"Alface Crespa", "Couve Manteiga", "Cheiro-Verde", "Rúcula", "Agrião"}), {S("Maço", 3.50)}, "UN",
-          "07051900", "", I, false);
+  c.cross(6, L({"Alface Crespa", "Couve Manteiga", "Cheiro-Verde", "Rúcula", "Agrião"}),
+          {S("Maço", 3.50)}, "UN", "07051900", "", I, false);
   // 7 Açougue e frios
-  c.cross(7, L({"Picanha Bovina", "Alcatra Bovina", "Contrafilé Bovino", "Fraldinha Bovina", "Costela Bovina",
-                "Carne Moída de Patinho", "Coxa e Sobrecoxa de Frango", "Peito de Frango", "Frango Inteiro",
-                "Linguiça Toscana", "Linguiça Calabresa", "Lombo Suíno", "Bisteca Suína"}),
+  c.cross(7,
+          L({"Picanha Bovina", "Alcatra Bovina", "Contrafilé Bovino", "Fraldinha Bovina",
+             "Costela Bovina", "Carne Moída de Patinho", "Coxa e Sobrecoxa de Frango",
+             "Peito de Frango", "Frango Inteiro", "Linguiça Toscana", "Linguiça Calabresa",
+             "Lombo Suíno", "Bisteca Suína"}),
           {S("", 39.90)}, "KG", "02013000", "", T07, false);
-  c.cross(7, L({"Queijo Muçarela", "Queijo Prato", "Queijo Minas Frescal", "Presunto Cozido", "Mortadela",
-                "Peito de Peru Defumado", "Salame Italiano"}),
+  c.cross(7,
+          L({"Queijo Muçarela", "Queijo Prato", "Queijo Minas Frescal", "Presunto Cozido",
+             "Mortadela", "Peito de Peru Defumado", "Salame Italiano"}),
           {S("", 49.90)}, "KG", "04061010", "", T12, false);
-  c.cross(7, L({"Requeijão Cremoso", "Manteiga com Sal", "Margarina", "Iogurte Natural", "Creme de Leite",
-                "Leite Condensado"}),
+  c.cross(7,
+          L({"Requeijão Cremoso", "Manteiga com Sal", "Margarina", "Iogurte Natural",
+             "Creme de Leite", "Leite Condensado"}),
           {S("200 g", 7.49)}, "UN", "04059090", "17.019.00", T12);
   // 8 Limpeza
-  c.cross(8, L({"Detergente Líquido Neutro", "Detergente Líquido Limão", "Sabão em Pó", "Sabão em Barra",
-                "Amaciante de Roupas", "Água Sanitária", "Desinfetante Lavanda", "Limpador Multiuso",
-                "Esponja Dupla Face", "Saco de Lixo 50 L", "Álcool 70%", "Lustra-Móveis"}),
-          {S("", 6.49)}, "UN", "34022000", "11.001.00", T18);
+  c.cross(
+      8,
+      L({"Detergente Líquido Neutro", "Detergente Líquido Limão", "Sabão em Pó", "Sabão em Barra",
+         "Amaciante de Roupas", "Água Sanitária", "Desinfetante Lavanda", "Limpador Multiuso",
+         "Esponja Dupla Face", "Saco de Lixo 50 L", "Álcool 70%", "Lustra-Móveis"}),
+      {S("", 6.49)}, "UN", "34022000", "11.001.00", T18);
   c.cross(8, L({"Papel Higiênico Folha Dupla", "Papel Toalha", "Guardanapo de Papel"}),
           {S("4 Rolos", 8.90), S("12 Rolos", 22.90)}, "UN", "48181000", "", T18);
   // 9 Higiene e bazar
-  c.cross(9, L({"Creme Dental", "Sabonete em Barra", "Xampu", "Condicionador", "Desodorante Aerossol",
-                "Escova de Dentes", "Fio Dental", "Absorvente", "Fralda Infantil M", "Hastes Flexíveis"}),
-          {S("", 9.90)}, "UN", "33061000", "20.064.00", T18);
-  c.cross(9, L({"Pilha Alcalina AA", "Vela de Aniversário", "Isqueiro", "Fósforo", "Carvão Vegetal",
-                "Gelo em Cubos"}),
+  c.cross(
+      9,
+      L({"Creme Dental", "Sabonete em Barra", "Xampu", "Condicionador", "Desodorante Aerossol",
+         "Escova de Dentes", "Fio Dental", "Absorvente", "Fralda Infantil M", "Hastes Flexíveis"}),
+      {S("", 9.90)}, "UN", "33061000", "20.064.00", T18);
+  c.cross(9,
+          L({"Pilha Alcalina AA", "Vela de Aniversário", "Isqueiro", "Fósforo", "Carvão Vegetal",
+             "Gelo em Cubos"}),
           {S("", 8.50)}, "UN", "85061019", "", T18);
   c.add(9, QStringLiteral("Embalagem para Viagem"), "UN", 1.00, "48192000", "", N, true);
   c.add(9, QStringLiteral("Sacola Retornável"), "UN", 3.50, "42022220", "", N, true);
@@ -191,11 +231,14 @@ QString ean13(const QString& twelveDigits) {
 }
 
 QString ensureDir(const QString& path) {
-  if (!QDir().mkpath(path)) throw fw::Error(QStringLiteral("Não foi possível criar a pasta \"%1\".").arg(path));
+  if (!QDir().mkpath(path))
+    throw fw::Error(QStringLiteral("Não foi possível criar a pasta \"%1\".").arg(path));
   return path;
 }
 
-void setText(LocalTable& t, const char* field, const QString& value) { t.setText(QLatin1String(field), value); }
+void setText(LocalTable& t, const char* field, const QString& value) {
+  t.setText(QLatin1String(field), value);
+}
 
 void writeCatalog(const QString& cadastros, Summary& summary) {
   const Catalog catalog = buildCatalog();
@@ -224,8 +267,13 @@ void writeCatalog(const QString& cadastros, Summary& summary) {
     setText(products, "SGUNIDADE", p.unit);
     setText(products, "IDTIPOCOMPPROD", QStringLiteral("N"));
     setText(products, "IDIMPPRODUTO", QStringLiteral("S"));
-    if (p.barcode) setText(products, "CDBARPRODUTO", ean13(QStringLiteral("7896543") + QString::number(number).rightJustified(5, QLatin1Char('0'))));
-    if (weighed) setText(products, "CDPRODINTE", QStringLiteral("2") + QString::number(number).rightJustified(4, QLatin1Char('0')));
+    if (p.barcode)
+      setText(products, "CDBARPRODUTO",
+              ean13(QStringLiteral("7896543") +
+                    QString::number(number).rightJustified(5, QLatin1Char('0'))));
+    if (weighed)
+      setText(products, "CDPRODINTE",
+              QStringLiteral("2") + QString::number(number).rightJustified(4, QLatin1Char('0')));
     setText(products, "IDORIGPRODPR", QStringLiteral("0"));
     products.setNumber(QStringLiteral("VRPRECITEM"), p.price);
     setText(products, "CDIMPOSTO", QLatin1String(rate.code));
@@ -260,7 +308,9 @@ void writeCatalog(const QString& cadastros, Summary& summary) {
 void writeParameters(const QString& dir, const QString& cadastros, const Options& options) {
   LocalTable p(QStringLiteral("PARAMETROSORV"));
   std::vector<FieldDef> fields;
-  auto text = [&](const char* name, int width) { fields.push_back(FieldDef::text(QLatin1String(name), width)); };
+  auto text = [&](const char* name, int width) {
+    fields.push_back(FieldDef::text(QLatin1String(name), width));
+  };
   text("IDESQUEMA", 3);
   text("CDFILIAL", 4);
   text("CDCAIXA", 3);
@@ -343,10 +393,13 @@ int writePaymentTypes(const QString& cadastros) {
   };
   const Type all[] = {
       {"001", "Dinheiro", "DINHEIRO", "4", "Dinheiro", "01", "S", "", 0.0, 0.0, 1, 0x22DD64},
-      {"002", "Cartão de Crédito", "CRÉDITO", "1", "Cartao Credito", "02", "S", "0001", 3.5, 5.0, 2, 0x2C5BCC},
-      {"003", "Cartão de Débito", "DÉBITO", "2", "Cartao Debito", "03", "S", "0001", 1.5, 1.0, 3, 0x808080},
+      {"002", "Cartão de Crédito", "CRÉDITO", "1", "Cartao Credito", "02", "S", "0001", 3.5, 5.0, 2,
+       0x2C5BCC},
+      {"003", "Cartão de Débito", "DÉBITO", "2", "Cartao Debito", "03", "S", "0001", 1.5, 1.0, 3,
+       0x808080},
       {"004", "PIX", "PIX", "5", "PIX", "04", "S", "", 0.0, 0.0, 4, 0x27AE60},
-      {"005", "Vale-Refeição", "VALE REFEIÇÃO", "6", "Vale Refeicao", "05", "N", "0002", 6.0, 0.0, 5, 0xEE3E11},
+      {"005", "Vale-Refeição", "VALE REFEIÇÃO", "6", "Vale Refeicao", "05", "N", "0002", 6.0, 0.0,
+       5, 0xEE3E11},
   };
   for (const Type& t : all) {
     types.append();
@@ -360,7 +413,9 @@ int writePaymentTypes(const QString& cadastros) {
     setText(types, "CDTIPOTROCO", QStringLiteral("001"));
     setText(types, "NRORDTROCO", QString::number(t.position).rightJustified(3, QLatin1Char('0')));
     setText(types, "IDEMIVALE", QStringLiteral("N"));
-    setText(types, "IDVALE", QLatin1String(t.kind) == QLatin1String("6") ? QStringLiteral("S") : QStringLiteral("N"));
+    setText(
+        types, "IDVALE",
+        QLatin1String(t.kind) == QLatin1String("6") ? QStringLiteral("S") : QStringLiteral("N"));
     setText(types, "IDDEBCLIE", QStringLiteral("N"));
     setText(types, "CDFPIMPFIS", QLatin1String(t.printerCode));
     setText(types, "IDTIPORECE", QLatin1String(t.kind));
@@ -392,7 +447,8 @@ int writePaymentTypes(const QString& cadastros) {
 QString writeIdentification(const QString& cadastros) {
   // The fingerprint of the fiscal application's file list, as the host's tools record it.
   const QString plain = QString::fromLatin1(
-      QCryptographicHash::hash("regvenda-demo: lista de arquivos do aplicativo fiscal", QCryptographicHash::Md5)
+      QCryptographicHash::hash("regvenda-demo: lista de arquivos do aplicativo fiscal",
+                               QCryptographicHash::Md5)
           .toHex()
           .toUpper());
   LocalTable ident(QStringLiteral("VARNOLE"));

@@ -9,7 +9,7 @@
 namespace demo {
 
 struct Options {
-  bool askCpf = false;          // IDSOLICITACPF "S": the customer's CPF is asked for
+  bool askCpf = false;           // IDSOLICITACPF "S": the customer's CPF is asked for
   bool useFiscalPrinter = true;  // UTILIZAIMPFIS
 };
 

@@ -1,11 +1,12 @@
 // The rest of the table behaviour the screens lean on: the index in force, reads across
 // types, display texts, filter settings kept while inactive, and what listeners hear.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
 #include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/text/NumberText.h"
-
-#include <QSignalSpy>
-#include <gtest/gtest.h>
 
 using namespace fw;
 

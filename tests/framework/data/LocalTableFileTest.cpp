@@ -1,31 +1,33 @@
 // Loading and saving table files: declared fields against the file, undeclared fields kept,
 // empty files, atomic saves that never damage the earlier file.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+
 #include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/DataPacket.h"
 #include "framework/packet/FileIo.h"
 
-#include <QFile>
-#include <QDir>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace fw;
 
 namespace {
 
 std::vector<FieldDef> catalogFields(bool withCest = true) {
-  std::vector<FieldDef> f = {FieldDef::text("CDPRODUTO", 10), FieldDef::text("NMPRODUTO", 50, "Produto"),
-                             FieldDef::number("VRPRECITEM", "Preço"), FieldDef::dateTime("DTINIVGPROMOC")};
+  std::vector<FieldDef> f = {
+      FieldDef::text("CDPRODUTO", 10), FieldDef::text("NMPRODUTO", 50, "Produto"),
+      FieldDef::number("VRPRECITEM", "Preço"), FieldDef::dateTime("DTINIVGPROMOC")};
   if (withCest) f.push_back(FieldDef::text("CDCEST", 9));
   return f;
 }
 
-QString writeTable(const QTemporaryDir& dir, const QString& name, const std::vector<FieldDef>& fields, int rows) {
+QString writeTable(const QTemporaryDir& dir, const QString& name,
+                   const std::vector<FieldDef>& fields, int rows) {
   LocalTable t;
   t.declareFields(fields);
   t.createDataSet();
@@ -52,7 +54,8 @@ TEST(LocalTableFile, CatalogWithoutDeclaredFieldFailsNamingIt) {
     t.loadFromFile(path);
     FAIL();
   } catch (const Error& e) {
-    EXPECT_TRUE(e.message().startsWith(QString::fromUtf8("Campo 'CDCEST' não encontrado no arquivo")))
+    EXPECT_TRUE(
+        e.message().startsWith(QString::fromUtf8("Campo 'CDCEST' não encontrado no arquivo")))
         << e.message().toStdString();
   }
   EXPECT_FALSE(t.active());

@@ -1,10 +1,11 @@
 // The local table as the screens use it: cursor, insert/post/delete, reads of null and
 // inactive tables, filter, locate and the index in force.
-#include "framework/core/Error.h"
-#include "framework/data/LocalTable.h"
+#include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <gtest/gtest.h>
+
+#include "framework/core/Error.h"
+#include "framework/data/LocalTable.h"
 
 using fw::FieldDef;
 using fw::LocalTable;
@@ -46,7 +47,8 @@ TEST(LocalTable, NeverOpenedTableIsEmptyButRefusesRecordOperations) {
     t.recordCount();
     FAIL() << "recordCount on a closed table";
   } catch (const fw::Error& e) {
-    EXPECT_EQ(e.message(), QString::fromUtf8("Operação não permitida: a tabela 'cdsReceb' está fechada."));
+    EXPECT_EQ(e.message(),
+              QString::fromUtf8("Operação não permitida: a tabela 'cdsReceb' está fechada."));
   }
   EXPECT_THROW(t.emptyDataSet(), fw::Error);
   EXPECT_THROW(t.first(), fw::Error);

@@ -1,6 +1,6 @@
-#include "framework/packet/CodePage1252.h"
-
 #include <gtest/gtest.h>
+
+#include "framework/packet/CodePage1252.h"
 
 using namespace fw;
 

@@ -1,19 +1,18 @@
 // The one writer: each step that fails leaves the earlier file whole and says why; an
 // append that fails is cut back; leftovers of killed saves go, and only ours.
-#include "framework/core/Error.h"
-#include "framework/packet/FileIo.h"
-#include "support/FullDisk.h"
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
+
+#include "framework/core/Error.h"
+#include "framework/packet/FileIo.h"
+#include "support/FullDisk.h"
 
 namespace fw {
 namespace {
@@ -52,11 +51,12 @@ TEST(FileWriter, EveryFailingStepIsReportedAndLeavesTheEarlierFileWhole) {
   QTemporaryDir dir;
   const QString path = dir.filePath("Venda.cds");
   writeFileAtomically(path, "earlier");
-  for (WriteStep step : {WriteStep::Create, WriteStep::Write, WriteStep::Sync, WriteStep::Verify, WriteStep::Close,
-                         WriteStep::Rename}) {
+  for (WriteStep step : {WriteStep::Create, WriteStep::Write, WriteStep::Sync, WriteStep::Verify,
+                         WriteStep::Close, WriteStep::Rename}) {
     Fault fault(step, path);
     const QString failure = failureOf([&] { writeFileAtomically(path, "the new content"); });
-    EXPECT_EQ(failure, "Não foi possível gravar o arquivo '" + path + "': não há espaço livre no disco.")
+    EXPECT_EQ(failure,
+              "Não foi possível gravar o arquivo '" + path + "': não há espaço livre no disco.")
         << int(step);
     EXPECT_EQ(readWholeFile(path), "earlier") << int(step);
     EXPECT_EQ(files(dir), "Venda.cds") << int(step);
@@ -64,7 +64,9 @@ TEST(FileWriter, EveryFailingStepIsReportedAndLeavesTheEarlierFileWhole) {
   {
     // The folder is synced after the rename: the new content is in place, yet the failure is told.
     Fault fault(WriteStep::SyncFolder, path, EIO);
-    EXPECT_TRUE(failureOf([&] { writeFileAtomically(path, "newer"); }).endsWith("erro de leitura ou gravação no disco."));
+    EXPECT_TRUE(failureOf([&] {
+                  writeFileAtomically(path, "newer");
+                }).endsWith("erro de leitura ou gravação no disco."));
     EXPECT_EQ(readWholeFile(path), "newer");
   }
   writeFileAtomically(path, "once there is room");
@@ -75,9 +77,12 @@ TEST(FileWriter, AFailedAppendIsCutBackAndAnAppendCanBeUndone) {
   QTemporaryDir dir;
   const QString path = dir.filePath("Bobina.txt");
   EXPECT_EQ(appendToFile(path, "line 1\n"), 0);
-  for (WriteStep step : {WriteStep::Create, WriteStep::Write, WriteStep::Sync, WriteStep::Verify, WriteStep::Close}) {
+  for (WriteStep step : {WriteStep::Create, WriteStep::Write, WriteStep::Sync, WriteStep::Verify,
+                         WriteStep::Close}) {
     Fault fault(step, path);
-    EXPECT_TRUE(failureOf([&] { appendToFile(path, "line 2, long enough to be cut in half\n"); }).contains(path));
+    EXPECT_TRUE(failureOf([&] {
+                  appendToFile(path, "line 2, long enough to be cut in half\n");
+                }).contains(path));
     EXPECT_EQ(readWholeFile(path), "line 1\n") << int(step);
   }
   {
@@ -98,16 +103,18 @@ TEST(FileWriter, LeftoversOfKilledSavesGoAtTheNextSaveAndAtStartUpButOnlyOurs) {
   const QString path = dir.filePath("Venda1.cds");
   touch(path + ".tmp-Ab12Cd");
   touch(dir.filePath("Venda2.cds.tmp-Zz99Yy"));
-  touch(dir.filePath("Venda2.cds.tmp-curto"));    // not a name the writer makes
+  touch(dir.filePath("Venda2.cds.tmp-curto"));  // not a name the writer makes
   touch(dir.filePath("outro.cds.bak"));
   touch(dir.filePath("Venda3.cds.tmp-Qw34Er"));  // a save still running holds it
-  const int running = ::open(QFile::encodeName(dir.filePath("Venda3.cds.tmp-Qw34Er")).constData(), O_RDONLY);
+  const int running =
+      ::open(QFile::encodeName(dir.filePath("Venda3.cds.tmp-Qw34Er")).constData(), O_RDONLY);
   ASSERT_GE(running, 0);
   ASSERT_EQ(::flock(running, LOCK_EX), 0);
 
   writeFileAtomically(path, "sale");
   EXPECT_FALSE(QFile::exists(path + ".tmp-Ab12Cd"));
-  EXPECT_TRUE(QFile::exists(dir.filePath("Venda2.cds.tmp-Zz99Yy")));  // another file's: its own save
+  EXPECT_TRUE(
+      QFile::exists(dir.filePath("Venda2.cds.tmp-Zz99Yy")));  // another file's: its own save
 
   EXPECT_EQ(removeLeftoverTemporaries(dir.path()), 1);
   EXPECT_EQ(files(dir), "Venda1.cds Venda2.cds.tmp-curto Venda3.cds.tmp-Qw34Er outro.cds.bak");
@@ -123,8 +130,12 @@ TEST(FileWriter, ASmallDiskThatFillsUpKeepsEveryFileWhole) {
   appendToFile(tape, "line 1\n");
 
   disk.fill();
-  EXPECT_TRUE(failureOf([&] { writeFileAtomically(table, QByteArray(20000, 'b')); }).contains("não há espaço livre"));
-  EXPECT_TRUE(failureOf([&] { appendToFile(tape, QByteArray(9000, 'x') + '\n'); }).contains("não há espaço livre"));
+  EXPECT_TRUE(failureOf([&] {
+                writeFileAtomically(table, QByteArray(20000, 'b'));
+              }).contains("não há espaço livre"));
+  EXPECT_TRUE(failureOf([&] {
+                appendToFile(tape, QByteArray(9000, 'x') + '\n');
+              }).contains("não há espaço livre"));
   EXPECT_EQ(readWholeFile(table), QByteArray(20000, 'a'));
   EXPECT_EQ(readWholeFile(tape), "line 1\n");
   EXPECT_FALSE(files(dir).contains(".tmp-"));

@@ -1,10 +1,10 @@
 // Whatever bytes the reader is given end in a table or in a clear error, never a crash.
+#include <gtest/gtest.h>
+
 #include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/BinaryPacket.h"
 #include "framework/packet/FileIo.h"
-
-#include <gtest/gtest.h>
 
 using namespace fw;
 
@@ -27,7 +27,9 @@ int outcome(const QByteArray& bytes, QString* message) {
   }
 }
 
-QByteArray sample(const char* name) { return readWholeFile(QStringLiteral(REGVENDA_TESTDATA "/cds/") + name); }
+QByteArray sample(const char* name) {
+  return readWholeFile(QStringLiteral(REGVENDA_TESTDATA "/cds/") + name);
+}
 
 }  // namespace
 
@@ -37,7 +39,8 @@ TEST(PacketReader, EveryTruncationIsAClearError) {
     for (qsizetype cut = 0; cut < bytes.size(); ++cut) {
       QString message;
       ASSERT_EQ(outcome(bytes.left(cut), &message), 0) << name << " cut at " << cut;
-      ASSERT_TRUE(message.contains("teste.cds") && message.contains("deslocamento")) << message.toStdString();
+      ASSERT_TRUE(message.contains("teste.cds") && message.contains("deslocamento"))
+          << message.toStdString();
     }
   }
 }
@@ -97,10 +100,11 @@ TEST(PacketReader, ChangeLogRecordsShowOnlyCurrentData) {
     t.post();
   }
   QByteArray bytes = t.data().toPacket();
-  const int header = static_cast<unsigned char>(bytes[22]) | static_cast<unsigned char>(bytes[23]) << 8;
+  const int header = static_cast<unsigned char>(bytes[22]) | static_cast<unsigned char>(bytes[23])
+                                                                 << 8;
   // Records: status, 1 null byte, 1 length byte, text.
-  bytes[header + 5] = 0x02;       // "dois" deleted
-  bytes[header + 5 + 7] = 0x04;   // "tres" inserted
+  bytes[header + 5] = 0x02;      // "dois" deleted
+  bytes[header + 5 + 7] = 0x04;  // "tres" inserted
   LocalTable loaded;
   loaded.setData(Variant::packet(bytes));
   ASSERT_EQ(loaded.recordCount(), 2);
@@ -127,5 +131,6 @@ TEST(PacketReader, TextWiderThanItsFieldIsRefused) {
   bytes.append('d');
   QString message;
   EXPECT_EQ(outcome(bytes, &message), 0);
-  EXPECT_TRUE(message.contains("registro 1, campo 'A'") && message.contains("largura do campo (3)")) << message.toStdString();
+  EXPECT_TRUE(message.contains("registro 1, campo 'A'") && message.contains("largura do campo (3)"))
+      << message.toStdString();
 }

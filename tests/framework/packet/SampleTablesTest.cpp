@@ -1,5 +1,11 @@
 // Every sample table the host wrote decodes completely, equals its XML twin value by value
 // and is written back byte for byte.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <cmath>
+#include <random>
+
 #include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/BinaryPacket.h"
@@ -7,19 +13,14 @@
 #include "framework/packet/JsonPacket.h"
 #include "framework/packet/XmlPacket.h"
 
-#include <QDir>
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <random>
-
 using namespace fw;
 
 namespace {
 
 QStringList sampleNames() {
   QStringList names;
-  for (const QString& f : QDir(REGVENDA_TESTDATA "/cds").entryList({"*.cds"}, QDir::Files, QDir::Name))
+  for (const QString& f :
+       QDir(REGVENDA_TESTDATA "/cds").entryList({"*.cds"}, QDir::Files, QDir::Name))
     names << f.chopped(4);
   return names;
 }
@@ -46,9 +47,12 @@ const char* formName(Form f) { return f == Form::Binary ? "cds" : f == Form::Xml
 
 DataPacket through(const DataPacket& p, Form form) {
   switch (form) {
-    case Form::Binary: return readBinaryPacket(writeBinaryPacket(p), "t.cds");
-    case Form::Xml: return readXmlPacket(writeXmlPacket(p), "t.xml");
-    case Form::Json: return readJsonPacket(writeJsonPacket(p), "t.json");
+    case Form::Binary:
+      return readBinaryPacket(writeBinaryPacket(p), "t.cds");
+    case Form::Xml:
+      return readXmlPacket(writeXmlPacket(p), "t.xml");
+    case Form::Json:
+      return readJsonPacket(writeJsonPacket(p), "t.json");
   }
   return {};
 }
@@ -62,22 +66,25 @@ DataPacket through(const DataPacket& p, Form form) {
     const PacketField& y = b.fields[i];
     if (x.name != y.name || x.type != y.type || x.size != y.size || x.attributes != y.attributes ||
         x.width() != y.width() || x.subtype() != y.subtype())
-      return ::testing::AssertionFailure() << "field " << x.name.toStdString() << " (type " << x.type << "/" << y.type
-                                           << ", size " << x.size << "/" << y.size << ", attributes " << x.attributes
-                                           << "/" << y.attributes << ", width " << x.width() << "/" << y.width() << ")";
+      return ::testing::AssertionFailure()
+             << "field " << x.name.toStdString() << " (type " << x.type << "/" << y.type
+             << ", size " << x.size << "/" << y.size << ", attributes " << x.attributes << "/"
+             << y.attributes << ", width " << x.width() << "/" << y.width() << ")";
   }
   if (a.recordCount() != b.recordCount()) return ::testing::AssertionFailure() << "record count";
   for (int r = 0; r < a.recordCount(); ++r)
     for (int f = 0; f < static_cast<int>(a.fields.size()); ++f) {
       const PacketField& field = a.fields[static_cast<std::size_t>(f)];
       const ValueSpan x = a.span(r, f), y = b.span(r, f);
-      const bool same = field.fieldType == FieldType::UInt64
-                            ? x.null == y.null && QByteArray(x.data, x.size) == QByteArray(y.data, y.size)
-                            : a.value(r, f) == b.value(r, f);
+      const bool same =
+          field.fieldType == FieldType::UInt64
+              ? x.null == y.null && QByteArray(x.data, x.size) == QByteArray(y.data, y.size)
+              : a.value(r, f) == b.value(r, f);
       if (!same)
-        return ::testing::AssertionFailure() << "row " << r + 1 << " field " << field.name.toStdString() << ": "
-                                             << a.value(r, f).debugText().toStdString() << " became "
-                                             << b.value(r, f).debugText().toStdString();
+        return ::testing::AssertionFailure()
+               << "row " << r + 1 << " field " << field.name.toStdString() << ": "
+               << a.value(r, f).debugText().toStdString() << " became "
+               << b.value(r, f).debugText().toStdString();
     }
   return ::testing::AssertionSuccess();
 }
@@ -99,10 +106,11 @@ void expectEveryPairKeepsTheValues(const DataPacket& p, const std::string& what)
 // A table of random fields and values, within what the host's tables can hold.
 DataPacket randomTable(std::mt19937& rng) {
   const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-  static const FieldType types[] = {FieldType::Text,   FieldType::WideText, FieldType::Int8,     FieldType::Int16,
-                                    FieldType::Int32,  FieldType::Int64,    FieldType::UInt8,    FieldType::UInt16,
-                                    FieldType::UInt32, FieldType::UInt64,   FieldType::Boolean,  FieldType::Number,
-                                    FieldType::Date,   FieldType::Time,     FieldType::DateTime, FieldType::Blob};
+  static const FieldType types[] = {
+      FieldType::Text,   FieldType::WideText, FieldType::Int8,     FieldType::Int16,
+      FieldType::Int32,  FieldType::Int64,    FieldType::UInt8,    FieldType::UInt16,
+      FieldType::UInt32, FieldType::UInt64,   FieldType::Boolean,  FieldType::Number,
+      FieldType::Date,   FieldType::Time,     FieldType::DateTime, FieldType::Blob};
   std::vector<FieldDef> defs;
   const int fieldCount = 1 + pick(8);
   for (int i = 0; i < fieldCount; ++i) {
@@ -129,29 +137,43 @@ DataPacket randomTable(std::mt19937& rng) {
         case FieldType::Text:
         case FieldType::WideText: {
           QString text;
-          for (int n = 1 + pick(std::min(field.width(), 40)); n > 0; --n) text += letters[pick(letters.size())];
-          if (field.fieldType == FieldType::WideText && text.size() < field.width()) text += QChar(0x6771);
+          for (int n = 1 + pick(std::min(field.width(), 40)); n > 0; --n)
+            text += letters[pick(letters.size())];
+          if (field.fieldType == FieldType::WideText && text.size() < field.width())
+            text += QChar(0x6771);
           b.setText(f, text);
           break;
         }
         case FieldType::Blob: {
           QByteArray bytes;
-          for (int n = pick(50); n > 0; --n) bytes.append(static_cast<char>(field.subtype() == "Text" ? 'a' + pick(26) : pick(256)));
+          for (int n = pick(50); n > 0; --n)
+            bytes.append(static_cast<char>(field.subtype() == "Text" ? 'a' + pick(26) : pick(256)));
           b.setRaw(f, bytes.constData(), bytes.size());
           break;
         }
-        case FieldType::Boolean: b.setVariant(f, Variant(pick(2) == 1)); break;
-        case FieldType::Number: b.setVariant(f, Variant(std::ldexp(static_cast<double>(wide), -pick(40)))); break;
-        case FieldType::Date: b.setVariant(f, Variant::dateTime(-693593 + pick(3652059))); break;
-        case FieldType::Time: b.setVariant(f, Variant::dateTime(pick(86400000) / kMsPerDay)); break;
+        case FieldType::Boolean:
+          b.setVariant(f, Variant(pick(2) == 1));
+          break;
+        case FieldType::Number:
+          b.setVariant(f, Variant(std::ldexp(static_cast<double>(wide), -pick(40))));
+          break;
+        case FieldType::Date:
+          b.setVariant(f, Variant::dateTime(-693593 + pick(3652059)));
+          break;
+        case FieldType::Time:
+          b.setVariant(f, Variant::dateTime(pick(86400000) / kMsPerDay));
+          break;
         case FieldType::DateTime: {
           const double ms = (1 + pick(3652059)) * kMsPerDay + pick(86400000);
           b.setRaw(f, reinterpret_cast<const char*>(&ms), 8);
           break;
         }
         default: {
-          // Any bit pattern of its width; u8 within the signed range (see UnsignedAboveTheSignedRange).
-          const qint64 v = field.fieldType == FieldType::UInt64 ? wide & std::numeric_limits<qint64>::max() : wide;
+          // Any bit pattern of its width; u8 within the signed range (see
+          // UnsignedAboveTheSignedRange).
+          const qint64 v = field.fieldType == FieldType::UInt64
+                               ? wide & std::numeric_limits<qint64>::max()
+                               : wide;
           QByteArray raw(reinterpret_cast<const char*>(&v), field.size);
           b.setRaw(f, raw.constData(), raw.size());
         }
@@ -182,8 +204,9 @@ TEST_P(SampleTable, EqualsItsXmlTwinValueByValue) {
       const PacketField& field = bin.fields[static_cast<std::size_t>(f)];
       const Variant a = folded(field, bin.value(r, f));
       const Variant b = folded(field, xml.value(r, f));
-      ASSERT_EQ(a, b) << GetParam().toStdString() << " row " << r << " field " << field.name.toStdString()
-                      << ": " << a.debugText().toStdString() << " vs " << b.debugText().toStdString();
+      ASSERT_EQ(a, b) << GetParam().toStdString() << " row " << r << " field "
+                      << field.name.toStdString() << ": " << a.debugText().toStdString() << " vs "
+                      << b.debugText().toStdString();
     }
 }
 
@@ -200,7 +223,8 @@ TEST_P(SampleTable, XmlTwinGivesTheSameStructure) {
   const DataPacket xml = readXmlPacket(readWholeFile(samplePath(GetParam(), "xml")), GetParam());
   const QByteArray fromXml = writeBinaryPacket(xml);
   const QByteArray original = readWholeFile(samplePath(GetParam(), "cds"));
-  const int headerSize = static_cast<unsigned char>(original[22]) | static_cast<unsigned char>(original[23]) << 8;
+  const int headerSize =
+      static_cast<unsigned char>(original[22]) | static_cast<unsigned char>(original[23]) << 8;
   EXPECT_EQ(fromXml.left(headerSize), original.left(headerSize));
   EXPECT_EQ(fromXml.size(), original.size());
 }
@@ -218,7 +242,8 @@ TEST_P(SampleTable, EveryPairOfFormsReadsBackTheSameValues) {
 
 TEST(SampleTables, RandomTablesKeepTheirValuesThroughEveryPairOfForms) {
   std::mt19937 rng(1346);
-  for (int i = 0; i < 150; ++i) expectEveryPairKeepsTheValues(randomTable(rng), "table " + std::to_string(i));
+  for (int i = 0; i < 150; ++i)
+    expectEveryPairKeepsTheValues(randomTable(rng), "table " + std::to_string(i));
 }
 
 // u8 values above the signed range, and attribute bits beyond the four named ones.
@@ -241,7 +266,8 @@ TEST(SampleTables, UnsignedAboveTheSignedRangeAndEveryAttributeBitKeptByJsonAndB
   const DataPacket p = edgeTable();
   for (Form first : {Form::Binary, Form::Json})
     for (Form second : {Form::Binary, Form::Json})
-      EXPECT_TRUE(sameValues(p, through(through(p, first), second))) << formName(first) << " and " << formName(second);
+      EXPECT_TRUE(sameValues(p, through(through(p, first), second)))
+          << formName(first) << " and " << formName(second);
 }
 
 TEST(SampleTables, UnsignedAboveTheSignedRangeAndEveryAttributeBitKeptByXml) {

@@ -1,14 +1,14 @@
 // The XML form: texts survive whatever characters XML can carry, everything else is a
 // clear error, and a cut file never loads half.
-#include "framework/core/Error.h"
-#include "framework/data/LocalTable.h"
-#include "framework/packet/BinaryPacket.h"
-#include "framework/packet/XmlPacket.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+
+#include "framework/core/Error.h"
+#include "framework/data/LocalTable.h"
+#include "framework/packet/BinaryPacket.h"
+#include "framework/packet/XmlPacket.h"
 
 using namespace fw;
 
@@ -16,7 +16,8 @@ namespace {
 
 DataPacket oneText(const QString& text) {
   LocalTable t;
-  t.declareFields({FieldDef::text("NMPRODUTO", 50), FieldDef::dateTime("DT"), FieldDef::number("VR")});
+  t.declareFields(
+      {FieldDef::text("NMPRODUTO", 50), FieldDef::dateTime("DT"), FieldDef::number("VR")});
   t.createDataSet();
   t.append();
   t.setText("NMPRODUTO", text);
@@ -60,7 +61,8 @@ TEST(XmlPacket, CutOrDamagedXmlIsAClearError) {
     readXmlPacket(badDate, "t.xml");
     FAIL();
   } catch (const Error& e) {
-    EXPECT_TRUE(e.message().contains("'DT'") && e.message().contains("t.xml")) << e.message().toStdString();
+    EXPECT_TRUE(e.message().contains("'DT'") && e.message().contains("t.xml"))
+        << e.message().toStdString();
   }
   QByteArray unknownType = xml;
   unknownType.replace("fieldtype=\"r8\"", "fieldtype=\"nested\"");
@@ -71,12 +73,15 @@ namespace {
 
 // A one-row packet of the given FIELD elements and ROW attributes.
 QByteArray xmlOf(const char* fields, const QByteArray& row) {
-  return QByteArray("<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>") +
+  return QByteArray(
+             "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET "
+             "Version=\"2.0\"><METADATA><FIELDS>") +
          fields + "</FIELDS><PARAMS/></METADATA><ROWDATA><ROW " + row + "/></ROWDATA></DATAPACKET>";
 }
 
 constexpr const char* kFields =
-    "<FIELD attrname=\"NM\" fieldtype=\"string\" WIDTH=\"6\"/><FIELD attrname=\"Q\" fieldtype=\"i2\"/>"
+    "<FIELD attrname=\"NM\" fieldtype=\"string\" WIDTH=\"6\"/><FIELD attrname=\"Q\" "
+    "fieldtype=\"i2\"/>"
     "<FIELD attrname=\"U\" fieldtype=\"ui1\"/><FIELD attrname=\"B\" fieldtype=\"i8\"/>"
     "<FIELD attrname=\"W\" fieldtype=\"ui8\"/><FIELD attrname=\"V\" fieldtype=\"r8\"/>"
     "<FIELD attrname=\"D\" fieldtype=\"date\"/><FIELD attrname=\"T\" fieldtype=\"time\"/>"
@@ -99,11 +104,11 @@ TEST(XmlPacket, RefusesWhatItCannotKeepNamingRowFieldAndOffset) {
     const char* field;
   };
   const Case cases[] = {
-      {"NM=\"abcdefg\"", "'NM'"},                      // over the width
-      {"NM=\"T\xC3\xB3quio \xE6\x9D\xB1\"", "'NM'"},   // "Tóquio 東": not in the code page
-      {"NM=\"caf\xC3\xA9 \xE2\x98\x95\"", "'NM'"},     // "café ☕"
-      {"NM=\"caf\xE9\"", "'NM'"},                      // not UTF-8
-      {"NM=\"a&#0;b\"", "nulo"},                       // XML has no such character
+      {"NM=\"abcdefg\"", "'NM'"},                     // over the width
+      {"NM=\"T\xC3\xB3quio \xE6\x9D\xB1\"", "'NM'"},  // "Tóquio 東": not in the code page
+      {"NM=\"caf\xC3\xA9 \xE2\x98\x95\"", "'NM'"},    // "café ☕"
+      {"NM=\"caf\xE9\"", "'NM'"},                     // not UTF-8
+      {"NM=\"a&#0;b\"", "nulo"},                      // XML has no such character
       {"NM=\"a&#1;b\"", "'NM'"},
       {"Q=\"40000\"", "'Q'"},
       {"Q=\"1.5\"", "'Q'"},
@@ -119,7 +124,7 @@ TEST(XmlPacket, RefusesWhatItCannotKeepNamingRowFieldAndOffset) {
       {"D=\"00000101\"", "'D'"},
       {"T=\"12:00:005\"", "'T'"},
       {"UNI=\"\xE6\x9D\xB1\xE4\xBA\xAC\xE6\x9D\xB1\xE4\xBA\xAC\xE6\x9D\xB1\"", "'UNI'"},
-      {"NM=\"a\" NM=\"b\"", "'NM'"},                   // repeated
+      {"NM=\"a\" NM=\"b\"", "'NM'"},  // repeated
       {"NOPE=\"1\"", "'NOPE'"},
   };
   for (const Case& c : cases) {
@@ -136,9 +141,11 @@ TEST(XmlPacket, RefusesWhatItCannotKeepNamingRowFieldAndOffset) {
               message.contains(QStringLiteral("posição %1").arg(xml.indexOf("999"))))
       << message.toStdString();
 
-  EXPECT_TRUE(refusal("<!DOCTYPE x [<!ENTITY e \"E\">]>" + xmlOf(kFields, "NM=\"&e;\"")).contains("DOCTYPE"));
+  EXPECT_TRUE(refusal("<!DOCTYPE x [<!ENTITY e \"E\">]>" + xmlOf(kFields, "NM=\"&e;\""))
+                  .contains("DOCTYPE"));
   EXPECT_TRUE(refusal(xmlOf(kFields, QByteArray("NM=\"a\0b\"", 9))).contains("nulo"));
-  EXPECT_TRUE(refusal(xmlOf(kFields, "").replace("\"1.0\"", "\"1.0\" encoding=\"windows-1252\"")).contains("windows-1252"));
+  EXPECT_TRUE(refusal(xmlOf(kFields, "").replace("\"1.0\"", "\"1.0\" encoding=\"windows-1252\""))
+                  .contains("windows-1252"));
 }
 
 TEST(XmlPacket, KeepsValuesAtTheEdgesOfTheirFields) {
@@ -172,11 +179,14 @@ TEST(XmlPacket, FieldAttributesAndPropertiesAreKeptOrRefused) {
 
   const char* width = "<FIELD attrname=\"NM\" fieldtype=\"string\" WIDTH=\"%1\"/>";
   for (const char* bad : {"abc", "70000", "-1", "12.0"})
-    EXPECT_TRUE(refusal(xmlOf(QString::fromLatin1(width).arg(QLatin1String(bad)).toLatin1().constData(), ""))
-                    .contains("WIDTH"))
+    EXPECT_TRUE(
+        refusal(
+            xmlOf(QString::fromLatin1(width).arg(QLatin1String(bad)).toLatin1().constData(), ""))
+            .contains("WIDTH"))
         << bad;
   QByteArray lcid = xmlOf(kFields, "");
-  EXPECT_TRUE(refusal(lcid.replace("<PARAMS/>", "<PARAMS LCID=\"1000000000000\"/>")).contains("LCID"));
+  EXPECT_TRUE(
+      refusal(lcid.replace("<PARAMS/>", "<PARAMS LCID=\"1000000000000\"/>")).contains("LCID"));
 
   // The writer never writes a property the reader would read as something else.
   DataPacket textWidth = oneText("x");
@@ -208,9 +218,10 @@ TEST(XmlPacket, WriterRefusesWhatTheReaderWouldRefuse) {
   };
   const auto le32 = [](qint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
   const auto f64 = [](double v) { return QByteArray(reinterpret_cast<const char*>(&v), 8); };
-  for (const DataPacket& p : {withValue(0, "longo"), withValue(1, le32(0)), withValue(1, le32(3652060)),
-                              withValue(2, f64(std::nan(""))), withValue(2, f64(1.0)),
-                              withValue(2, f64(86400000.0 * 700000 + 0.5))}) {
+  for (const DataPacket& p :
+       {withValue(0, "longo"), withValue(1, le32(0)), withValue(1, le32(3652060)),
+        withValue(2, f64(std::nan(""))), withValue(2, f64(1.0)),
+        withValue(2, f64(86400000.0 * 700000 + 0.5))}) {
     try {
       writeXmlPacket(p);
       ADD_FAILURE() << "written";
@@ -226,7 +237,8 @@ TEST(XmlPacket, WriterRefusesWhatTheReaderWouldRefuse) {
   odd.setText("A B", "1");
   odd.setText("A_B", "2");
   odd.post();
-  const DataPacket back = readXmlPacket(writeXmlPacket(readBinaryPacket(odd.data().toPacket(), "t")), "t.xml");
+  const DataPacket back =
+      readXmlPacket(writeXmlPacket(readBinaryPacket(odd.data().toPacket(), "t")), "t.xml");
   EXPECT_EQ(back.fields[0].name, "A B");
   EXPECT_EQ(back.value(0, 0).toText(), "1");
   EXPECT_EQ(back.value(0, 1).toText(), "2");
@@ -237,5 +249,6 @@ TEST(XmlPacket, OversizedValueIsRefusedByItsSize) {
   row.append(QByteArray(17 * 1024 * 1024, 'A'));
   row.append('"');
   const QString message = refusal(xmlOf("<FIELD attrname=\"B64\" fieldtype=\"bin.hex\"/>", row));
-  EXPECT_TRUE(message.contains("'B64'") && message.contains("grande demais")) << message.left(200).toStdString();
+  EXPECT_TRUE(message.contains("'B64'") && message.contains("grande demais"))
+      << message.left(200).toStdString();
 }

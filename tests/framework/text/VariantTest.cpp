@@ -1,8 +1,8 @@
-#include "framework/core/Error.h"
-#include "framework/text/Variant.h"
-#include "framework/text/NumberText.h"
-
 #include <gtest/gtest.h>
+
+#include "framework/core/Error.h"
+#include "framework/text/NumberText.h"
+#include "framework/text/Variant.h"
 
 using fw::Variant;
 
@@ -34,7 +34,8 @@ TEST(Variant, EqualityComparesNumbersAcrossIntegerAndNumber) {
   EXPECT_NE(Variant("2"), Variant(2));
   EXPECT_NE(Variant::dateTime(2), Variant(2.0));
   EXPECT_EQ(Variant(), Variant());
-  EXPECT_EQ(Variant::array({Variant(1), Variant("a")}), Variant::array({Variant(1.0), Variant("a")}));
+  EXPECT_EQ(Variant::array({Variant(1), Variant("a")}),
+            Variant::array({Variant(1.0), Variant("a")}));
 }
 
 TEST(Variant, ArraysAreIndexedFromZeroAndCopiedOnWrite) {

@@ -1,11 +1,11 @@
 #include "module/completion/CompletionFixture.h"
 
-#include "framework/packet/FileIo.h"
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
-
 #include <QDir>
 #include <QFile>
+
+#include "framework/packet/FileIo.h"
+#include "module/shell/SaleContext.h"
+#include "outside/Outside.h"
 
 using fw::Variant;
 
@@ -24,10 +24,12 @@ void CompletionTest::SetUp() {
   dtDataMovimento = 45000;
   boCupomAberto = true;
 
-  outside::Mensagem = [this](const QString& text, const QString& a2, const QString& a3, const QString& confirm,
-                             int kind, const QString& a6, const QString& idEsquema, int a8, fw::LocalTable* table) {
+  outside::Mensagem = [this](const QString& text, const QString& a2, const QString& a3,
+                             const QString& confirm, int kind, const QString& a6,
+                             const QString& idEsquema, int a8, fw::LocalTable* table) {
     EXPECT_TRUE(a2.isEmpty() && a3 == QLatin1String("N") && confirm == QLatin1String("N") &&
-                kind == outside::tmInformacao && a6.isEmpty() && idEsquema == stIdEsquema && a8 == 0 && !table)
+                kind == outside::tmInformacao && a6.isEmpty() && idEsquema == stIdEsquema &&
+                a8 == 0 && !table)
         << text.toStdString();
     messages << text;
     return true;
@@ -65,9 +67,15 @@ void CompletionTest::TearDown() {
   screen.reset();
 }
 
-QString CompletionTest::outputDir() const { return screen->path(QStringLiteral("Dados/Venda_Arquivo")); }
-QString CompletionTest::saleFile() const { return outputDir() + QStringLiteral("/Venda10_2_815.cds"); }
-QString CompletionTest::cashFile() const { return outputDir() + QStringLiteral("/MovCaixa10_2_815.cds"); }
+QString CompletionTest::outputDir() const {
+  return screen->path(QStringLiteral("Dados/Venda_Arquivo"));
+}
+QString CompletionTest::saleFile() const {
+  return outputDir() + QStringLiteral("/Venda10_2_815.cds");
+}
+QString CompletionTest::cashFile() const {
+  return outputDir() + QStringLiteral("/MovCaixa10_2_815.cds");
+}
 
 QStringList CompletionTest::outputFiles() const {
   return QDir(outputDir()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
@@ -79,7 +87,8 @@ void CompletionTest::addItem(const NewItem& item) {
   if (!list.active()) {
     list.createDataSet();
   } else if (!list.isEmpty()) {
-    number = QStringLiteral("%1").arg(list.asText(QStringLiteral("NRSEQ")).toInt() + 1, 3, 10, QLatin1Char('0'));
+    number = QStringLiteral("%1").arg(list.asText(QStringLiteral("NRSEQ")).toInt() + 1, 3, 10,
+                                      QLatin1Char('0'));
   }
   list.insert();
   const auto text = [&](const char* field, const QString& value) {

@@ -3,16 +3,15 @@
 // items and payments in the lists the way the screen's handlers do.
 #pragma once
 
-#include "module/shell/TfrmVendaArquivo.h"
-#include "module/support/FormFixture.h"
+#include <gtest/gtest.h>
 
 #include <QString>
 #include <QStringList>
-
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <optional>
+
+#include "module/shell/TfrmVendaArquivo.h"
+#include "module/support/FormFixture.h"
 
 // GCC counts a member left to its default initializer in a designated initializer as missing.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -22,9 +21,9 @@ struct NewItem {
   QString name = QStringLiteral("Refrigerante lata");
   double quantity = 1;
   double price = 10;
-  QString state = QStringLiteral("S");     // IDPRODIMPFIS
-  QString counter;                          // NRCONTCUPOMFISC
-  QString aliquota = QStringLiteral("01");  // CDORDALIQIMPR
+  QString state = QStringLiteral("S");         // IDPRODIMPFIS
+  QString counter;                             // NRCONTCUPOMFISC
+  QString aliquota = QStringLiteral("01");     // CDORDALIQIMPR
   QString note = QStringLiteral("[ARQ_VEN]");  // TXOBSVENDA
 };
 

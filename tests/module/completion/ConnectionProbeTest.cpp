@@ -1,21 +1,20 @@
 // The central-database probe against a real PostgreSQL server through its ODBC driver.
 // The server comes from scripts/pg/start.sh, which tells where it is through
 // REGVENDA_PG_CONNECTION.
-#include "module/completion/CompletionFixture.h"
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-
 #include <functional>
 #include <memory>
 #include <utility>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "module/completion/CompletionFixture.h"
 
 namespace {
 
@@ -23,7 +22,8 @@ const QColor kGreen(0x00, 0x80, 0x00);
 const QColor kRed(0xFF, 0x00, 0x00);
 
 QString withPort(QString connection, int port) {
-  return connection.replace(QRegularExpression(QStringLiteral("Port=\\d+")), QStringLiteral("Port=%1").arg(port));
+  return connection.replace(QRegularExpression(QStringLiteral("Port=\\d+")),
+                            QStringLiteral("Port=%1").arg(port));
 }
 
 // A loopback port: listening (the kernel accepts connections that nobody ever answers)
@@ -137,9 +137,11 @@ TEST_F(ConnectionProbeTest, ServerGoneAfterAnOnlineProbeShowsOfflineUntilOneAnsw
   bool stopped = false;
   const auto stop = [&] {
     if (!std::exchange(stopped, true))
-      QProcess::execute(QStringLiteral("bash"), {scripts + QStringLiteral("stop.sh"), cluster.path()});
+      QProcess::execute(QStringLiteral("bash"),
+                        {scripts + QStringLiteral("stop.sh"), cluster.path()});
   };
-  const std::unique_ptr<void, std::function<void(void*)>> stopAtEnd(&cluster, [&](void*) { stop(); });
+  const std::unique_ptr<void, std::function<void(void*)>> stopAtEnd(&cluster,
+                                                                    [&](void*) { stop(); });
   QProcess start;
   start.start(QStringLiteral("bash"), {scripts + QStringLiteral("start.sh"), cluster.path()});
   ASSERT_TRUE(start.waitForFinished(120000));
@@ -147,7 +149,8 @@ TEST_F(ConnectionProbeTest, ServerGoneAfterAnOnlineProbeShowsOfflineUntilOneAnsw
   QFile env(cluster.path() + QStringLiteral("/env"));
   ASSERT_TRUE(env.open(QIODevice::ReadOnly));
   const QRegularExpressionMatch found =
-      QRegularExpression(QStringLiteral("REGVENDA_PG_CONNECTION='([^']*)'")).match(QString::fromUtf8(env.readAll()));
+      QRegularExpression(QStringLiteral("REGVENDA_PG_CONNECTION='([^']*)'"))
+          .match(QString::fromUtf8(env.readAll()));
   ASSERT_TRUE(found.hasMatch());
   connectionString = found.captured(1);
 

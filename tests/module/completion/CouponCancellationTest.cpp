@@ -1,19 +1,17 @@
 // "Cancela Cupom": the open coupon, the last closed one, refusals by the printer.
-#include "module/completion/CompletionFixture.h"
-
-#include "module/shell/SaleContext.h"
+#include <QFile>
+#include <cerrno>
 
 #include "framework/packet/FileIo.h"
-
-#include <QFile>
-
-#include <cerrno>
+#include "module/completion/CompletionFixture.h"
+#include "module/shell/SaleContext.h"
 
 using fw::Variant;
 
 namespace {
 
-const QString kRefused = QStringLiteral("Cancelamento não permitido. O último cupom fiscal já foi cancelado.");
+const QString kRefused =
+    QStringLiteral("Cancelamento não permitido. O último cupom fiscal já foi cancelado.");
 
 class CouponCancellationTest : public CompletionTest {
  protected:
@@ -32,13 +30,18 @@ TEST_F(CouponCancellationTest, OpenCouponIsWrittenWithEveryItemCancelled) {
   form->bldCancelaClick(form->bldCancela);
 
   ASSERT_EQ(cancelCalls, 1);
-  const fw::VariantList expected{Variant(QStringLiteral("002")), Variant(false),  Variant(false),
-                                 Variant(true),                  Variant(QStringLiteral("10")),
-                                 Variant(QStringLiteral("2")),   Variant(QStringLiteral("BE0123")),
+  const fw::VariantList expected{Variant(QStringLiteral("002")),
+                                 Variant(false),
+                                 Variant(false),
+                                 Variant(true),
+                                 Variant(QStringLiteral("10")),
+                                 Variant(QStringLiteral("2")),
+                                 Variant(QStringLiteral("BE0123")),
                                  Variant(QStringLiteral("S"))};
   ASSERT_EQ(cancelValues.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_TRUE(cancelValues[i] == expected[i]) << i << ": " << cancelValues[i].debugText().toStdString();
+    EXPECT_TRUE(cancelValues[i] == expected[i])
+        << i << ": " << cancelValues[i].debugText().toStdString();
   }
   ASSERT_EQ(cancelAnswerArray.size(), 10);
   EXPECT_TRUE(cancelAnswerArray.at(9).isNull());
@@ -108,8 +111,10 @@ TEST_F(CouponCancellationTest, LastCouponWithoutStoredFileIsToldAndLeftAlone) {
   form->lblTotal->setText(QStringLiteral("5,00"));
   form->bldCancelaClick(form->bldCancela);
   EXPECT_EQ(cancelCalls, 1);
-  EXPECT_EQ(messages, QStringList{"O cupom 000777 foi cancelado na impressora, mas o arquivo da venda deste cupom "
-                                  "(Venda10_2_000777.cds) não foi encontrado."});
+  EXPECT_EQ(
+      messages,
+      QStringList{"O cupom 000777 foi cancelado na impressora, mas o arquivo da venda deste cupom "
+                  "(Venda10_2_000777.cds) não foi encontrado."});
   EXPECT_TRUE(outputFiles().isEmpty());
   EXPECT_EQ(form->lblTotal->text(), QStringLiteral("5,00"));
 }
@@ -137,7 +142,9 @@ TEST_F(CouponCancellationTest, AfterARestartTheLastClosedCouponsOwnFileIsMarked)
 // "Gerar Cupom" writes the cancellation, never a completed sale.
 TEST_F(CouponCancellationTest, CancellationFileFailingIsOwedAndNeverBecomesACompletedSale) {
   ringUpSale();
-  fw::setWriteFault([](fw::WriteStep, const QString& path) { return path.contains("/Venda_Arquivo/") ? EIO : 0; });
+  fw::setWriteFault([](fw::WriteStep, const QString& path) {
+    return path.contains("/Venda_Arquivo/") ? EIO : 0;
+  });
   form->bldCancelaClick(form->bldCancela);
   EXPECT_FALSE(boCupomAberto);
   EXPECT_EQ(form->cancelamentoDevido, "C");
@@ -161,7 +168,9 @@ TEST_F(CouponCancellationTest, CancellationFileFailingIsOwedAndNeverBecomesAComp
 // the sale file records the cancellation.
 TEST_F(CouponCancellationTest, FilesOwedThenCancelledWritesTheCancellationNotTheSale) {
   ringUpSale();
-  fw::setWriteFault([](fw::WriteStep, const QString& path) { return path.contains("/Venda_Arquivo/") ? EIO : 0; });
+  fw::setWriteFault([](fw::WriteStep, const QString& path) {
+    return path.contains("/Venda_Arquivo/") ? EIO : 0;
+  });
   form->bldGravarClick(form->bldGravar);
   fw::setWriteFault({});
   ASSERT_TRUE(form->boCupomFechado);

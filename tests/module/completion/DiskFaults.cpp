@@ -1,12 +1,12 @@
 #include "module/completion/DiskFaults.h"
 
-#include <QFile>
-
 #include <linux/capability.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <QFile>
 
 namespace {
 
@@ -57,7 +57,8 @@ bool ReadOnlyFolder::effective() const {
 
 SmallDisk::SmallDisk(const QString& path, long bytes) : path_(path) {
   const QByteArray options = "size=" + QByteArray::number(qlonglong(bytes));
-  mounted_ = ::mount("tmpfs", QFile::encodeName(path_).constData(), "tmpfs", 0, options.constData()) == 0;
+  mounted_ =
+      ::mount("tmpfs", QFile::encodeName(path_).constData(), "tmpfs", 0, options.constData()) == 0;
   if (!mounted_) {
     getrlimit(RLIMIT_FSIZE, &savedLimit_);
     rlimit small = savedLimit_;

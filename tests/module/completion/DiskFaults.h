@@ -2,10 +2,9 @@
 // and a disk that fills up during a save.
 #pragma once
 
-#include <QString>
-
 #include <sys/resource.h>
 
+#include <QString>
 #include <csignal>
 
 // The folder's write permission is taken away. Root ignores permissions, so the calling

@@ -1,16 +1,13 @@
 // "Gerar Cupom": the closing values, the refusals, the reset, and a sale whose coupon the
 // printer closed while its files could not be written.
-#include "module/completion/CompletionFixture.h"
-#include "module/completion/DiskFaults.h"
-
-#include "module/shell/SaleContext.h"
-
-#include "framework/packet/FileIo.h"
-
 #include <QDir>
 #include <QFile>
-
 #include <cerrno>
+
+#include "framework/packet/FileIo.h"
+#include "module/completion/CompletionFixture.h"
+#include "module/completion/DiskFaults.h"
+#include "module/shell/SaleContext.h"
 
 using fw::Variant;
 
@@ -39,7 +36,8 @@ class SaleCompletionTest : public CompletionTest {
     EXPECT_EQ(form->bldCodRece->text(), QString());
     EXPECT_EQ(form->lblProd->text(), QStringLiteral("<-- Selecionar produto"));
     EXPECT_FALSE(form->bldGravar->isEnabled());
-    for (fw::LocalTable* t : {&form->cdsAddProduto, &form->cdsReceb, &form->cdsVendaArq, &form->cdsMovCaixaArq}) {
+    for (fw::LocalTable* t :
+         {&form->cdsAddProduto, &form->cdsReceb, &form->cdsVendaArq, &form->cdsMovCaixaArq}) {
       EXPECT_TRUE(t->active() && t->isEmpty()) << t->name().toStdString();
     }
     EXPECT_EQ(doTotal, 0);
@@ -126,7 +124,8 @@ TEST_F(SaleCompletionTest, ClosesTheCouponWithTheFiftyNineValuesWritesAndResets)
   for (int i = 0; i < 59; ++i) {
     if (i == 13 || i == 14) continue;
     EXPECT_EQ(closingValues[i].kind(), expected[i].kind()) << i;
-    EXPECT_TRUE(closingValues[i] == expected[i]) << i << ": " << closingValues[i].debugText().toStdString();
+    EXPECT_TRUE(closingValues[i] == expected[i])
+        << i << ": " << closingValues[i].debugText().toStdString();
   }
   ASSERT_EQ(closingValues[13].kind(), Variant::Kind::Packet);
   ASSERT_EQ(closingValues[14].kind(), Variant::Kind::Packet);
@@ -152,12 +151,15 @@ TEST_F(SaleCompletionTest, ClosesTheCouponWithTheFiftyNineValuesWritesAndResets)
 
 TEST_F(SaleCompletionTest, EmptyListsAreRefusedBeforeThePrinterIsAsked) {
   form->bldGravarClick(form->bldGravar);
-  EXPECT_EQ(messages, (QStringList{QStringLiteral("Operação bloqueada! Nenhum produto foi selecionado."),
-                                   QStringLiteral("Operação bloqueada! Nenhum recebimento foi informado..")}));
+  EXPECT_EQ(
+      messages,
+      (QStringList{QStringLiteral("Operação bloqueada! Nenhum produto foi selecionado."),
+                   QStringLiteral("Operação bloqueada! Nenhum recebimento foi informado..")}));
   addItem({});
   messages.clear();
   form->bldGravarClick(form->bldGravar);
-  EXPECT_EQ(messages, QStringList{QStringLiteral("Operação bloqueada! Nenhum recebimento foi informado..")});
+  EXPECT_EQ(messages,
+            QStringList{QStringLiteral("Operação bloqueada! Nenhum recebimento foi informado..")});
   EXPECT_EQ(closeCalls, 0);
   EXPECT_EQ(taxCalls, 0);
   EXPECT_EQ(form->lblConexao->text(), QStringLiteral("?"));
@@ -217,7 +219,8 @@ TEST_F(SaleCompletionTest, DiskFullDuringASaveKeepsTheEarlierFileWhole) {
   ringUpSale(12, QString(2000, QLatin1Char('x')));
   form->bldGravarClick(form->bldGravar);
   expectFilesOwed();
-  for (const QString& name : outputFiles()) EXPECT_TRUE(earlierFiles.contains(name)) << name.toStdString();
+  for (const QString& name : outputFiles())
+    EXPECT_TRUE(earlierFiles.contains(name)) << name.toStdString();
   EXPECT_NE(fileBytes(saleFile()), earlierSale);
   const QDir aside(outputDir() + QStringLiteral("/Substituidos"));
   const QStringList moved = aside.entryList(QDir::Files, QDir::Name);
@@ -233,7 +236,9 @@ TEST_F(SaleCompletionTest, DiskFullDuringASaveKeepsTheEarlierFileWhole) {
 // owing its files and the next "Gerar Cupom" writes them without closing again.
 TEST_F(SaleCompletionTest, ClosedCouponWhoseFilesFailedIsWrittenWhenTheScreenOpensAgain) {
   ringUpSale(2);
-  fw::setWriteFault([](fw::WriteStep, const QString& path) { return path.contains("/Venda_Arquivo/") ? EIO : 0; });
+  fw::setWriteFault([](fw::WriteStep, const QString& path) {
+    return path.contains("/Venda_Arquivo/") ? EIO : 0;
+  });
   form->bldGravarClick(form->bldGravar);
   fw::setWriteFault({});
   ASSERT_EQ(closeCalls, 1);

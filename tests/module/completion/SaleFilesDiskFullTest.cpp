@@ -1,15 +1,13 @@
 // The sale file and the cash-movement file on a disk that fails at each step of a save: the
 // failure is told, the earlier files stay whole (moved aside when another sale had the
 // same coupon number), and the next touch writes them.
-#include "module/completion/CompletionFixture.h"
-
-#include "framework/packet/FileIo.h"
-#include "module/shell/SaleContext.h"
-
 #include <QDir>
 #include <QFile>
-
 #include <cerrno>
+
+#include "framework/packet/FileIo.h"
+#include "module/completion/CompletionFixture.h"
+#include "module/shell/SaleContext.h"
 
 namespace {
 
@@ -38,7 +36,8 @@ class SaleFilesDiskFullTest : public CompletionTest {
   }
 };
 
-TEST_F(SaleFilesDiskFullTest, ASaveFailingAtAnyStepIsToldKeepsTheEarlierFilesAndTheRetryWritesThem) {
+TEST_F(SaleFilesDiskFullTest,
+       ASaveFailingAtAnyStepIsToldKeepsTheEarlierFilesAndTheRetryWritesThem) {
   using fw::WriteStep;
   ringUpSale(10);
   form->bldGravarClick(form->bldGravar);
@@ -48,8 +47,8 @@ TEST_F(SaleFilesDiskFullTest, ASaveFailingAtAnyStepIsToldKeepsTheEarlierFilesAnd
 
   double amount = 10;
   for (const QString& file : {saleFile(), cashFile()}) {
-    for (WriteStep step :
-         {WriteStep::Create, WriteStep::Write, WriteStep::Sync, WriteStep::Verify, WriteStep::Close, WriteStep::Rename}) {
+    for (WriteStep step : {WriteStep::Create, WriteStep::Write, WriteStep::Sync, WriteStep::Verify,
+                           WriteStep::Close, WriteStep::Rename}) {
       const std::string where = file.toStdString() + " step " + std::to_string(int(step));
       const QByteArray saleBefore = fileBytes(saleFile());
       const QByteArray cashBefore = fileBytes(cashFile());
@@ -57,7 +56,8 @@ TEST_F(SaleFilesDiskFullTest, ASaveFailingAtAnyStepIsToldKeepsTheEarlierFilesAnd
       messages.clear();
       // The printer gives the same coupon number: the earlier sale's files are moved aside.
       ringUpSale(++amount);
-      fw::setWriteFault([&](WriteStep s, const QString& path) { return s == step && path == file ? ENOSPC : 0; });
+      fw::setWriteFault(
+          [&](WriteStep s, const QString& path) { return s == step && path == file ? ENOSPC : 0; });
       form->bldGravarClick(form->bldGravar);
       fw::setWriteFault({});
 
@@ -66,7 +66,8 @@ TEST_F(SaleFilesDiskFullTest, ASaveFailingAtAnyStepIsToldKeepsTheEarlierFilesAnd
       EXPECT_TRUE(form->boCupomFechado) << where;  // closed on the printer; only its files are owed
       EXPECT_FALSE(QFile::exists(cashFile())) << where;
       EXPECT_EQ(QFile::exists(saleFile()), file == cashFile()) << where;
-      for (const QString& name : outputFiles()) EXPECT_TRUE(names.contains(name)) << where;  // nothing half-written
+      for (const QString& name : outputFiles())
+        EXPECT_TRUE(names.contains(name)) << where;  // nothing half-written
       EXPECT_TRUE(movedAside(saleBefore) && movedAside(cashBefore)) << where;
 
       messages.clear();

@@ -1,11 +1,10 @@
 // The sale file and the cash-movement file, read back as the host reads them.
-#include "module/completion/CompletionFixture.h"
-
-#include "module/shell/SaleContext.h"
-
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+
+#include "module/completion/CompletionFixture.h"
+#include "module/shell/SaleContext.h"
 
 namespace {
 
@@ -20,12 +19,19 @@ class SaleFilesTest : public CompletionTest {
  protected:
   // 72,50 for three items (the second cancelled on the printer), paid 30,00 then 50,00.
   void ringUpSale() {
-    addItem({.code = QStringLiteral("7"), .quantity = 2, .price = 30, .counter = QStringLiteral("1234567890")});
-    addItem({.code = QStringLiteral("8"), .quantity = 0.5, .price = 5, .state = QStringLiteral("C")});
+    addItem({.code = QStringLiteral("7"),
+             .quantity = 2,
+             .price = 30,
+             .counter = QStringLiteral("1234567890")});
+    addItem(
+        {.code = QStringLiteral("8"), .quantity = 0.5, .price = 5, .state = QStringLiteral("C")});
     addItem({.code = QStringLiteral("9"), .quantity = 1.0 / 3.0, .price = 30});
     setSaleTotal(72.5);
     addPayment({.amount = 30, .time = 45000.5, .order = QStringLiteral("1")});
-    addPayment({.type = QStringLiteral("002"), .name = QStringLiteral("Cartão"), .amount = 50, .time = 45000.6,
+    addPayment({.type = QStringLiteral("002"),
+                .name = QStringLiteral("Cartão"),
+                .amount = 50,
+                .time = 45000.6,
                 .order = QStringLiteral("2")});
   }
 };
@@ -35,17 +41,20 @@ TEST_F(SaleFilesTest, CompletedSaleWritesItemsOldestFirstAndChangeRowFirst) {
   ASSERT_TRUE(form->GeraArquivo(QStringLiteral("O")));
   EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
   EXPECT_FALSE(boCupomAberto);
-  EXPECT_EQ(outputFiles(), (QStringList{QStringLiteral("MovCaixa10_2_815.cds"), QStringLiteral("Venda10_2_815.cds")}));
+  EXPECT_EQ(outputFiles(), (QStringList{QStringLiteral("MovCaixa10_2_815.cds"),
+                                        QStringLiteral("Venda10_2_815.cds")}));
 
   TableFile sale(saleFile());
   QStringList names;
   for (const fw::FieldDef& f : sale.table->fields()) names << f.name;
-  EXPECT_EQ(names.join(QLatin1Char(',')),
-            QStringLiteral("CDPRODUTO,NMPRODUTO,QTPRODVEND,QTPRODCOMVEN,VRPRECCOMVEN,VRUNITVEND,VRPEALIMPFIS,"
-                           "VRTOTVEND,CDFILIAL,CDCAIXA,CDCLIENTE,CDEMPRESA,DTVENDA,DTENTRVENDA,DTFECHAVENDA,"
-                           "IDSITUVENDA,VRDESCVENDA,CDFILIALTUR,CDCAIXATUR,DTABERTUR,NRCUPOMFIS,NRCONTCUPOMFISC,"
-                           "CDOPERADOR,CDLOJA,IDTIPOVENDA,TXOBSVENDA,IDVENDEBCONS,IDCANCMANUAL,NRSEQUITVENDA,"
-                           "NRSEQ,VRUNITVENDCL,CDPRODPROMOCAO,VRREPIQUEVENDA,IDPRODIMPFIS,CDORDALIQIMPR"));
+  EXPECT_EQ(
+      names.join(QLatin1Char(',')),
+      QStringLiteral(
+          "CDPRODUTO,NMPRODUTO,QTPRODVEND,QTPRODCOMVEN,VRPRECCOMVEN,VRUNITVEND,VRPEALIMPFIS,"
+          "VRTOTVEND,CDFILIAL,CDCAIXA,CDCLIENTE,CDEMPRESA,DTVENDA,DTENTRVENDA,DTFECHAVENDA,"
+          "IDSITUVENDA,VRDESCVENDA,CDFILIALTUR,CDCAIXATUR,DTABERTUR,NRCUPOMFIS,NRCONTCUPOMFISC,"
+          "CDOPERADOR,CDLOJA,IDTIPOVENDA,TXOBSVENDA,IDVENDEBCONS,IDCANCMANUAL,NRSEQUITVENDA,"
+          "NRSEQ,VRUNITVENDCL,CDPRODPROMOCAO,VRREPIQUEVENDA,IDPRODIMPFIS,CDORDALIQIMPR"));
   EXPECT_EQ(sale.table->fieldByName(QStringLiteral("NRCONTCUPOMFISC")).width, 9);
 
   // Oldest item first; quantities through their general text form; the client cut to 20, the
@@ -55,10 +64,12 @@ TEST_F(SaleFilesTest, CompletedSaleWritesItemsOldestFirstAndChangeRowFirst) {
       "14/03/2023 18:00:00|815|");
   const QString after = QStringLiteral("|OPER1|1|D|[ARQ_VEN]|N|N|");
   EXPECT_EQ(sale.rows(), 3);
-  EXPECT_EQ(sale.row(0), "7|Refrigerante lata|2|2|30|30|18|60|" + common + "123456789" + after + "001|001|0|7|0|S|01");
-  EXPECT_EQ(sale.row(1), "8|Refrigerante lata|0,5|0,5|5|5|18|2,5|" + common + after + "002|002|0|8|0|C|01");
-  EXPECT_EQ(sale.row(2), "9|Refrigerante lata|0,333333333333333|0,33333333|30|30|18|10|" + common + after +
-                             "003|003|0|9|0|S|01");
+  EXPECT_EQ(sale.row(0), "7|Refrigerante lata|2|2|30|30|18|60|" + common + "123456789" + after +
+                             "001|001|0|7|0|S|01");
+  EXPECT_EQ(sale.row(1),
+            "8|Refrigerante lata|0,5|0,5|5|5|18|2,5|" + common + after + "002|002|0|8|0|C|01");
+  EXPECT_EQ(sale.row(2), "9|Refrigerante lata|0,333333333333333|0,33333333|30|30|18|10|" + common +
+                             after + "003|003|0|9|0|S|01");
   EXPECT_TRUE(sale.isNull(1, "NRCONTCUPOMFISC"));
 
   // The change row first, from the payment list's last row (the first payment); then the
@@ -148,8 +159,10 @@ TEST_F(SaleFilesTest, MissingStoredFileIsToldAndUnknownModesWriteNothing) {
     EXPECT_TRUE(form->cdsMovCaixaArq.active() && form->cdsMovCaixaArq.isEmpty()) << mode;
   }
   EXPECT_TRUE(outputFiles().isEmpty());
-  EXPECT_EQ(messages, QStringList{"O cupom 999 foi cancelado na impressora, mas o arquivo da venda deste cupom "
-                                  "(Venda10_2_999.cds) não foi encontrado."});
+  EXPECT_EQ(
+      messages,
+      QStringList{"O cupom 999 foi cancelado na impressora, mas o arquivo da venda deste cupom "
+                  "(Venda10_2_999.cds) não foi encontrado."});
 }
 
 // The printer's numbers started over: an earlier sale's files under the new coupon's names
@@ -169,7 +182,8 @@ TEST_F(SaleFilesTest, AnotherSalesFilesUnderTheSameNumberAreMovedAsideNotReplace
   const QDir aside(outputDir() + QStringLiteral("/Substituidos"));
   const QStringList moved = aside.entryList(QDir::Files, QDir::Name);
   ASSERT_EQ(moved.size(), 2);
-  EXPECT_TRUE(moved[0].startsWith("MovCaixa10_2_815_") && moved[1].startsWith("Venda10_2_815_")) << moved.join(' ').toStdString();
+  EXPECT_TRUE(moved[0].startsWith("MovCaixa10_2_815_") && moved[1].startsWith("Venda10_2_815_"))
+      << moved.join(' ').toStdString();
   for (const QString& name : moved) EXPECT_EQ(fileBytes(aside.filePath(name)), "venda anterior");
 
   ASSERT_TRUE(form->GeraArquivo(QStringLiteral("O")));
@@ -182,7 +196,10 @@ TEST_F(SaleFilesTest, NamePartsThatLeaveTheOutputFolderAreRefused) {
   const struct {
     QString* value;
     const char* text;
-  } cases[] = {{&stCupomVen, "../815"}, {&stCaixaAber, "a\\b"}, {&stFilialLogin, "1/0"}, {&stCupomVen, ".."}};
+  } cases[] = {{&stCupomVen, "../815"},
+               {&stCaixaAber, "a\\b"},
+               {&stFilialLogin, "1/0"},
+               {&stCupomVen, ".."}};
   for (const auto& c : cases) {
     const QString kept = *c.value;
     *c.value = QLatin1String(c.text);

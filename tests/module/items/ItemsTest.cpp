@@ -1,11 +1,9 @@
 // Choosing products, adding them on the printer, cancelling and moving in the item list.
-#include "module/items/SaleScreenTest.h"
+#include <QDir>
+#include <cerrno>
 
 #include "framework/packet/FileIo.h"
-
-#include <QDir>
-
-#include <cerrno>
+#include "module/items/SaleScreenTest.h"
 
 namespace saletest {
 namespace {
@@ -82,14 +80,16 @@ TEST_F(Items, CodesThatCannotBeStoredAsTheyAreAreRefused) {
   addProduct({"L2", "A123456789", "Dez", 1.0, "UN", "", "", "", "", Variant()});
   addProduct({"L3", "", "Sem código", 1.0, "UN", "", "", "", "", Variant()});
   addProduct({"L4", "L4", "Alíquota longa", 1.0, "UN", "", "", "", "", Variant()});
-  addRow(form->cdsAliqImpFis, {"CDALIQIMPFIS", "VRALIQIMPFIS", "IDALIQIMPFIS"}, {"T25000", 25.0, "T"});
+  addRow(form->cdsAliqImpFis, {"CDALIQIMPFIS", "VRALIQIMPFIS", "IDALIQIMPFIS"},
+         {"T25000", 25.0, "T"});
   for (const char* code : {"L1", "L2", "L3"}) addTaxRow(code, 18, "T");
   addTaxRow("L4", 25, "T");
   const std::vector<std::pair<QString, QString>> refused{
       {"L1", "Operação bloqueada! O código do produto \"A1234567890\" tem mais de 10 caracteres."},
       {"L3", "Operação bloqueada! O produto \"Sem código\" não tem código cadastrado."},
-      {"L4", "Operação bloqueada! O código da alíquota \"T25000\" da impressora fiscal tem mais de 5 "
-             "caracteres."}};
+      {"L4",
+       "Operação bloqueada! O código da alíquota \"T25000\" da impressora fiscal tem mais de 5 "
+       "caracteres."}};
   for (const auto& [code, text] : refused) {
     form->ValidaProd("2");
     form->ValidaProd(code);
@@ -101,8 +101,9 @@ TEST_F(Items, CodesThatCannotBeStoredAsTheyAreAreRefused) {
   }
   EXPECT_TRUE(printer.empty());
   addItem("L2");
-  EXPECT_EQ(form->cdsAddProduto.asText("CDPRODUTO") + "|" + form->cdsAddProduto.asText("CDPRODPROMOCAO"),
-            "A123456789|A123456789");
+  EXPECT_EQ(
+      form->cdsAddProduto.asText("CDPRODUTO") + "|" + form->cdsAddProduto.asText("CDPRODPROMOCAO"),
+      "A123456789|A123456789");
 }
 
 // Without a printer-rate lookup the printer gets the product's own tax kind, not that of the
@@ -358,7 +359,9 @@ TEST_F(Items, CancelledRowsWhoseFileFailedNeverReachTheNextCoupon) {
   ASSERT_TRUE(QDir().mkpath(outputFolder()));
   outside::Cancela_Cupom_Imp = [](const VariantList&, Variant&) { return true; };
   addItem("1");
-  fw::setWriteFault([](fw::WriteStep, const QString& path) { return path.contains("Venda_Arquivo") ? ENOSPC : 0; });
+  fw::setWriteFault([](fw::WriteStep, const QString& path) {
+    return path.contains("Venda_Arquivo") ? ENOSPC : 0;
+  });
   form->bldCancelaClick(nullptr);
   EXPECT_FALSE(boCupomAberto);
   EXPECT_EQ(form->cancelamentoDevido, "C");
@@ -388,7 +391,8 @@ TEST_F(Items, NoCouponIsOpenedWhenNoPaymentTypeCanBeUsed) {
   EXPECT_TRUE(printer.empty());
   EXPECT_FALSE(boCupomAberto);
   EXPECT_TRUE(form->cdsAddProduto.isEmpty());
-  EXPECT_TRUE(lastMessage().startsWith("Nenhum tipo de recebimento pode ser usado nesta tela")) << lastMessage().toStdString();
+  EXPECT_TRUE(lastMessage().startsWith("Nenhum tipo de recebimento pode ser usado nesta tela"))
+      << lastMessage().toStdString();
 }
 
 }  // namespace

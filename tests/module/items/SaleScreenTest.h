@@ -7,13 +7,12 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <memory>
 
 #include "framework/packet/FileIo.h"
-#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
+#include "outside/Outside.h"
 
 namespace saletest {
 

@@ -5,9 +5,9 @@
 #include <QTest>
 
 #include "framework/text/NumberText.h"
-#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/support/FormFixture.h"
+#include "outside/Outside.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Payment entry and the payment list: totals, change and "Gerar Cupom".
+#include <optional>
+
 #include "framework/text/NumberText.h"
 #include "module/items/SaleScreenTest.h"
 #include "support/ScopedCLocale.h"
-
-#include <optional>
 
 namespace saletest {
 namespace {

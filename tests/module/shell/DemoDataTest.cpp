@@ -1,10 +1,11 @@
 // The demo data directory is only useful if every product in it can be sold: one tax row
 // per product, a printer rate for that row, a valid barcode, a unique display code.
-#include "module/shell/SaleContext.h"
-#include "module/support/FormFixture.h"
+#include <gtest/gtest.h>
 
 #include <QSet>
-#include <gtest/gtest.h>
+
+#include "module/shell/SaleContext.h"
+#include "module/support/FormFixture.h"
 
 using testsupport::FormFixture;
 
@@ -48,7 +49,8 @@ TEST(DemoData, EveryProductCanBeSold) {
     const fw::Variant rate = form.cdsAliquota.asVariant("VRPEALIMPFIS");
     const fw::Variant kind = form.cdsAliquota.asVariant("IDTPIMPOSFIS");
     EXPECT_EQ(rate.toNumber(), products.asNumber("VRPEALIMPFIS"));
-    EXPECT_TRUE(form.cdsAliqImpFis.locate("VRALIQIMPFIS;IDALIQIMPFIS", fw::Variant::array({rate, kind}),
+    EXPECT_TRUE(form.cdsAliqImpFis.locate("VRALIQIMPFIS;IDALIQIMPFIS",
+                                          fw::Variant::array({rate, kind}),
                                           fw::LocalTable::CaseInsensitive));
     form.cdsAliquota.setFiltered(false);
   }

@@ -1,18 +1,18 @@
 // The module's entry: a whole run of the screen through CriaRegVenda, its failure path,
 // the cursor, the sale context across runs, and the host program on a demo directory.
-#include "module/shell/SaleContext.h"
-#include "module/support/FormFixture.h"
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTimer>
-#include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
+#include "module/shell/SaleContext.h"
+#include "module/support/FormFixture.h"
 
 using testsupport::FormFixture;
 
@@ -123,7 +123,8 @@ TEST(Entry, SecondHostOnTheSameDataDirectoryDoesNotStart) {
   if (!QFile::exists(host)) GTEST_SKIP() << "the host program is not built";
   FormFixture f(dataOnly());
   // The first host's lock, as it holds it for its life.
-  const int first = ::open(QFile::encodeName(f.path("regvenda.lock")).constData(), O_RDWR | O_CREAT, 0666);
+  const int first =
+      ::open(QFile::encodeName(f.path("regvenda.lock")).constData(), O_RDWR | O_CREAT, 0666);
   ASSERT_GE(first, 0);
   ASSERT_EQ(::flock(first, LOCK_EX | LOCK_NB), 0);
 
@@ -135,7 +136,8 @@ TEST(Entry, SecondHostOnTheSameDataDirectoryDoesNotStart) {
   run.start(host, {"--data-dir", f.dataDir(), "--screenshot", picture});
   ASSERT_TRUE(run.waitForFinished(60000));
   EXPECT_EQ(run.exitCode(), 1);
-  EXPECT_TRUE(QString::fromLocal8Bit(run.readAllStandardError()).contains("já está aberto nesta pasta de dados"));
+  EXPECT_TRUE(QString::fromLocal8Bit(run.readAllStandardError())
+                  .contains("já está aberto nesta pasta de dados"));
   EXPECT_FALSE(QFile::exists(picture));
 
   ::close(first);  // the first host ended: the next one starts
@@ -158,6 +160,8 @@ TEST(Entry, HostHelpAndVersionNeedNoDisplay) {
     ASSERT_TRUE(run.waitForFinished(60000));
     EXPECT_EQ(run.exitStatus(), QProcess::NormalExit) << option;
     EXPECT_EQ(run.exitCode(), 0) << option << run.readAllStandardError().toStdString();
-    EXPECT_TRUE(run.readAllStandardOutput().contains(QByteArray(option) == "--help" ? "--data-dir" : "regvenda")) << option;
+    EXPECT_TRUE(run.readAllStandardOutput().contains(QByteArray(option) == "--help" ? "--data-dir"
+                                                                                    : "regvenda"))
+        << option;
   }
 }

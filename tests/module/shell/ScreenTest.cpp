@@ -1,13 +1,14 @@
 // The sales screen as the cashier first sees it (rendered offscreen and sampled), its
 // grids and message table, the exit button, and the error report around the handlers.
-#include "framework/core/Error.h"
-#include "outside/Outside.h"
-#include "module/shell/SaleContext.h"
-#include "module/support/FormFixture.h"
+#include <gtest/gtest.h>
 
 #include <QImage>
 #include <QTest>
-#include <gtest/gtest.h>
+
+#include "framework/core/Error.h"
+#include "module/shell/SaleContext.h"
+#include "module/support/FormFixture.h"
+#include "outside/Outside.h"
 
 using testsupport::FormFixture;
 
@@ -38,8 +39,10 @@ TEST(Screen, StartStateRendersAsDesigned) {
   ASSERT_EQ(image.size(), QSize(800, 600));
 
   const QColor frame(0xCC, 0x5B, 0x2C);
-  for (const QPoint p : {QPoint(0, 0), QPoint(1, 300), QPoint(799, 300), QPoint(798, 300), QPoint(400, 599)})
-    EXPECT_EQ(pixel(image, p.x(), p.y()), frame) << p.x() << "," << p.y() << " " << name(pixel(image, p.x(), p.y()));
+  for (const QPoint p :
+       {QPoint(0, 0), QPoint(1, 300), QPoint(799, 300), QPoint(798, 300), QPoint(400, 599)})
+    EXPECT_EQ(pixel(image, p.x(), p.y()), frame)
+        << p.x() << "," << p.y() << " " << name(pixel(image, p.x(), p.y()));
   EXPECT_EQ(pixel(image, 5, 300), QColor(Qt::white));
   EXPECT_EQ(pixel(image, 640, 45), QColor(Qt::white)) << "the advice label is hidden";
 
@@ -60,7 +63,8 @@ TEST(Screen, StartStateOfTheControls) {
   EXPECT_EQ(form.lblConexao->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
   EXPECT_TRUE(form.lblInfo->isHidden());
   EXPECT_EQ(form.lblProd->text(), "<-- Selecionar produto");
-  for (fw::TBlendedButton* value : {form.bldCodigo, form.bldPrecoUn, form.bldQuant, form.bldCodRece, form.bldValorRece})
+  for (fw::TBlendedButton* value :
+       {form.bldCodigo, form.bldPrecoUn, form.bldQuant, form.bldCodRece, form.bldValorRece})
     EXPECT_TRUE(value->text().isEmpty()) << value->objectName().toStdString();
   EXPECT_FALSE(form.bldGravar->isEnabled());
   for (fw::TBlendedButton* b : form.findChildren<fw::TBlendedButton*>())
@@ -85,8 +89,10 @@ TEST(Screen, GridsShowTheirColumns) {
   TfrmVendaArquivo& form = f.form();
   const auto& items = form.dbgProd->tableModel()->columns();
   ASSERT_EQ(items.size(), 7u);
-  const char* fields[] = {"CDPRODUTO", "NMPRODUTO", "QTPRODVEND", "VRUNITVEND", "VRTOTVEND", "NRSEQ", "IDPRODIMPFIS"};
-  const char* titles[] = {"Código", "Produto", "Quantidade", "Valor Unitário", "Valor Total", "", "Situação"};
+  const char* fields[] = {"CDPRODUTO", "NMPRODUTO", "QTPRODVEND",  "VRUNITVEND",
+                          "VRTOTVEND", "NRSEQ",     "IDPRODIMPFIS"};
+  const char* titles[] = {"Código",      "Produto", "Quantidade", "Valor Unitário",
+                          "Valor Total", "",        "Situação"};
   const int widths[] = {70, 217, 87, 129, 129, -1, 77};
   for (int i = 0; i < 7; ++i) {
     EXPECT_EQ(items[i].field, QLatin1String(fields[i]));
@@ -119,7 +125,8 @@ TEST(Screen, MessageTableHoldsItsTwentyLines) {
   EXPECT_EQ(msg.Msg("VAL_DEV_INF"), "Valor do Recebimento deve ser informado.");
   EXPECT_EQ(msg.Msg("Falta_Receb"), "Operação bloqueada! Nenhum recebimento foi informado..");
   EXPECT_EQ(msg.Msg("CancItem"), "Último item será cancelado e deverá ser registrado novamente.");
-  EXPECT_EQ(msg.Msg("Nao_Canc_Per"), "Cancelamento não permitido. O último cupom fiscal já foi cancelado.");
+  EXPECT_EQ(msg.Msg("Nao_Canc_Per"),
+            "Cancelamento não permitido. O último cupom fiscal já foi cancelado.");
   EXPECT_FALSE(msg.contains("CANCITEM"));
   EXPECT_FALSE(msg.contains("ARQ_VEN"));
 }
@@ -178,8 +185,8 @@ TEST(Screen, FinishRuleAndChange) {
     const char* change;  // nullptr: unchanged
   };
   const Case cases[] = {
-      {30, 50, true, "20,00"},    {60, 50, false, "0,00"},   {25, 0, false, "0,00"},
-      {0, 0, false, "0,00"},      {50, 50, true, "0,00"},    {1001, 1500, true, "499,00"},
+      {30, 50, true, "20,00"},        {60, 50, false, "0,00"}, {25, 0, false, "0,00"},
+      {0, 0, false, "0,00"},          {50, 50, true, "0,00"},  {1001, 1500, true, "499,00"},
       {10.001, 10.004, true, "0,00"},  // equal when cut to cents, less without cutting: no change
   };
   for (const Case& c : cases) {
@@ -192,7 +199,8 @@ TEST(Screen, FinishRuleAndChange) {
     doTotal = c.received;
     form.applyFinishRule();
     EXPECT_EQ(form.bldGravar->isEnabled(), c.enabled) << c.sale << " / " << c.received;
-    EXPECT_EQ(form.lblValTroco->text(), c.change ? QString::fromUtf8(c.change) : QStringLiteral("antes"))
+    EXPECT_EQ(form.lblValTroco->text(),
+              c.change ? QString::fromUtf8(c.change) : QStringLiteral("antes"))
         << c.sale << " / " << c.received;
   }
   form.lblTotal->setText(QStringLiteral("1.001,00"));

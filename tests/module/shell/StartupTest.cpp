@@ -1,17 +1,18 @@
 // Start-up of the sales screen on real files: what is loaded into the sale context, what
 // a missing or empty file leaves alone, and where the screen is placed.
-#include "framework/core/Error.h"
-#include "framework/data/LocalTable.h"
-#include "outside/Outside.h"
-#include "module/shell/Paths.h"
-#include "module/shell/SaleContext.h"
-#include "module/support/FormFixture.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
+
+#include "framework/core/Error.h"
+#include "framework/data/LocalTable.h"
+#include "module/shell/Paths.h"
+#include "module/shell/SaleContext.h"
+#include "module/support/FormFixture.h"
+#include "outside/Outside.h"
 
 using testsupport::FormFixture;
 
@@ -31,7 +32,8 @@ void writeEmptyTable(const QString& path, const std::vector<fw::FieldDef>& field
 }
 
 // Rewrites the parameters file with one field of another type or value.
-void setParameter(const FormFixture& f, const QString& field, fw::FieldType type, const fw::Variant& value) {
+void setParameter(const FormFixture& f, const QString& field, fw::FieldType type,
+                  const fw::Variant& value) {
   fw::LocalTable old;
   old.loadFromFile(f.path("PARAMETROSORV.CDS"));
   std::vector<fw::FieldDef> fields = old.fields();
@@ -42,7 +44,8 @@ void setParameter(const FormFixture& f, const QString& field, fw::FieldType type
   fresh.declareFields(fields);
   fresh.createDataSet();
   fresh.append();
-  for (const fw::FieldDef& def : fields) fresh.setVariant(def.name, def.name == field ? value : old.asVariant(def.name));
+  for (const fw::FieldDef& def : fields)
+    fresh.setVariant(def.name, def.name == field ? value : old.asVariant(def.name));
   fresh.post();
   fresh.saveToFile(f.path("PARAMETROSORV.CDS"));
 }
@@ -121,7 +124,8 @@ TEST(Startup, WithoutParametersFailsOnTheIdentificationFolder) {
     FAIL() << "start-up went on without parameters";
   } catch (const fw::Error& e) {
     // The field's own text, then which file is missing and where it was looked for.
-    EXPECT_TRUE(e.message().startsWith("Campo 'DSDIRCAD' não encontrado. ")) << e.message().toStdString();
+    EXPECT_TRUE(e.message().startsWith("Campo 'DSDIRCAD' não encontrado. "))
+        << e.message().toStdString();
     EXPECT_TRUE(e.message().contains("PARAMETROSORV.CDS")) << e.message().toStdString();
     EXPECT_TRUE(e.message().contains(f.dataDir())) << e.message().toStdString();
   }
@@ -180,7 +184,8 @@ TEST(Startup, EmptyOperatorAndDateFilesGiveEmptyTextAndZero) {
   writeEmptyTable(f.path("Dados/Cadastros/ControleAcess.cds"),
                   {fw::FieldDef::text("CDOPERADOR", 12), fw::FieldDef::text("NMOPERADOR", 50),
                    fw::FieldDef::text("DSSENHACAIXA", 100)});
-  writeEmptyTable(f.path("Dados/Cadastros/DataMovimento.cds"), {fw::FieldDef::dateTime("DATAMOVIMENTO")});
+  writeEmptyTable(f.path("Dados/Cadastros/DataMovimento.cds"),
+                  {fw::FieldDef::dateTime("DATAMOVIMENTO")});
   stOperadorLogin = QStringLiteral("0001");
   stNmOperador = QStringLiteral("Anterior");
   dtDataMovimento = 45000;
@@ -267,7 +272,9 @@ TEST(Startup, KeptSaleIsAPlainTableAndAnUnreadableOneIsKeptAside) {
   fw::LocalTable file;
   file.loadFromFile(kept);
   ASSERT_EQ(file.recordCount(), 2);
-  const auto text = [&file](int row, const char* field) { return file.textAt(row, file.fieldIndex(field)); };
+  const auto text = [&file](int row, const char* field) {
+    return file.textAt(row, file.fieldIndex(field));
+  };
   EXPECT_EQ(text(0, "TIPOREG") + text(0, "NRCUPOMVEN") + text(0, "IDCUPOMABERTO"), "V000321S");
   EXPECT_EQ(text(1, "TIPOREG") + text(1, "NMTIPORECE"), "RDinheiro");
   EXPECT_EQ(file.valueAt(1, file.fieldIndex("VRMOVIVEND")).toNumber(), 5.0);

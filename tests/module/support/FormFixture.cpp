@@ -1,8 +1,8 @@
 #include "module/support/FormFixture.h"
 
-#include "outside/Outside.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/Screen.h"
+#include "outside/Outside.h"
 #include "runtime/Runtime.h"
 
 namespace testsupport {
@@ -16,8 +16,9 @@ FormFixture::FormFixture(const Setup& setup) {
 
   salecontext::resetToLoadValues();
   outside::resetAll();
-  outside::Mensagem = [this](const QString& text, const QString&, const QString&, const QString& confirm, int kind,
-                             const QString&, const QString& idEsquema, int, fw::LocalTable*) {
+  outside::Mensagem = [this](const QString& text, const QString&, const QString&,
+                             const QString& confirm, int kind, const QString&,
+                             const QString& idEsquema, int, fw::LocalTable*) {
     messages.push_back({text, confirm, kind, idEsquema});
     return confirm == QLatin1String("S") ? confirmAnswer : true;
   };
@@ -44,7 +45,9 @@ FormFixture::~FormFixture() {
 
 QString FormFixture::dataDir() const { return dir_.path(); }
 
-QString FormFixture::path(const QString& relative) const { return dir_.path() + QLatin1Char('/') + relative; }
+QString FormFixture::path(const QString& relative) const {
+  return dir_.path() + QLatin1Char('/') + relative;
+}
 
 TfrmVendaArquivo& FormFixture::createForm() {
   releaseForm();

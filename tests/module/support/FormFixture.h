@@ -13,17 +13,16 @@
 //   EXPECT_THROW(f.initialize(), fw::Error);
 #pragma once
 
-#include "module/shell/TfrmVendaArquivo.h"
-#include "tools/demo/DemoData.h"
-
 #include <QByteArray>
 #include <QRect>
 #include <QString>
 #include <QTemporaryDir>
-
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include "module/shell/TfrmVendaArquivo.h"
+#include "tools/demo/DemoData.h"
 
 namespace testsupport {
 
@@ -39,9 +38,9 @@ class FormFixture {
  public:
   struct Setup {
     demo::Options data{};
-    bool writeData = true;    // false: an empty data directory
-    bool createForm = true;   // false: no form until createForm()
-    bool initialize = true;   // run InicializaForm on the new form
+    bool writeData = true;          // false: an empty data directory
+    bool createForm = true;         // false: no form until createForm()
+    bool initialize = true;         // run InicializaForm on the new form
     std::optional<QRect> screen{};  // pretend screen geometry
   };
 
