@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
+#include <rapidjson/error/error.h>
 #include <cstddef>
 
 #include "framework/packet/DataPacket.h"
@@ -62,5 +64,18 @@ class LimitedStream {
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
 };
+
+// The integer a JSON number stands for ("12", "-3", "1e3", "2.50e1"), as an optional '-'
+// and decimal digits.
+struct IntegerText {
+  bool integral = true;
+  bool huge = false;  // more digits than any field holds
+  QByteArray digits;
+};
+IntegerText integerText(const QByteArray& raw);
+// A date-time's milliseconds when it is a whole number of them, else -1.
+double wholeMilliseconds(double dt);
+// RapidJSON's parse error in words.
+QString parseErrorText(rapidjson::ParseErrorCode code);
 
 }  // namespace fw::jsonpacket
