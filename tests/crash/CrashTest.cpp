@@ -184,8 +184,10 @@ TEST_F(Rounds, KilledAtAnyStepNoSaleIsLostOrBookedWrong) {
     std::set<QString> kinds;
     for (const Finding& f : findings) {
       // A fault stays in the folder: told once, in the round that made it.
-      // A driver that failed or a sale left stuck is told in every round it happens.
-      const bool everyRound = f.kind == QStringLiteral("motorista") || f.kind == QStringLiteral("venda presa");
+      // A driver that failed, or a sale or coupon left stuck (the till cannot sell), is told in
+      // every round it happens.
+      const bool everyRound = f.kind == QStringLiteral("motorista") || f.kind == QStringLiteral("venda presa") ||
+                              f.kind == QStringLiteral("cupom aberto");
       if (!everyRound && !told.insert(f.kind + f.detail).second) continue;
       fresh << f.kind + QStringLiteral(": ") + f.detail;
       kinds.insert(f.kind);
