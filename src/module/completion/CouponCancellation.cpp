@@ -57,11 +57,12 @@ void TfrmVendaArquivo::bldCancelaClick(QObject* /*sender*/) {
     keepSale();
     if (GeraArquivo(QStringLiteral("C"))) LimpaRegistro();
   } else {
+    cancelamentoDevido = QStringLiteral("P");
+    // The printer names the coupon it cancelled: that coupon's file is the one marked.
     if (!cancelledCoupon.isEmpty() && cancelledCoupon != ultimoCupomFechado) {
       ultimoCupomFechado = cancelledCoupon;
       ultimoArquivoVenda = saleFileName(cancelledCoupon);
     }
-    cancelamentoDevido = QStringLiteral("P");
     keepSale();
     if (GeraArquivo(QStringLiteral("P"))) LimpaRegistro();
   }

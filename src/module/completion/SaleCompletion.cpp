@@ -98,8 +98,6 @@ void TfrmVendaArquivo::bldGravarClick(QObject* /*sender*/) {
     // Closed on the printer: from here the sale owes its files, also after a crash.
     boCupomAberto = false;
     boCupomFechado = true;
-    ultimoCupomFechado = stCupomVen;
-    ultimoArquivoVenda = saleFileName(stCupomVen);
     keepSale();
   }
 
