@@ -29,7 +29,10 @@
 namespace crash {
 namespace {
 
+// Nullopt when the memory cannot be read. A printer that has not printed yet has none: its
+// counters are all zero.
 std::optional<fiscal::PrinterMemory> readMemory(const QString& dataDir) {
+  if (!QFile::exists(memoryPath(dataDir))) return fiscal::PrinterMemory{};
   QFile file(memoryPath(dataDir));
   if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
   try {
@@ -124,9 +127,7 @@ TEST_F(Rounds, KilledAtAnyStepNoSaleIsLostOrBookedWrong) {
       std::fflush(stdout);
     }
     const quint64 seed = firstSeed + static_cast<quint64>(round);
-    // A printer that has not printed yet has no memory: its counters are all zero.
-    const std::optional<fiscal::PrinterMemory> before =
-        QFile::exists(memoryPath(dataDir_)) ? readMemory(dataDir_) : std::optional(fiscal::PrinterMemory{});
+    const std::optional<fiscal::PrinterMemory> before = readMemory(dataDir_);
     std::vector<Finding> findings;
     QString log;
 
