@@ -374,4 +374,31 @@ std::vector<Finding> checkDataDirectory(const QString& dataDir, const SaleLedger
   return Checker(dataDir, ledger).run();
 }
 
+QString saleStillKept(const QString& dataDir) {
+  const QString path = QDir(dataDir).filePath(QStringLiteral("VendaEmAndamento.cds"));
+  if (!QFile::exists(path)) return {};
+  QString error;
+  const auto kept = load(path, &error);
+  if (!kept) return QStringLiteral("a venda guardada não pode ser lida: ") + error;
+  QStringList held;
+  int items = 0;
+  int payments = 0;
+  for (kept->first(); !kept->eof(); kept->next()) {
+    const QString kind = kept->asText(QStringLiteral("TIPOREG"));
+    if (kind == QStringLiteral("I")) ++items;
+    if (kind == QStringLiteral("R")) ++payments;
+    if (kind != QStringLiteral("V")) continue;
+    if (kept->asText(QStringLiteral("IDCUPOMABERTO")) == QStringLiteral("S")) {
+      held << QStringLiteral("o cupom %1 aberto").arg(kept->asText(QStringLiteral("NRCUPOMVEN")));
+    }
+    if (!kept->asText(QStringLiteral("IDARQDEVIDO")).isEmpty()) {
+      held << QStringLiteral("arquivos devidos (\"%1\")")
+                  .arg(kept->asText(QStringLiteral("IDARQDEVIDO")));
+    }
+  }
+  if (items > 0) held << QStringLiteral("%1 itens").arg(items);
+  if (payments > 0) held << QStringLiteral("%1 recebimentos").arg(payments);
+  return held.join(QStringLiteral(", "));
+}
+
 }  // namespace crash

@@ -63,4 +63,8 @@ struct Finding {
 // end; every table file whole; no temporary file left.
 std::vector<Finding> checkDataDirectory(const QString& dataDir, const SaleLedger& ledger);
 
+// What the kept sale (VendaEmAndamento.cds) still holds once the host settled the sale: a
+// coupon open, files owed, items or payments. Empty when nothing (or no file).
+QString saleStillKept(const QString& dataDir);
+
 }  // namespace crash

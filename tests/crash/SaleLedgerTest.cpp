@@ -184,5 +184,35 @@ TEST_F(FolderChecks, EachDisagreementIsTold) {
             (std::set<QString>{QStringLiteral("tabela incompleta"), QStringLiteral("temporário")}));
 }
 
+TEST_F(FolderChecks, ASaleStillKeptAfterSettlingIsTold) {
+  EXPECT_EQ(saleStillKept(dir_.path()), QString());  // no kept sale at all
+  const auto keep = [&](const QString& open, const QString& owed, bool item) {
+    fw::LocalTable kept(QStringLiteral("VendaEmAndamento"));
+    kept.declareFields({FieldDef::text(QStringLiteral("TIPOREG"), 1),
+                        FieldDef::text(QStringLiteral("IDCUPOMABERTO"), 1),
+                        FieldDef::text(QStringLiteral("IDARQDEVIDO"), 1),
+                        FieldDef::text(QStringLiteral("NRCUPOMVEN"), 10)});
+    kept.createDataSet();
+    kept.append();
+    kept.setText(QStringLiteral("TIPOREG"), QStringLiteral("V"));
+    kept.setText(QStringLiteral("IDCUPOMABERTO"), open);
+    kept.setText(QStringLiteral("IDARQDEVIDO"), owed);
+    kept.setText(QStringLiteral("NRCUPOMVEN"), QStringLiteral("000003"));
+    kept.post();
+    if (item) {
+      kept.append();
+      kept.setText(QStringLiteral("TIPOREG"), QStringLiteral("I"));
+      kept.post();
+    }
+    kept.saveToFile(path(QStringLiteral("VendaEmAndamento.cds")));
+  };
+  keep(QStringLiteral("N"), QString(), false);
+  EXPECT_EQ(saleStillKept(dir_.path()), QString()) << "a sale ended leaves the header alone";
+  keep(QStringLiteral("S"), QString(), true);
+  EXPECT_EQ(saleStillKept(dir_.path()), QStringLiteral("o cupom 000003 aberto, 1 itens"));
+  keep(QStringLiteral("N"), QStringLiteral("C"), false);
+  EXPECT_EQ(saleStillKept(dir_.path()), QStringLiteral("arquivos devidos (\"C\")"));
+}
+
 }  // namespace
 }  // namespace crash
