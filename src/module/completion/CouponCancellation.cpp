@@ -33,23 +33,33 @@ void TfrmVendaArquivo::bldCancelaClick(QObject* /*sender*/) {
     return;
   }
 
+  askingPrinter(QStringLiteral("X"));
+  QString cancelledCoupon;
+  const bool cancelled = askCouponCancellation(boCupomAberto, &cancelledCoupon);
+  comandoPendente.clear();
+  if (!cancelled) {
+    showMessage(msgPadrao.Msg(QStringLiteral("Nao_Canc_Per")));
+    return;
+  }
+  afterCouponCancelled(cancelledCoupon);
+}
+
+bool TfrmVendaArquivo::askCouponCancellation(bool open, QString* cancelledCoupon) {
   namespace at = outside::cancelling;
   fw::VariantList values(at::kCount, Variant(false));
   values[at::kIdEsquema] = Variant(stIdEsquema);
-  values[at::kOpenCoupon] = Variant(boCupomAberto);
+  values[at::kOpenCoupon] = Variant(open);
   values[at::kBranch] = Variant(stFilialLogin);
   values[at::kCashRegister] = Variant(stCaixaAber);
   values[at::kSerialNumber] = Variant(Rev_NrSerie_Imp);
   values[at::kYes] = Variant(QStringLiteral("S"));
   Variant answer = Variant::emptyArray(10);
+  if (!outside::Cancela_Cupom_Imp(values, answer)) return false;
+  *cancelledCoupon = answer.isArray() && answer.size() > 0 ? answer.at(0).toText() : QString();
+  return true;
+}
 
-  if (!outside::Cancela_Cupom_Imp(values, answer)) {
-    showMessage(msgPadrao.Msg(QStringLiteral("Nao_Canc_Per")));
-    return;
-  }
-  const QString cancelledCoupon =
-      answer.isArray() && answer.size() > 0 ? answer.at(0).toText() : QString();
-
+void TfrmVendaArquivo::afterCouponCancelled(const QString& cancelledCoupon) {
   // From the printer's confirmation on, the cancellation's file is what is owed: never the
   // sale's own files, and the cancelled rows never reach another coupon.
   if (boCupomAberto || boCupomFechado) {

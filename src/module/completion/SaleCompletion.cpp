@@ -79,7 +79,10 @@ void TfrmVendaArquivo::bldGravarClick(QObject* /*sender*/) {
   // are still owed.
   if (!boCupomFechado) {
     Variant answer = Variant::emptyArray(10);
-    if (!outside::FechaCupom(closingValues(), 0, answer)) return;
+    askingPrinter(QStringLiteral("F"));
+    const bool closed = outside::FechaCupom(closingValues(), 0, answer);
+    comandoPendente.clear();
+    if (!closed) return;
     // Closed on the printer: from here the sale owes its files, also after a crash.
     boCupomAberto = false;
     boCupomFechado = true;

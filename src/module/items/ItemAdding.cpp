@@ -169,25 +169,35 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
   if (!boCupomAberto && !openCoupon(openingInteger, couponCounter)) return;
 
   const double unitPrice = cdsProdutos.asNumber(QStringLiteral("VRPRECITEM"));
-  if (!registerItem(openingInteger, unitPrice)) {
-    showMessage(msgPadrao.Msg(QStringLiteral("CancItem")));
-    bldAddProd->setEnabled(false);
-    clearProductEntry();
-    return;
-  }
-
+  const bool firstRow = !cdsAddProduto.active() || cdsAddProduto.isEmpty();
   bool created = false;
   const QString itemNumber = nextItemNumber(&created);
   const double quantity = fw::parseNumber(bldQuant->text());
   // The item total as the grid, the sale total and the printer show it (to the cent), so
   // cancelling it later takes off exactly what it put on.
   const double itemTotal = fw::roundAmount(unitPrice * quantity);
+
+  // The row is kept with the command before the printer is asked, so that a host killed
+  // before the answer was kept can find out at start-up whether the printer has the item.
+  appendItemRow(itemNumber, quantity, unitPrice, itemTotal, couponCounter);
+  askingPrinter(QStringLiteral("I"), itemNumber);
+  cdsAddProduto.remove();
+  const bool registered = registerItem(openingInteger, unitPrice);
+  comandoPendente.clear();
+  itemPendente.clear();
+  if (!registered) {
+    if (created) cdsAddProduto.close();  // the list is made with the first item it holds
+    showMessage(msgPadrao.Msg(QStringLiteral("CancItem")));
+    bldAddProd->setEnabled(false);
+    clearProductEntry();
+    return;
+  }
   appendItemRow(itemNumber, quantity, unitPrice, itemTotal, couponCounter);
 
   lblTot->setVisible(true);
   lblTotal->setVisible(true);
 
-  showSaleTotal(created ? itemTotal : saleTotal() + itemTotal);
+  showSaleTotal(firstRow ? itemTotal : saleTotal() + itemTotal);
   applyFinishRule();
   clearProductEntry();
 }
@@ -210,7 +220,10 @@ bool TfrmVendaArquivo::openCoupon(int& openingInteger, QString& couponCounter) {
   fw::Variant bag = outside::Params_AbreCupom_Kerrit(
       stIdEsquema, openingInteger, customer0, customer1, customer2, stCupomVen, couponCounter,
       QString(), QString(), QString(), QString(), QString(), QString(), QString(), false);
-  if (!outside::AbreCupom(bag)) return false;
+  askingPrinter(QStringLiteral("A"));
+  const bool opened = outside::AbreCupom(bag);
+  comandoPendente.clear();
+  if (!opened) return false;
   stCupomVen = outside::RecebeParams(bag, QStringLiteral("CUPNR")).toText();
   couponCounter = outside::RecebeParams(bag, QStringLiteral("CONTCUPOM")).toText();
   boCupomAberto = true;
@@ -240,9 +253,7 @@ QString TfrmVendaArquivo::nextItemNumber(bool* created) {
     if (!cdsAddProduto.hasDeclaredFields()) cdsAddProduto.declareFields(itemListFields());
     cdsAddProduto.createDataSet();
     *created = true;
-  } else if (cdsAddProduto.isEmpty()) {
-    lblTotal->setText(QStringLiteral("0"));
-  } else {
+  } else if (!cdsAddProduto.isEmpty()) {
     lastNumber = highestItemNumber(cdsAddProduto);
   }
   return outside::Ajusta(QString::number(lastNumber + 1), 3);

@@ -15,9 +15,11 @@ void TfrmVendaArquivo::bldCancelClick(QObject* /*sender*/) {
   }
   if (!confirm(msgPadrao.Msg(QStringLiteral("PROD_CANC")))) return;
 
-  const bool cancelled = outside::Cancela_ItGenerico(
-      stIdEsquema, cdsAddProduto.asText(QStringLiteral("NRSEQ")), 0, 0, QStringLiteral("m"),
-      QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), 0, 0, 0, 0, 0);
+  const QString itemNumber = cdsAddProduto.asText(QStringLiteral("NRSEQ"));
+  askingPrinter(QStringLiteral("K"), itemNumber);
+  const bool cancelled = askItemCancellation(itemNumber);
+  comandoPendente.clear();
+  itemPendente.clear();
   if (cancelled) {
     showSaleTotal(saleTotal() -
                   fw::roundAmount(cdsAddProduto.asNumber(QStringLiteral("VRTOTVEND"))));
@@ -45,4 +47,10 @@ void TfrmVendaArquivo::bldAcimaClick(QObject* /*sender*/) {
 
 void TfrmVendaArquivo::bldAbaixoClick(QObject* /*sender*/) {
   if (cdsAddProduto.active()) cdsAddProduto.next();
+}
+
+bool TfrmVendaArquivo::askItemCancellation(const QString& itemNumber) {
+  return outside::Cancela_ItGenerico(stIdEsquema, itemNumber, 0, 0, QStringLiteral("m"),
+                                     QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                                     0, 0, 0, 0, 0);
 }

@@ -31,6 +31,8 @@ const QString kLastCoupon = QStringLiteral("NRULTCUPOM");
 const QString kLastFile = QStringLiteral("NMARQULTCUPOM");
 const QString kSaleTotal = QStringLiteral("VRTOTALVENDA");
 const QString kReceived = QStringLiteral("VRTOTALRECE");
+const QString kPending = QStringLiteral("IDCOMANDOPEND");
+const QString kPendingItem = QStringLiteral("NRITEMPEND");
 
 // The file's fields: the header's, then the item list's, then the payment list's that the
 // item list lacks (a name both have shares one column, wide enough for either).
@@ -79,7 +81,8 @@ const Layout& layout() {
                 FieldDef::text(kOwed, 1),       FieldDef::text(kFilesTried, 1),
                 FieldDef::text(kCoupon, 10),    FieldDef::text(kLastCoupon, 10),
                 FieldDef::text(kLastFile, 120), FieldDef::number(kSaleTotal),
-                FieldDef::number(kReceived)};
+                FieldDef::number(kReceived),    FieldDef::text(kPending, 1),
+                FieldDef::text(kPendingItem, 3)};
     l.itemColumn = mergeInto(l.fields, l.itemFields);
     l.paymentColumn = mergeInto(l.fields, l.paymentFields);
     return l;
@@ -138,7 +141,8 @@ QString KeptSale::path() { return hostPath(QStringLiteral("\\VendaEmAndamento.cd
 
 bool KeptSale::inProgress(const KeptSaleState& state, const fw::LocalTable& items,
                           const fw::LocalTable& payments) {
-  return state.couponOpen || !state.owed.isEmpty() || !items.isEmpty() || !payments.isEmpty();
+  return state.couponOpen || !state.owed.isEmpty() || !state.pendingCommand.isEmpty() ||
+         !items.isEmpty() || !payments.isEmpty();
 }
 
 QByteArray KeptSale::encode(const KeptSaleState& state, const fw::LocalTable& items,
@@ -156,6 +160,8 @@ QByteArray KeptSale::encode(const KeptSaleState& state, const fw::LocalTable& it
   if (!state.lastClosedFile.isEmpty()) row.setText(column(kLastFile), state.lastClosedFile);
   row.setVariant(column(kSaleTotal), fw::Variant(state.saleTotal));
   row.setVariant(column(kReceived), fw::Variant(state.received));
+  if (!state.pendingCommand.isEmpty()) row.setText(column(kPending), state.pendingCommand);
+  if (!state.pendingItem.isEmpty()) row.setText(column(kPendingItem), state.pendingItem);
   file.appendRecord(row.finish());
   if (items.active())
     copyRows(items.data(), QStringLiteral("I"), l.itemFields, l.itemColumn, file, row);
@@ -190,6 +196,13 @@ void KeptSale::decode(const QByteArray& bytes, const QString& source, KeptSaleSt
   read.lastClosedFile = text(kLastFile);
   read.saleTotal = number(kSaleTotal);
   read.received = number(kReceived);
+  // Kept sales written before the pending command was kept have no such columns.
+  const auto optionalText = [&file](const QString& name) {
+    const int at = file.fieldIndex(name);
+    return at < 0 ? QString() : file.text(0, at);
+  };
+  read.pendingCommand = optionalText(kPending);
+  read.pendingItem = optionalText(kPendingItem);
 
   const QByteArray itemRows = listRows(file, QStringLiteral("I"), l.itemFields);
   const QByteArray paymentRows = listRows(file, QStringLiteral("R"), l.paymentFields);

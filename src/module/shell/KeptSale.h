@@ -35,6 +35,11 @@ struct KeptSaleState {
   QString lastClosedFile;    // its sale file's name in the output folder
   double saleTotal = 0;      // as lblTotal shows it
   double received = 0;       // doTotal
+  // A printer command asked and not yet answered when the sale was kept: "" none, "A" open
+  // the coupon, "I" sell item `pendingItem` (its row is already on the item list), "K"
+  // cancel item `pendingItem`, "F" close the coupon, "X" cancel the coupon.
+  QString pendingCommand;
+  QString pendingItem;
 
   bool operator==(const KeptSaleState&) const = default;
 };

@@ -146,6 +146,11 @@ class TfrmVendaArquivo : public QDialog {
   // the file a cancellation of that coupon rewrites.
   QString ultimoCupomFechado;
   QString ultimoArquivoVenda;
+  // The printer command asked and not yet answered ("A", "I", "K", "F", "X", see
+  // KeptSaleState): kept before the printer is asked, so that a host killed before the
+  // answer was kept learns at start-up what the printer did.
+  QString comandoPendente;
+  QString itemPendente;
 
   // ---- The kept sale (shell/KeptSaleSteps.cpp) ----------------------------------------------
   shell::KeptSale keptSale;
@@ -157,6 +162,16 @@ class TfrmVendaArquivo : public QDialog {
   // Writes the files the sale still owes; true when nothing is owed any more (the screen is
   // then cleared for the next sale).
   bool settleOwedFiles();
+  // Marks a printer command as asked (kept at once) and, with an empty command, answered.
+  void askingPrinter(const QString& command, const QString& item = {});
+  // At start-up: learns what the printer did with the command a killed host had asked; true
+  // when that ended the sale.
+  bool resolvePendingCommand();
+  // The screen's side of a coupon the printer cancelled (its rows marked, its file owed).
+  void afterCouponCancelled(const QString& cancelledCoupon);
+  // Asks the printer to cancel the coupon (the open one when `open`); its answer's coupon.
+  bool askCouponCancellation(bool open, QString* cancelledCoupon);
+  bool askItemCancellation(const QString& itemNumber);
   // Keeps the sale when the handler that holds it returns, whichever way.
   class KeepOnReturn {
    public:
