@@ -13,6 +13,7 @@
 #include "dialogs/SearchDialog.h"
 #include "dialogs/SearchIndex.h"
 #include "framework/data/LocalTable.h"
+#include "module/shell/TableLayouts.h"
 
 namespace {
 
@@ -21,15 +22,7 @@ constexpr int kRows = 100000;
 fw::LocalTable& catalog() {
   static std::unique_ptr<fw::LocalTable> table = [] {
     auto t = std::make_unique<fw::LocalTable>(QStringLiteral("cdsProdutos"));
-    t->declareFields({
-        fw::FieldDef::text(QStringLiteral("CDPRODUTO"), 10, {}, false),
-        fw::FieldDef::text(QStringLiteral("CDARVPROD"), 20, QStringLiteral("Código")),
-        fw::FieldDef::text(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Produto")),
-        fw::FieldDef::text(QStringLiteral("SGUNIDADE"), 10, {}, false),
-        fw::FieldDef::text(QStringLiteral("CDBARPRODUTO"), 30, {}, false),
-        fw::FieldDef::text(QStringLiteral("CDPRODINTE"), 20, {}, false),
-        fw::FieldDef::number(QStringLiteral("VRPRECITEM"), QStringLiteral("Preço")),
-    });
+    t->declareFields(layouts::productCatalog());
     t->createDataSet();
     const QStringList kinds = {"Café",      "Açúcar",   "Feijão",   "Arroz",        "Pão",
                                "Leite",     "Queijo",   "Manteiga", "Refrigerante", "Água",

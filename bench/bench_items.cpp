@@ -7,6 +7,7 @@
 
 #include "framework/text/Variant.h"
 #include "module/shell/SaleContext.h"
+#include "module/shell/TableLayouts.h"
 #include "module/shell/TfrmVendaArquivo.h"
 #include "outside/Outside.h"
 
@@ -30,9 +31,7 @@ std::unique_ptr<TfrmVendaArquivo> makeForm() {
   fw::LocalTable& products = form->cdsProdutos;
   products.createDataSet();
   fw::LocalTable& taxes = form->cdsAliquota;
-  taxes.declareFields({fw::FieldDef::text(QStringLiteral("CDPRODUTO"), 10),
-                       fw::FieldDef::number(QStringLiteral("VRPEALIMPFIS")),
-                       fw::FieldDef::text(QStringLiteral("IDTPIMPOSFIS"), 1)});
+  taxes.declareFields(layouts::productTaxes());
   taxes.createDataSet();
   for (int i = 0; i < kProducts; ++i) {
     const QString code = QString::number(i);

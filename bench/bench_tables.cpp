@@ -15,6 +15,7 @@
 #include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/packet/FileIo.h"
+#include "module/shell/TableLayouts.h"
 
 namespace {
 
@@ -24,26 +25,7 @@ using fw::Variant;
 
 constexpr int kRows = 100000;
 
-std::vector<FieldDef> catalogFields() {
-  return {FieldDef::text("CDPRODUTO", 10),
-          FieldDef::text("CDARVPROD", 20, "Código"),
-          FieldDef::text("NMPRODUTO", 50, "Produto"),
-          FieldDef::text("IDPESAPROD", 1),
-          FieldDef::number("QTTARAPROD"),
-          FieldDef::text("SGUNIDADE", 10),
-          FieldDef::text("IDTIPOCOMPPROD", 1),
-          FieldDef::text("IDIMPPRODUTO", 1),
-          FieldDef::dateTime("DTINIVGPROMOC"),
-          FieldDef::dateTime("DTFINVGPROMOC"),
-          FieldDef::text("CDBARPRODUTO", 30),
-          FieldDef::text("CDPRODINTE", 20),
-          FieldDef::text("IDORIGPRODPR", 1),
-          FieldDef::number("VRPRECITEM", "Preço", true, true),
-          FieldDef::text("CDIMPOSTO", 2),
-          FieldDef::number("VRPEALIMPFIS"),
-          FieldDef::text("CDCEST", 9),
-          FieldDef::text("CDNCM", 10)};
-}
+std::vector<FieldDef> catalogFields() { return layouts::productCatalog(); }
 
 QString code(int i) { return QStringLiteral("%1").arg(i + 1, 10, 10, QLatin1Char('0')); }
 QString barcode(int i) {
@@ -296,8 +278,7 @@ BENCHMARK(BM_LocateAfterEdit)->Unit(benchmark::kMillisecond);
 LocalTable& taxTable() {
   static LocalTable* t = [] {
     auto* table = new LocalTable("cdsAliquota");
-    table->declareFields({FieldDef::text("CDPRODUTO", 10), FieldDef::number("VRPEALIMPFIS"),
-                          FieldDef::text("IDTPIMPOSFIS", 1)});
+    table->declareFields(layouts::productTaxes());
     table->createDataSet();
     for (int i = 0; i < kRows; ++i) {
       table->append();

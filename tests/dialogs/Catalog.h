@@ -1,10 +1,11 @@
-// A small product catalog laid out as the screen declares it: code and name visible, the
-// internal code and the barcode hidden.
+// A small product catalog in the screen's own layout: code and name visible, the internal
+// code and the barcode hidden.
 #pragma once
 
 #include <memory>
 
 #include "framework/data/LocalTable.h"
+#include "module/shell/TableLayouts.h"
 
 namespace dialogs::test {
 
@@ -19,14 +20,7 @@ struct Product {
 
 inline std::unique_ptr<fw::LocalTable> makeCatalog(std::initializer_list<Product> products) {
   auto table = std::make_unique<fw::LocalTable>(QStringLiteral("cdsProdutos"));
-  table->declareFields({
-      fw::FieldDef::text(QStringLiteral("CDPRODUTO"), 10, {}, false),
-      fw::FieldDef::text(QStringLiteral("CDARVPROD"), 20, QStringLiteral("Código")),
-      fw::FieldDef::text(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Produto")),
-      fw::FieldDef::text(QStringLiteral("SGUNIDADE"), 10, {}, false),
-      fw::FieldDef::text(QStringLiteral("CDBARPRODUTO"), 30, {}, false),
-      fw::FieldDef::number(QStringLiteral("VRPRECITEM"), QStringLiteral("Preço")),
-  });
+  table->declareFields(layouts::productCatalog());
   table->createDataSet();
   for (const Product& p : products) {
     table->append();

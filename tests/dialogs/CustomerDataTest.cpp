@@ -13,6 +13,7 @@
 #include "dialogs/DialogsPackage.h"
 #include "dialogs/TaxId.h"
 #include "outside/Outside.h"
+#include "support/OutsideRecorder.h"
 
 namespace dialogs {
 namespace {
@@ -87,12 +88,8 @@ TEST_F(CustomerDataTest, BackspaceTakesADigitNotAMark) {
 }
 
 TEST_F(CustomerDataTest, InvalidDocumentIsRefusedAndTheDialogStays) {
-  QStringList shown;
-  outside::Mensagem = [&shown](const QString& text, const QString&, const QString&, const QString&,
-                               int, const QString&, const QString&, int, fw::LocalTable*) {
-    shown << text;
-    return true;
-  };
+  testsupport::OutsideRecorder fakes;
+  fakes.installMessages();
   for (const QString& typed : {QStringLiteral("52998224724"), QStringLiteral("11111111111"),
                                QStringLiteral("529982247"), QStringLiteral("11222333000180")}) {
     auto dialog = open(false);
@@ -101,8 +98,7 @@ TEST_F(CustomerDataTest, InvalidDocumentIsRefusedAndTheDialogStays) {
     EXPECT_TRUE(dialog->isVisible()) << typed.toStdString();
     EXPECT_EQ(dialog->notice(), QStringLiteral("CPF/CNPJ inválido.")) << typed.toStdString();
   }
-  outside::Mensagem = nullptr;
-  EXPECT_EQ(shown.size(), 4);
+  EXPECT_EQ(fakes.messages.size(), 4u);
 }
 
 // Runs CriaInfAdicional with `act` playing the cashier on the dialog it opens.

@@ -9,6 +9,7 @@
 #include "dialogs/DialogsPackage.h"
 #include "dialogs/NumericKeypadDialog.h"
 #include "outside/Outside.h"
+#include "support/OutsideRecorder.h"
 
 namespace dialogs {
 namespace {
@@ -71,20 +72,13 @@ TEST(NumericKeypadTest, AtMostMaxLengthCharacters) {
 }
 
 TEST(NumericKeypadTest, EmptyEntryShowsItsTextAndStaysOpen) {
-  QStringList shown;
-  outside::Mensagem = [&shown](const QString& text, const QString&, const QString& a3,
-                               const QString& confirm, int kind, const QString&, const QString&,
-                               int, fw::LocalTable*) {
-    EXPECT_EQ(a3, QStringLiteral("N"));
-    EXPECT_EQ(confirm, QStringLiteral("N"));
-    EXPECT_EQ(kind, outside::tmInformacao);
-    shown << text;
-    return true;
-  };
+  testsupport::OutsideRecorder fakes;
+  fakes.installMessages();
   auto dialog = keypad(20, 0, 0);
   QTest::keyClick(dialog.get(), Qt::Key_Enter);
-  outside::Mensagem = nullptr;
-  EXPECT_EQ(shown, QStringList{kEmpty});
+  ASSERT_EQ(fakes.messageTexts(), QStringList{kEmpty});
+  const testsupport::ShownMessage& shown = fakes.messages[0];
+  EXPECT_TRUE(shown.a3 == "N" && !shown.isConfirmation() && shown.kind == outside::tmInformacao);
   EXPECT_EQ(dialog->notice(), kEmpty);
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_NE(dialog->result(), QDialog::Accepted);

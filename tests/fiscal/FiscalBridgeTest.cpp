@@ -1,27 +1,15 @@
 #include "FiscalFixture.h"
 #include "fiscal/FiscalPackage.h"
+#include "support/OutsideRecorder.h"
 
 namespace fiscal::test {
 namespace {
-
-struct ShownMessage {
-  QString text, a2, a3, confirm;
-  int kind;
-  QString a6, esquema;
-  int a8;
-  fw::LocalTable* table;
-};
 
 class Bridge : public FiscalFixture {
  protected:
   void SetUp() override {
     FiscalFixture::SetUp();
-    outside::Mensagem = [this](const QString& text, const QString& a2, const QString& a3,
-                               const QString& confirm, int kind, const QString& a6,
-                               const QString& esquema, int a8, fw::LocalTable* table) {
-      shown.push_back({text, a2, a3, confirm, kind, a6, esquema, a8, table});
-      return false;
-    };
+    fakes.installMessages();
     bridge = std::make_unique<FiscalBridge>(dir.path(), fixedNow);
     bridge->publish();
   }
@@ -38,7 +26,8 @@ class Bridge : public FiscalFixture {
     return outside::VendaItem(bag);
   }
 
-  std::vector<ShownMessage> shown;
+  testsupport::OutsideRecorder fakes;
+  std::vector<testsupport::ShownMessage>& shown = fakes.messages;
   std::unique_ptr<FiscalBridge> bridge;
 };
 
@@ -59,7 +48,7 @@ TEST_F(Bridge, EveryRefusalIsShownToTheCashierInTheInformationShapeAndPrinted) {
   EXPECT_FALSE(cancelItem("001"));
 
   ASSERT_EQ(shown.size(), 3u);
-  const ShownMessage& m = shown[0];
+  const testsupport::ShownMessage& m = shown[0];
   EXPECT_EQ(m.text,
             "Já existe um cupom fiscal aberto na impressora (COO 000001). "
             "Cancele-o antes de abrir outro.");
@@ -68,12 +57,12 @@ TEST_F(Bridge, EveryRefusalIsShownToTheCashierInTheInformationShapeAndPrinted) {
   EXPECT_EQ(m.confirm, "N");
   EXPECT_EQ(m.kind, 3);
   EXPECT_EQ(m.a6, "");
-  EXPECT_EQ(m.esquema, "002");
+  EXPECT_EQ(m.idEsquema, "002");
   EXPECT_EQ(m.a8, 0);
   EXPECT_EQ(m.table, nullptr);
   EXPECT_EQ(shown[1].text, "Alíquota \"77\" não programada na impressora fiscal.");
   EXPECT_EQ(shown[2].text, "Item 001 não existe no cupom aberto (COO 000001).");
-  for (const ShownMessage& s : shown) {
+  for (const testsupport::ShownMessage& s : shown) {
     EXPECT_TRUE(tape().contains(TapeText::wrap(s.text, TapeText::kWidth).join('\n')));
   }
 }

@@ -24,46 +24,44 @@ void CompletionTest::SetUp() {
   dtDataMovimento = 45000;
   boCupomAberto = true;
 
-  outside::Mensagem = [this](const QString& text, const QString& a2, const QString& a3,
-                             const QString& confirm, int kind, const QString& a6,
-                             const QString& idEsquema, int a8, fw::LocalTable* table) {
-    EXPECT_TRUE(a2.isEmpty() && a3 == QLatin1String("N") && confirm == QLatin1String("N") &&
-                kind == outside::tmInformacao && a6.isEmpty() && idEsquema == stIdEsquema &&
-                a8 == 0 && !table)
-        << text.toStdString();
-    messages << text;
-    return true;
+  fakes = screen.get();
+  fakes->installAll();
+  // Every message of these steps is information for the cashier, in the sale's schema.
+  fakes->onMessage = [](const testsupport::ShownMessage& m) {
+    EXPECT_TRUE(m.a2.isEmpty() && m.a3 == QLatin1String("N") && !m.isConfirmation() &&
+                m.kind == outside::tmInformacao && m.a6.isEmpty() && m.idEsquema == stIdEsquema &&
+                m.a8 == 0 && !m.table)
+        << m.text.toStdString();
   };
-  outside::CalculoIcmsDFederal = [this](fw::LocalTable&, Variant& answer, double) {
-    ++taxCalls;
-    answer[0] = Variant(QStringLiteral("1,5"));
-    answer[1] = Variant(QStringLiteral("2,25"));
-    answer[2] = Variant(QStringLiteral("0,75"));
-    return 0.0;
-  };
-  outside::FechaCupom = [this](const fw::VariantList& values, int a2, Variant& answer) {
-    ++closeCalls;
-    closeAnswerSize = answer.size();
-    closingValues = values;
-    closeSecondArgument = a2;
-    return closeAnswer;
-  };
-  outside::Cancela_Cupom_Imp = [this](const fw::VariantList& values, Variant& answer) {
-    ++cancelCalls;
-    cancelValues = values;
-    cancelAnswerArray = answer;
-    return cancelAnswer;
-  };
-  outside::_GetStringConexOrv = [this](const QString&) { return connectionString; };
-  outside::SetADODBSession = [this](void* handle) {
-    ++sessionCalls;
-    session = handle;
-  };
+}
+
+fw::VariantList CompletionTest::closingValues() const {
+  const fw::VariantList args = fakes->last(QStringLiteral("FechaCupom")).args;
+  return args.empty() ? args
+                      : fw::VariantList(args.begin(), args.begin() + outside::closing::kCount);
+}
+int CompletionTest::closeSecondArgument() const {
+  const fw::VariantList args = fakes->last(QStringLiteral("FechaCupom")).args;
+  return args.empty() ? -1 : static_cast<int>(args[outside::closing::kCount].toInteger());
+}
+int CompletionTest::closeAnswerSize() const {
+  const fw::VariantList args = fakes->last(QStringLiteral("FechaCupom")).args;
+  return args.empty() ? -1 : static_cast<int>(args[outside::closing::kCount + 1].toInteger());
+}
+fw::VariantList CompletionTest::cancelValues() const {
+  const fw::VariantList args = fakes->last(QStringLiteral("Cancela_Cupom_Imp")).args;
+  return args.empty() ? args
+                      : fw::VariantList(args.begin(), args.begin() + outside::cancelling::kCount);
+}
+fw::Variant CompletionTest::cancelAnswerArray() const {
+  const fw::VariantList args = fakes->last(QStringLiteral("Cancela_Cupom_Imp")).args;
+  return args.empty() ? fw::Variant() : args[outside::cancelling::kCount];
 }
 
 void CompletionTest::TearDown() {
   fw::setWriteFault({});
   form = nullptr;
+  fakes = nullptr;
   screen.reset();
 }
 

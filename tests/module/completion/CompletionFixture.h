@@ -56,22 +56,24 @@ class CompletionTest : public ::testing::Test {
   // screen left and opened again in the same host (the sale context stays).
   void restart(bool killed = true);
 
+  // What the fakes recorded (the screen's recorder, every fake installed).
+  QStringList messages() const { return screen->messageTexts(); }
+  void clearMessages() { screen->messages.clear(); }
+  int closeCalls() const { return screen->count(QStringLiteral("FechaCupom")); }
+  int cancelCalls() const { return screen->count(QStringLiteral("Cancela_Cupom_Imp")); }
+  int taxCalls() const { return screen->count(QStringLiteral("CalculoIcmsDFederal")); }
+  // The last closing's 59 values, its second argument and its answer's size.
+  fw::VariantList closingValues() const;
+  int closeSecondArgument() const;
+  int closeAnswerSize() const;
+  // The last cancellation's 8 values and the answer array as it arrived.
+  fw::VariantList cancelValues() const;
+  fw::Variant cancelAnswerArray() const;
+  std::optional<void*> session() const { return screen->session(); }
+
   std::unique_ptr<testsupport::FormFixture> screen;
+  testsupport::OutsideRecorder* fakes = nullptr;  // the screen's
   TfrmVendaArquivo* form = nullptr;
-  QStringList messages;  // information-shape messages only; any other shape fails the test
-  int closeCalls = 0;
-  int taxCalls = 0;
-  bool closeAnswer = true;
-  fw::VariantList closingValues;
-  int closeSecondArgument = -1;
-  int closeAnswerSize = -1;
-  int cancelCalls = 0;
-  bool cancelAnswer = true;
-  fw::VariantList cancelValues;
-  fw::Variant cancelAnswerArray;
-  QString connectionString = QStringLiteral("Driver=nenhum;");
-  std::optional<void*> session;  // what the hand-over last received
-  int sessionCalls = 0;
 };
 
 // Reads a table file the way the host would: fields as the file declares them.

@@ -75,8 +75,8 @@ class ConnectionProbeTest : public CompletionTest {
     EXPECT_EQ(form->lblConexao->text(), QStringLiteral("Banco de dados offline"));
     EXPECT_EQ(form->lblConexao->palette().color(QPalette::WindowText), kRed);
     EXPECT_FALSE(form->lblInfo->isVisibleTo(form));
-    EXPECT_TRUE(messages.isEmpty());
-    EXPECT_FALSE(session.has_value());
+    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_FALSE(session().has_value());
   }
 
   QString server;
@@ -89,24 +89,24 @@ class ConnectionProbeTest : public CompletionTest {
 
 TEST_F(ConnectionProbeTest, ReachableServerShowsOnlineAndHandsTheConnectionOver) {
   REQUIRE_SERVER();
-  connectionString = server;
+  fakes->connectionString = server;
   form->lblInfo->setVisible(false);
   form->TestaConexao();
   expectOnline();
-  ASSERT_TRUE(session.has_value());
-  EXPECT_NE(*session, nullptr);
-  EXPECT_EQ(*session, form->adcTesteConexao.handle());
+  ASSERT_TRUE(session().has_value());
+  EXPECT_NE(*session(), nullptr);
+  EXPECT_EQ(*session(), form->adcTesteConexao.handle());
 
   // Releasing the form tells the runtime library the connection is gone.
   screen->releaseForm();
-  ASSERT_TRUE(session.has_value());
-  EXPECT_EQ(*session, nullptr);
+  ASSERT_TRUE(session().has_value());
+  EXPECT_EQ(*session(), nullptr);
 }
 
 TEST_F(ConnectionProbeTest, RefusedPortShowsOffline) {
   REQUIRE_SERVER();
   const LoopbackPort closed(false);
-  connectionString = withPort(server, closed.port());
+  fakes->connectionString = withPort(server, closed.port());
   form->lblInfo->setVisible(true);
   form->TestaConexao();
   expectOffline();
@@ -115,7 +115,7 @@ TEST_F(ConnectionProbeTest, RefusedPortShowsOffline) {
 TEST_F(ConnectionProbeTest, SilentPortGivesUpAfterTheLoginTimeout) {
   REQUIRE_SERVER();
   const LoopbackPort silent(true);
-  connectionString = withPort(server, silent.port());
+  fakes->connectionString = withPort(server, silent.port());
   QElapsedTimer clock;
   clock.start();
   form->TestaConexao();
@@ -152,13 +152,13 @@ TEST_F(ConnectionProbeTest, ServerGoneAfterAnOnlineProbeShowsOfflineUntilOneAnsw
       QRegularExpression(QStringLiteral("REGVENDA_PG_CONNECTION='([^']*)'"))
           .match(QString::fromUtf8(env.readAll()));
   ASSERT_TRUE(found.hasMatch());
-  connectionString = found.captured(1);
+  fakes->connectionString = found.captured(1);
 
   form->TestaConexao();
   expectOnline();
   form->TestaConexao();  // still there: online, the same connection
   expectOnline();
-  EXPECT_EQ(sessionCalls, 1);
+  EXPECT_EQ(fakes->sessions.size(), 1u);
   stop();
 
   form->lblConexao->setText(QStringLiteral("?"));
@@ -169,16 +169,16 @@ TEST_F(ConnectionProbeTest, ServerGoneAfterAnOnlineProbeShowsOfflineUntilOneAnsw
   EXPECT_EQ(form->lblConexao->text(), QStringLiteral("Banco de dados offline"));
   EXPECT_FALSE(form->lblInfo->isVisibleTo(form));
   EXPECT_FALSE(form->adcTesteConexao.connected());
-  ASSERT_TRUE(session.has_value());
-  EXPECT_EQ(*session, nullptr);
-  EXPECT_TRUE(messages.isEmpty());
+  ASSERT_TRUE(session().has_value());
+  EXPECT_EQ(*session(), nullptr);
+  EXPECT_TRUE(messages().isEmpty());
 
-  connectionString = server;  // a central database answers again
+  fakes->connectionString = server;  // a central database answers again
   form->TestaConexao();
   expectOnline();
-  ASSERT_TRUE(session.has_value());
-  EXPECT_EQ(*session, form->adcTesteConexao.handle());
-  EXPECT_NE(*session, nullptr);
+  ASSERT_TRUE(session().has_value());
+  EXPECT_EQ(*session(), form->adcTesteConexao.handle());
+  EXPECT_NE(*session(), nullptr);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ TEST_F(CouponCancellationTest, OpenCouponIsWrittenWithEveryItemCancelled) {
   ringUpSale();
   form->bldCancelaClick(form->bldCancela);
 
-  ASSERT_EQ(cancelCalls, 1);
+  ASSERT_EQ(cancelCalls(), 1);
   const fw::VariantList expected{Variant(QStringLiteral("002")),
                                  Variant(false),
                                  Variant(false),
@@ -38,13 +38,13 @@ TEST_F(CouponCancellationTest, OpenCouponIsWrittenWithEveryItemCancelled) {
                                  Variant(QStringLiteral("2")),
                                  Variant(QStringLiteral("BE0123")),
                                  Variant(QStringLiteral("S"))};
-  ASSERT_EQ(cancelValues.size(), expected.size());
+  ASSERT_EQ(cancelValues().size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_TRUE(cancelValues[i] == expected[i])
-        << i << ": " << cancelValues[i].debugText().toStdString();
+    EXPECT_TRUE(cancelValues()[i] == expected[i])
+        << i << ": " << cancelValues()[i].debugText().toStdString();
   }
-  ASSERT_EQ(cancelAnswerArray.size(), 10);
-  EXPECT_TRUE(cancelAnswerArray.at(9).isNull());
+  ASSERT_EQ(cancelAnswerArray().size(), 10);
+  EXPECT_TRUE(cancelAnswerArray().at(9).isNull());
 
   TableFile sale(saleFile());
   ASSERT_EQ(sale.rows(), 3);
@@ -55,14 +55,14 @@ TEST_F(CouponCancellationTest, OpenCouponIsWrittenWithEveryItemCancelled) {
   EXPECT_TRUE(form->cdsAddProduto.isEmpty());
   EXPECT_TRUE(form->cdsReceb.isEmpty());
   EXPECT_EQ(form->lblTotal->text(), QString());
-  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_TRUE(messages().isEmpty());
 }
 
 TEST_F(CouponCancellationTest, RefusalLeavesTheSaleAsItWas) {
   ringUpSale();
-  cancelAnswer = false;
+  fakes->cancelCouponAnswer = false;
   form->bldCancelaClick(form->bldCancela);
-  EXPECT_EQ(messages, QStringList{kRefused});
+  EXPECT_EQ(messages(), QStringList{kRefused});
   EXPECT_TRUE(boCupomAberto);
   EXPECT_EQ(form->cdsAddProduto.recordCount(), 3);
   EXPECT_EQ(form->cdsAddProduto.asText(QStringLiteral("IDSITUVENDA")), QStringLiteral("O"));
@@ -74,7 +74,7 @@ TEST_F(CouponCancellationTest, OpenCouponWhoseFirstItemWasRefusedGetsAnEmptySale
   // The printer opened the coupon and refused its first item: the item list was never made.
   form->bldCodRece->setText(QStringLiteral("Dinheiro"));
   form->bldCancelaClick(form->bldCancela);
-  EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
   ASSERT_TRUE(QFile::exists(saleFile()));
   EXPECT_EQ(TableFile(saleFile()).rows(), 0);
   EXPECT_FALSE(QFile::exists(cashFile()));
@@ -90,8 +90,8 @@ TEST_F(CouponCancellationTest, LastClosedCouponIsMarkedInItsStoredFile) {
   form->lblTotal->setText(QStringLiteral("5,00"));  // shows whether the screen is cleared
 
   form->bldCancelaClick(form->bldCancela);
-  ASSERT_EQ(cancelValues.size(), 8u);
-  EXPECT_TRUE(cancelValues[3] == Variant(false));
+  ASSERT_EQ(cancelValues().size(), 8u);
+  EXPECT_TRUE(cancelValues()[3] == Variant(false));
   TableFile sale(saleFile());
   ASSERT_EQ(sale.rows(), 3);
   for (int row = 0; row < 3; ++row) EXPECT_EQ(sale.text(row, "IDSITUVENDA"), QStringLiteral("C"));
@@ -99,10 +99,10 @@ TEST_F(CouponCancellationTest, LastClosedCouponIsMarkedInItsStoredFile) {
   EXPECT_EQ(form->lblTotal->text(), QString());
 
   // The second touch asks the printer again about the same coupon.
-  cancelAnswer = false;
+  fakes->cancelCouponAnswer = false;
   form->bldCancelaClick(form->bldCancela);
-  EXPECT_EQ(cancelCalls, 2);
-  EXPECT_EQ(messages, QStringList{kRefused});
+  EXPECT_EQ(cancelCalls(), 2);
+  EXPECT_EQ(messages(), QStringList{kRefused});
 }
 
 TEST_F(CouponCancellationTest, LastCouponWithoutStoredFileIsToldAndLeftAlone) {
@@ -110,9 +110,9 @@ TEST_F(CouponCancellationTest, LastCouponWithoutStoredFileIsToldAndLeftAlone) {
   stCupomVen = QStringLiteral("000777");
   form->lblTotal->setText(QStringLiteral("5,00"));
   form->bldCancelaClick(form->bldCancela);
-  EXPECT_EQ(cancelCalls, 1);
+  EXPECT_EQ(cancelCalls(), 1);
   EXPECT_EQ(
-      messages,
+      messages(),
       QStringList{"O cupom 000777 foi cancelado na impressora, mas o arquivo da venda deste cupom "
                   "(Venda10_2_000777.cds) não foi encontrado."});
   EXPECT_TRUE(outputFiles().isEmpty());
@@ -126,16 +126,16 @@ TEST_F(CouponCancellationTest, AfterARestartTheLastClosedCouponsOwnFileIsMarked)
   form->bldGravarClick(form->bldGravar);
   ASSERT_TRUE(QFile::exists(saleFile()));
   restart();
-  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_TRUE(messages().isEmpty());
   EXPECT_TRUE(stCupomVen.isEmpty());
 
   form->bldCancelaClick(form->bldCancela);
-  ASSERT_EQ(cancelValues.size(), 8u);
-  EXPECT_TRUE(cancelValues[3] == Variant(false));
+  ASSERT_EQ(cancelValues().size(), 8u);
+  EXPECT_TRUE(cancelValues()[3] == Variant(false));
   TableFile sale(saleFile());
   ASSERT_EQ(sale.rows(), 3);
   for (int row = 0; row < 3; ++row) EXPECT_EQ(sale.text(row, "IDSITUVENDA"), QStringLiteral("C"));
-  EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
 }
 
 // A "C" file failing after the printer cancelled is owed, across a restart, and the next
@@ -154,8 +154,8 @@ TEST_F(CouponCancellationTest, CancellationFileFailingIsOwedAndNeverBecomesAComp
   EXPECT_FALSE(boCupomAberto);
 
   form->bldGravarClick(form->bldGravar);
-  EXPECT_EQ(closeCalls, 0);
-  EXPECT_EQ(cancelCalls, 1);
+  EXPECT_EQ(closeCalls(), 0);
+  EXPECT_EQ(cancelCalls(), 1);
   TableFile sale(saleFile());
   ASSERT_EQ(sale.rows(), 3);
   for (int row = 0; row < 3; ++row) EXPECT_EQ(sale.text(row, "IDSITUVENDA"), QStringLiteral("C"));
@@ -176,7 +176,7 @@ TEST_F(CouponCancellationTest, FilesOwedThenCancelledWritesTheCancellationNotThe
   ASSERT_TRUE(form->boCupomFechado);
 
   form->bldCancelaClick(form->bldCancela);
-  EXPECT_TRUE(cancelValues[3] == Variant(false));
+  EXPECT_TRUE(cancelValues()[3] == Variant(false));
   EXPECT_FALSE(form->boCupomFechado);
   TableFile sale(saleFile());
   ASSERT_EQ(sale.rows(), 3);
@@ -184,7 +184,7 @@ TEST_F(CouponCancellationTest, FilesOwedThenCancelledWritesTheCancellationNotThe
   EXPECT_FALSE(QFile::exists(cashFile()));
 
   form->bldGravarClick(form->bldGravar);
-  EXPECT_EQ(closeCalls, 1);
+  EXPECT_EQ(closeCalls(), 1);
   EXPECT_FALSE(QFile::exists(cashFile()));
 }
 

@@ -47,7 +47,7 @@ class SaleCompletionTest : public CompletionTest {
 
   // The sale stays on screen and only its files are owed.
   void expectFilesOwed() {
-    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages().size(), 1);
     EXPECT_TRUE(form->boCupomFechado);
     EXPECT_FALSE(boCupomAberto);  // the printer closed it
     EXPECT_EQ(form->lblTotal->text(), QStringLiteral("72,50"));
@@ -56,10 +56,10 @@ class SaleCompletionTest : public CompletionTest {
 
   // The next touch writes the files without closing the coupon a second time.
   void expectRetryWritesFiles(int closesBefore) {
-    messages.clear();
+    clearMessages();
     form->bldGravarClick(form->bldGravar);
-    EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(closeCalls, closesBefore);
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(closeCalls(), closesBefore);
     EXPECT_TRUE(QFile::exists(saleFile()));
     EXPECT_TRUE(QFile::exists(cashFile()));
     EXPECT_FALSE(boCupomAberto);
@@ -95,10 +95,10 @@ TEST_F(SaleCompletionTest, ClosesTheCouponWithTheFiftyNineValuesWritesAndResets)
 
   form->bldGravarClick(form->bldGravar);
 
-  ASSERT_EQ(closeCalls, 1);
-  EXPECT_EQ(closeSecondArgument, 0);
-  EXPECT_EQ(closeAnswerSize, 10);
-  ASSERT_EQ(closingValues.size(), 59u);
+  ASSERT_EQ(closeCalls(), 1);
+  EXPECT_EQ(closeSecondArgument(), 0);
+  EXPECT_EQ(closeAnswerSize(), 10);
+  ASSERT_EQ(closingValues().size(), 59u);
   const Variant e{QString()};
   std::vector<Variant> expected(59, e);
   expected[1] = Variant(QStringLiteral("MD-5:abc"));
@@ -123,15 +123,15 @@ TEST_F(SaleCompletionTest, ClosesTheCouponWithTheFiftyNineValuesWritesAndResets)
   expected[58] = Variant(0.75);
   for (int i = 0; i < 59; ++i) {
     if (i == 13 || i == 14) continue;
-    EXPECT_EQ(closingValues[i].kind(), expected[i].kind()) << i;
-    EXPECT_TRUE(closingValues[i] == expected[i])
-        << i << ": " << closingValues[i].debugText().toStdString();
+    EXPECT_EQ(closingValues()[i].kind(), expected[i].kind()) << i;
+    EXPECT_TRUE(closingValues()[i] == expected[i])
+        << i << ": " << closingValues()[i].debugText().toStdString();
   }
-  ASSERT_EQ(closingValues[13].kind(), Variant::Kind::Packet);
-  ASSERT_EQ(closingValues[14].kind(), Variant::Kind::Packet);
+  ASSERT_EQ(closingValues()[13].kind(), Variant::Kind::Packet);
+  ASSERT_EQ(closingValues()[14].kind(), Variant::Kind::Packet);
   fw::LocalTable payments, allTypes;
-  payments.setData(closingValues[13]);
-  allTypes.setData(closingValues[14]);
+  payments.setData(closingValues()[13]);
+  allTypes.setData(closingValues()[14]);
   EXPECT_EQ(payments.recordCount(), 2);
   EXPECT_EQ(allTypes.recordCount(), 3);
   EXPECT_TRUE(types.filtered());
@@ -152,27 +152,27 @@ TEST_F(SaleCompletionTest, ClosesTheCouponWithTheFiftyNineValuesWritesAndResets)
 TEST_F(SaleCompletionTest, EmptyListsAreRefusedBeforeThePrinterIsAsked) {
   form->bldGravarClick(form->bldGravar);
   EXPECT_EQ(
-      messages,
+      messages(),
       (QStringList{QStringLiteral("Operação bloqueada! Nenhum produto foi selecionado."),
                    QStringLiteral("Operação bloqueada! Nenhum recebimento foi informado..")}));
   addItem({});
-  messages.clear();
+  clearMessages();
   form->bldGravarClick(form->bldGravar);
-  EXPECT_EQ(messages,
+  EXPECT_EQ(messages(),
             QStringList{QStringLiteral("Operação bloqueada! Nenhum recebimento foi informado..")});
-  EXPECT_EQ(closeCalls, 0);
-  EXPECT_EQ(taxCalls, 0);
+  EXPECT_EQ(closeCalls(), 0);
+  EXPECT_EQ(taxCalls(), 0);
   EXPECT_EQ(form->lblConexao->text(), QStringLiteral("?"));
 }
 
 TEST_F(SaleCompletionTest, ClosingRefusedByThePrinterChangesNothing) {
   ringUpSale();
-  closeAnswer = false;
+  fakes->closeAnswer = false;
   form->bldGravarClick(form->bldGravar);
   form->bldGravarClick(form->bldGravar);
-  EXPECT_EQ(closeCalls, 2);  // each touch asks again
+  EXPECT_EQ(closeCalls(), 2);  // each touch asks again
   EXPECT_TRUE(outputFiles().isEmpty());
-  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_TRUE(messages().isEmpty());
   EXPECT_FALSE(form->boCupomFechado);
   EXPECT_TRUE(boCupomAberto);
   EXPECT_TRUE(form->bldGravar->isEnabled());
@@ -190,7 +190,7 @@ TEST_F(SaleCompletionTest, ClosedCouponIsWrittenOnceTheMissingFolderExists) {
 
   ASSERT_TRUE(QDir().mkpath(outputDir()));
   expectRetryWritesFiles(1);
-  EXPECT_EQ(taxCalls, 1);
+  EXPECT_EQ(taxCalls(), 1);
 }
 
 TEST_F(SaleCompletionTest, ClosedCouponIsWrittenOnceTheFolderIsWritableAgain) {
@@ -209,7 +209,7 @@ TEST_F(SaleCompletionTest, DiskFullDuringASaveKeepsTheEarlierFileWhole) {
   SmallDisk disk(outputDir(), 16384);
   ringUpSale();
   form->bldGravarClick(form->bldGravar);
-  ASSERT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+  ASSERT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
   const QStringList earlierFiles = outputFiles();
   const QByteArray earlierSale = fileBytes(saleFile());
   ASSERT_EQ(earlierFiles.size(), 2);
@@ -241,13 +241,13 @@ TEST_F(SaleCompletionTest, ClosedCouponWhoseFilesFailedIsWrittenWhenTheScreenOpe
   });
   form->bldGravarClick(form->bldGravar);
   fw::setWriteFault({});
-  ASSERT_EQ(closeCalls, 1);
+  ASSERT_EQ(closeCalls(), 1);
   ASSERT_TRUE(outputFiles().isEmpty());
 
-  messages.clear();
+  clearMessages();
   restart(false);
-  EXPECT_EQ(messages, QStringList{"Venda em andamento recuperada: cupom 815, 2 itens."})
-      << messages.join(QLatin1Char('\n')).toStdString();
+  EXPECT_EQ(messages(), QStringList{"Venda em andamento recuperada: cupom 815, 2 itens."})
+      << messages().join(QLatin1Char('\n')).toStdString();
   EXPECT_TRUE(form->boCupomFechado);
   EXPECT_FALSE(boCupomAberto);
   EXPECT_EQ(form->lblTotal->text(), "72,50");
@@ -255,17 +255,17 @@ TEST_F(SaleCompletionTest, ClosedCouponWhoseFilesFailedIsWrittenWhenTheScreenOpe
   EXPECT_EQ(form->lblValTroco->text(), "7,50");
   EXPECT_TRUE(form->bldGravar->isEnabled());
 
-  messages.clear();
+  clearMessages();
   form->bldGravarClick(form->bldGravar);
-  EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
-  EXPECT_EQ(closeCalls, 1);
+  EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+  EXPECT_EQ(closeCalls(), 1);
   EXPECT_EQ(TableFile(saleFile()).rows(), 2);
   EXPECT_EQ(TableFile(cashFile()).rows(), 3);
   expectScreenReset();
 
   // The sale has ended: nothing comes back at the next start.
   restart();
-  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_TRUE(messages().isEmpty());
   EXPECT_TRUE(form->cdsAddProduto.isEmpty());
 }
 
@@ -284,10 +284,10 @@ TEST_F(SaleCompletionTest, CashFileFailingAfterTheSaleFileLeavesTheSaleOwed) {
 
   restart();
   EXPECT_TRUE(form->boCupomFechado);
-  messages.clear();
+  clearMessages();
   form->bldGravarClick(form->bldGravar);
-  EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
-  EXPECT_EQ(closeCalls, 1);
+  EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+  EXPECT_EQ(closeCalls(), 1);
   EXPECT_EQ(outputFiles(), QStringList({"MovCaixa10_2_815.cds", "Venda10_2_815.cds"}));
   EXPECT_FALSE(QDir(outputDir() + "/Substituidos").exists());
 }

@@ -41,7 +41,7 @@ TEST_F(SaleFilesDiskFullTest,
   using fw::WriteStep;
   ringUpSale(10);
   form->bldGravarClick(form->bldGravar);
-  ASSERT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+  ASSERT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
   const QStringList names = outputFiles();
   ASSERT_EQ(names.size(), 2);
 
@@ -52,8 +52,8 @@ TEST_F(SaleFilesDiskFullTest,
       const std::string where = file.toStdString() + " step " + std::to_string(int(step));
       const QByteArray saleBefore = fileBytes(saleFile());
       const QByteArray cashBefore = fileBytes(cashFile());
-      const int closes = closeCalls;
-      messages.clear();
+      const int closes = closeCalls();
+      clearMessages();
       // The printer gives the same coupon number: the earlier sale's files are moved aside.
       ringUpSale(++amount);
       fw::setWriteFault(
@@ -61,8 +61,8 @@ TEST_F(SaleFilesDiskFullTest,
       form->bldGravarClick(form->bldGravar);
       fw::setWriteFault({});
 
-      ASSERT_EQ(messages.size(), 1) << where;
-      EXPECT_TRUE(messages.first().contains("não há espaço livre no disco")) << where;
+      ASSERT_EQ(messages().size(), 1) << where;
+      EXPECT_TRUE(messages().first().contains("não há espaço livre no disco")) << where;
       EXPECT_TRUE(form->boCupomFechado) << where;  // closed on the printer; only its files are owed
       EXPECT_FALSE(QFile::exists(cashFile())) << where;
       EXPECT_EQ(QFile::exists(saleFile()), file == cashFile()) << where;
@@ -70,10 +70,10 @@ TEST_F(SaleFilesDiskFullTest,
         EXPECT_TRUE(names.contains(name)) << where;  // nothing half-written
       EXPECT_TRUE(movedAside(saleBefore) && movedAside(cashBefore)) << where;
 
-      messages.clear();
+      clearMessages();
       form->bldGravarClick(form->bldGravar);
-      EXPECT_TRUE(messages.isEmpty()) << where;
-      EXPECT_EQ(closeCalls, closes + 1) << where;
+      EXPECT_TRUE(messages().isEmpty()) << where;
+      EXPECT_EQ(closeCalls(), closes + 1) << where;
       EXPECT_EQ(TableFile(saleFile()).number(0, "VRTOTVEND"), amount) << where;
       EXPECT_EQ(TableFile(cashFile()).number(0, "VRMOVIVEND"), amount) << where;
     }

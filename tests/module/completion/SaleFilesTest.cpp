@@ -39,7 +39,7 @@ class SaleFilesTest : public CompletionTest {
 TEST_F(SaleFilesTest, CompletedSaleWritesItemsOldestFirstAndChangeRowFirst) {
   ringUpSale();
   ASSERT_TRUE(form->GeraArquivo(QStringLiteral("O")));
-  EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
   EXPECT_FALSE(boCupomAberto);
   EXPECT_EQ(outputFiles(), (QStringList{QStringLiteral("MovCaixa10_2_815.cds"),
                                         QStringLiteral("Venda10_2_815.cds")}));
@@ -144,7 +144,7 @@ TEST_F(SaleFilesTest, CancelledLastCouponMarksEveryStoredRow) {
   const QByteArray saleBefore = fileBytes(saleFile());
   ASSERT_TRUE(form->GeraArquivo(QStringLiteral("P")));
   EXPECT_EQ(fileBytes(saleFile()), saleBefore);
-  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_TRUE(messages().isEmpty());
 }
 
 TEST_F(SaleFilesTest, MissingStoredFileIsToldAndUnknownModesWriteNothing) {
@@ -160,7 +160,7 @@ TEST_F(SaleFilesTest, MissingStoredFileIsToldAndUnknownModesWriteNothing) {
   }
   EXPECT_TRUE(outputFiles().isEmpty());
   EXPECT_EQ(
-      messages,
+      messages(),
       QStringList{"O cupom 999 foi cancelado na impressora, mas o arquivo da venda deste cupom "
                   "(Venda10_2_999.cds) não foi encontrado."});
 }
@@ -204,10 +204,10 @@ TEST_F(SaleFilesTest, NamePartsThatLeaveTheOutputFolderAreRefused) {
     const QString kept = *c.value;
     *c.value = QLatin1String(c.text);
     for (const char* mode : {"O", "C", "P"}) {
-      messages.clear();
+      clearMessages();
       EXPECT_FALSE(form->GeraArquivo(QLatin1String(mode))) << c.text << " " << mode;
-      ASSERT_EQ(messages.size(), 1) << c.text;
-      EXPECT_TRUE(messages.first().contains(QStringLiteral("Não foi possível gravar")));
+      ASSERT_EQ(messages().size(), 1) << c.text;
+      EXPECT_TRUE(messages().first().contains(QStringLiteral("Não foi possível gravar")));
       EXPECT_TRUE(boCupomAberto);
     }
     *c.value = kept;

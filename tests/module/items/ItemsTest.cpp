@@ -63,7 +63,7 @@ TEST_F(Items, RefusalsClearTheEntry) {
     form->ValidaProd("2");
     form->ValidaProd(code);
     EXPECT_EQ(lastMessage(), text);
-    expectArgs(messages.back().args, {"", "N", "N", 3, "", "001", 0, true});
+    expectArgs(messages.back().args(), {"", "N", "N", 3, "", "001", 0, true});
     expectNoProduct(*form);
     EXPECT_FALSE(form->cdsAliquota.filtered());
     EXPECT_EQ(stCdAliquota + stQuant, "011");
@@ -295,7 +295,7 @@ TEST_F(Items, CancellingTheSelectedItem) {
   EXPECT_TRUE(printer.empty());
   confirmAnswer = true;
   form->bldCancelClick(nullptr);
-  expectArgs(messages.back().args, {"", "N", "S", 0, "", "001", 0, true});
+  expectArgs(messages.back().args(), {"", "N", "S", 0, "", "001", 0, true});
   EXPECT_EQ(lastMessage(), "Confirma o cancelamento do item?");
   expectArgs(printer[0].args, {"001", "002", 0, 0, "m", "0", "0", "0", 0, 0, 0, 0, 0});
   EXPECT_EQ(form->lblTotal->text(), "40,00");
@@ -304,7 +304,7 @@ TEST_F(Items, CancellingTheSelectedItem) {
   form->bldCancelClick(nullptr);  // already cancelled: no question, no call
   EXPECT_EQ(printer.size(), 1u);
 
-  cancelAnswer = false;  // refused: row and total stay, the finish rule still runs
+  cancelItemAnswer = false;  // refused: row and total stay, the finish rule still runs
   doTotal = 100;
   form->bldAcimaClick(nullptr);
   form->bldCancelClick(nullptr);
@@ -312,7 +312,7 @@ TEST_F(Items, CancellingTheSelectedItem) {
   EXPECT_EQ(form->lblValTroco->text(), "60,00");
   EXPECT_TRUE(form->bldGravar->isEnabled());
 
-  cancelAnswer = true;
+  cancelItemAnswer = true;
   doTotal = 0;
   for (int row : {1, 3}) {
     form->cdsAddProduto.setRecNo(row);
@@ -357,7 +357,6 @@ TEST_F(Items, KilledWithAnOpenCouponTheNextStartHasTheSaleAsItWas) {
 // restart, and is written before the next item opens a new coupon with none of its rows.
 TEST_F(Items, CancelledRowsWhoseFileFailedNeverReachTheNextCoupon) {
   ASSERT_TRUE(QDir().mkpath(outputFolder()));
-  outside::Cancela_Cupom_Imp = [](const VariantList&, Variant&) { return true; };
   addItem("1");
   fw::setWriteFault([](fw::WriteStep, const QString& path) {
     return path.contains("Venda_Arquivo") ? ENOSPC : 0;

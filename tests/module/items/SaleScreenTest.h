@@ -11,18 +11,17 @@
 
 #include "framework/packet/FileIo.h"
 #include "module/shell/SaleContext.h"
+#include "module/shell/TableLayouts.h"
 #include "module/shell/TfrmVendaArquivo.h"
 #include "outside/Outside.h"
+#include "support/OutsideRecorder.h"
 
 namespace saletest {
 
 using fw::Variant;
 using fw::VariantList;
 
-struct Call {
-  QString name;
-  VariantList args;
-};
+using testsupport::Call;
 
 // Same kinds and values, argument by argument (Variant's own == lets 0 equal 0.0).
 inline void expectArgs(const VariantList& actual, const VariantList& expected) {
@@ -44,16 +43,11 @@ inline void expectRow(const fw::LocalTable& t,
   }
 }
 
-class SaleScreenTest : public ::testing::Test {
+// The fakes (OutsideRecorder) are the fixture's own members: printer, dialogs, messages,
+// errors, and the answers (openAnswer, searchRow, keypadText...).
+class SaleScreenTest : public ::testing::Test, protected testsupport::OutsideRecorder {
  protected:
   std::unique_ptr<TfrmVendaArquivo> form;
-  std::vector<Call> printer, dialogs;
-  std::vector<Call> messages;  // text; then a2, a3, confirm, kind, a6, esquema, a8, no table
-  QStringList errors;          // the host's general error report
-  bool openAnswer = true, itemAnswer = true, cancelAnswer = true, confirmAnswer = true;
-  bool searchAnswer = true, keypadAnswer = true;
-  int searchRow = 1;  // 1-based among the visible rows
-  QString keypadText;
 
   // The screen keeps its sale in the data directory: each test has its own.
   QTemporaryDir dataDir;
@@ -66,49 +60,10 @@ class SaleScreenTest : public ::testing::Test {
     qputenv("REGVENDA_DATA_DIR", QFile::encodeName(dataDir.path()));
     setContext();
     outside::resetAll();
-    outside::AbreCupom = [this](Variant& bag) {
-      printer.push_back({"AbreCupom", outside::bagArguments(bag)});
-      outside::GravaParams(bag, "CUPNR", "000123");
-      outside::GravaParams(bag, "CONTCUPOM", "000045");
-      return openAnswer;
-    };
-    outside::VendaItem = [this](Variant& bag) {
-      printer.push_back({"VendaItem", outside::bagArguments(bag)});
-      return itemAnswer;
-    };
-    outside::Cancela_ItGenerico = [this](const QString& e, const QString& nr, int a3, int a4,
-                                         const QString& w5, const QString& w6, const QString& w7,
-                                         const QString& w8, int a9, int a10, int a11, int a12,
-                                         int a13) {
-      printer.push_back(
-          {"Cancela_ItGenerico", {e, nr, a3, a4, w5, w6, w7, w8, a9, a10, a11, a12, a13}});
-      return cancelAnswer;
-    };
-    outside::Pesquisa = [this](fw::LocalTable& t, int a2, int a3, int a4, int a5, int a6, int a7,
-                               int a8) {
-      dialogs.push_back({"Pesquisa", {t.name(), a2, a3, a4, a5, a6, a7, a8, t.recordCount()}});
-      if (searchAnswer && !t.isEmpty()) t.setRecNo(searchRow);
-      return searchAnswer;
-    };
-    outside::TecladoNumerico = [this](QString& text, const QString& title, const QString& prompt,
-                                      const QString& empty, int a5, int a6, int a7, int a8, int a9,
-                                      int a10) {
-      dialogs.push_back({"TecladoNumerico", {text, title, prompt, empty, a5, a6, a7, a8, a9, a10}});
-      if (keypadAnswer) text = keypadText;
-      return keypadAnswer;
-    };
-    outside::CriaInfAdicional = [this](const VariantList& values, Variant& answer) {
-      dialogs.push_back({"CriaInfAdicional", values});
-      dialogs.back().args.push_back(answer.size());
-      answer[0] = "Cliente", answer[1] = "12345678909", answer[2] = "Rua A, 1";
-    };
-    outside::Mensagem = [this](const QString& text, const QString& a2, const QString& a3,
-                               const QString& confirm, int kind, const QString& a6,
-                               const QString& esquema, int a8, fw::LocalTable* t) {
-      messages.push_back({text, {a2, a3, confirm, kind, a6, esquema, a8, t == nullptr}});
-      return confirmAnswer;
-    };
-    outside::ApplicationHandleException = [this](const QString& m) { errors << m; };
+    installPrinter();
+    installDialogs();
+    installMessages();
+    installErrorReport();
     form = std::make_unique<TfrmVendaArquivo>();
     frmVendaArquivo = form.get();
     fillCatalogs();
@@ -178,9 +133,10 @@ class SaleScreenTest : public ::testing::Test {
                                  {"O", "I900", "Sem aspas", 6.0}}) {
       addProduct({p[0], p[1], p[2], p[3], "UN", "", "", "", "", Variant()});
     }
-    form->cdsAliquota.declareFields({fw::FieldDef::text("CDPRODUTO", 30),
-                                     fw::FieldDef::number("VRPEALIMPFIS"),
-                                     fw::FieldDef::text("IDTPIMPOSFIS", 1)});
+    // The tax table's layout with a code wide enough for the rows keyed by a barcode.
+    std::vector<fw::FieldDef> taxes = layouts::productTaxes();
+    taxes[0].width = 30;
+    form->cdsAliquota.declareFields(taxes);
     form->cdsAliquota.createDataSet();
     for (const char* code : {"1", "2", "3", "4", "O"}) addTaxRow(code, 18, "T");
     for (const char* code : {"4", "O"}) addTaxRow(code, 7, "T");
@@ -213,7 +169,7 @@ class SaleScreenTest : public ::testing::Test {
     for (int r = 0; r < t.recordCount(); ++r) out << t.textAt(r, t.fieldIndex(field));
     return out;
   }
-  QString lastMessage() const { return messages.empty() ? QString() : messages.back().name; }
+  QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 };
 
 }  // namespace saletest

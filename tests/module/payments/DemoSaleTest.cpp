@@ -14,33 +14,17 @@ namespace {
 TEST(DemoSale, ItemsPaymentsAndTheFinishButton) {
   testsupport::FormFixture f;
   TfrmVendaArquivo& form = f.form();
-  int pick = 1;
-  QString typed;
-  outside::Pesquisa = [&](fw::LocalTable& t, int, int, int, int, int, int, int) {
-    t.setRecNo(pick);
-    return true;
-  };
-  outside::TecladoNumerico = [&](QString& text, const QString&, const QString&, const QString&, int,
-                                 int, int, int, int, int) {
-    text = typed;
-    return true;
-  };
-  outside::AbreCupom = [](fw::Variant& bag) {
-    outside::GravaParams(bag, QStringLiteral("CUPNR"), QStringLiteral("000777"));
-    return true;
-  };
-  outside::VendaItem = [](fw::Variant&) { return true; };
-  outside::Cancela_ItGenerico = [](const QString&, const QString&, int, int, const QString&,
-                                   const QString&, const QString&, const QString&, int, int, int,
-                                   int, int) { return true; };
+  f.installPrinter();
+  f.installDialogs();
+  f.couponNumber = QStringLiteral("000777");
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   const auto touch = [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); };
 
   for (int row : {1, 2, 3}) {
-    pick = row;
+    f.searchRow = row;
     touch(form.bldCodigo);
-    typed = QStringLiteral("2");
+    f.keypadText = QStringLiteral("2");
     touch(form.bldQuant);
     touch(form.bldAddProd);
   }
@@ -62,9 +46,9 @@ TEST(DemoSale, ItemsPaymentsAndTheFinishButton) {
   EXPECT_EQ(form.lblTotal->text(), fw::formatAmount(total));
 
   const auto payment = [&](int type, double amount) {
-    pick = type;
+    f.searchRow = type;
     touch(form.bldCodRece);
-    typed = fw::formatGeneral(amount);
+    f.keypadText = fw::formatGeneral(amount);
     touch(form.bldValorRece);
     touch(form.bldAddRece);
   };

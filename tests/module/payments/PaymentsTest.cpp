@@ -70,7 +70,7 @@ TEST_F(Payments, BadAmountsAreRefusedAndChangeNothing) {
     keypadText = bad;
     form->bldValorReceClick(nullptr);
     ASSERT_EQ(messages.size(), 1u) << bad;
-    expectArgs(messages[0].args, {"", "N", "N", 3, "", "001", 0, true});
+    expectArgs(messages[0].args(), {"", "N", "N", 3, "", "001", 0, true});
     EXPECT_EQ(form->bldValorRece->text(), "R$5,00") << bad;
     EXPECT_EQ(doValorRece, 5.0) << bad;
   }
@@ -168,7 +168,7 @@ TEST_F(Payments, RemovingPayments) {
   pay("40");
   confirmAnswer = false;
   form->bldCancelaReceClick(nullptr);
-  expectArgs(messages.back().args, {"", "N", "S", 0, "", "001", 0, true});
+  expectArgs(messages.back().args(), {"", "N", "S", 0, "", "001", 0, true});
   EXPECT_EQ(lastMessage(), "Confirma a exclusão do recebimento?");
   EXPECT_EQ(form->cdsReceb.recordCount(), 2);
   confirmAnswer = true;

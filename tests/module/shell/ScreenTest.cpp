@@ -157,10 +157,9 @@ TEST(Screen, AnErrorInAHandlerIsReportedAndTheScreenStays) {
   EXPECT_EQ(f.messages[0].kind, 3);
   EXPECT_EQ(f.messages[0].idEsquema, "001");
 
-  QStringList reported;
-  outside::ApplicationHandleException = [&](const QString& text) { reported << text; };
+  f.installErrorReport();
   form.runHandler([] { throw std::runtime_error("estouro"); });
-  EXPECT_EQ(reported, QStringList{"estouro"});
+  EXPECT_EQ(f.errors, QStringList{"estouro"});
   EXPECT_EQ(f.messages.size(), 1u);
 }
 

@@ -16,12 +16,7 @@ FormFixture::FormFixture(const Setup& setup) {
 
   salecontext::resetToLoadValues();
   outside::resetAll();
-  outside::Mensagem = [this](const QString& text, const QString&, const QString&,
-                             const QString& confirm, int kind, const QString&,
-                             const QString& idEsquema, int, fw::LocalTable*) {
-    messages.push_back({text, confirm, kind, idEsquema});
-    return confirm == QLatin1String("S") ? confirmAnswer : true;
-  };
+  installMessages();
   outside::Uncripto = [](const QString& stored, int key) { return runtime::Uncripto(stored, key); };
   shell::setScreenGeometryOverride(setup.screen);
 

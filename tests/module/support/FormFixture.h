@@ -1,7 +1,8 @@
 // FormFixture: a sales screen started on a demo data directory, as CriaRegVenda would
 // start it (without the modal run). It makes a temporary data directory with the demo data,
-// points REGVENDA_DATA_DIR at it, records every message the screen shows, creates the form
-// and runs InicializaForm. Everything it changes (environment, procedure variables, sale
+// points REGVENDA_DATA_DIR at it, records every message the screen shows (it is the suite's
+// OutsideRecorder: install*() adds the printer and dialog fakes), creates the form and runs
+// InicializaForm. Everything it changes (environment, procedure variables, sale
 // context, screen size) is put back when it is destroyed.
 //
 //   FormFixture f;                      // demo data, form started
@@ -22,19 +23,12 @@
 #include <vector>
 
 #include "module/shell/TfrmVendaArquivo.h"
+#include "support/OutsideRecorder.h"
 #include "tools/demo/DemoData.h"
 
 namespace testsupport {
 
-// One call of outside::Mensagem.
-struct ShownMessage {
-  QString text;
-  QString confirm;  // "S" for the confirmation shape, "N" for information
-  int kind = -1;
-  QString idEsquema;
-};
-
-class FormFixture {
+class FormFixture : public OutsideRecorder {
  public:
   struct Setup {
     demo::Options data{};
@@ -60,9 +54,6 @@ class FormFixture {
   void initialize();  // InicializaForm on the current form
   TfrmVendaArquivo& form();
   void releaseForm();
-
-  std::vector<ShownMessage> messages;  // every Mensagem call, in order
-  bool confirmAnswer = true;           // what a confirmation is answered
 
  private:
   QTemporaryDir dir_;
