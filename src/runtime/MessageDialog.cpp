@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -15,7 +14,6 @@
 #include <cstdio>
 
 #include "framework/ui/Look.h"
-#include "framework/ui/TBlendedButton.h"
 #include "outside/Outside.h"
 #include "runtime/Runtime.h"
 
@@ -23,29 +21,21 @@ namespace runtime {
 
 namespace {
 
-const QColor& kFrame = fw::look::frame;
-const QColor& kActionFace = fw::look::action;
-constexpr int kFrameWidth = 2;
-constexpr int kTitleHeight = 36;
+using Kind = fw::TouchDialog::ButtonKind;
+constexpr int kFrameWidth = fw::TouchDialog::kFrameWidth;
+constexpr int kTitleHeight = 36;  // with the frame's top edge
 constexpr int kMaxWidth = 800;
 constexpr int kMaxHeight = 600;
 constexpr int kMinWidth = 380;
 constexpr int kMargin = 20;
 constexpr QSize kButtonSize(130, 52);
 
-fw::TBlendedButton* touchButton(const QString& caption, const QString& name, const QColor& face,
-                                QWidget* parent) {
-  auto* button = new fw::TBlendedButton(parent);
+QAbstractButton* touchButton(Kind kind, const QString& caption, const QString& name,
+                             QWidget* parent) {
+  auto* button = fw::TouchDialog::makeButton(kind, caption, parent, 16, 8);
   button->setObjectName(name);
-  button->setText(caption);
-  button->setFont(fw::look::arial(16, true));
-  button->setFaceColor(face);
-  button->setTextColor(Qt::white);
-  button->setPressedColor(Qt::black);
-  button->setPressedTextColor(Qt::white);
   button->setFixedSize(kButtonSize);
-  button->setFocusPolicy(Qt::NoFocus);  // Enter and Escape belong to the dialog
-  return button;
+  return button;  // takes no focus: Enter and Escape belong to the dialog
 }
 
 }  // namespace
@@ -67,18 +57,12 @@ QString MessageDialog::titleFor(int kind) {
 
 MessageDialog::MessageDialog(const QString& title, const QString& text, Shape shape,
                              QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), shape_(shape) {
+    : fw::TouchDialog(
+          title, {.titleHeight = kTitleHeight - kFrameWidth, .titlePixels = 16, .centred = false},
+          parent),
+      shape_(shape) {
   setObjectName(QStringLiteral("MessageDialog"));
-  setWindowTitle(title);
-  setModal(true);
-  setAutoFillBackground(false);
-
-  auto* titleLabel = new QLabel(title, this);
-  titleLabel->setObjectName(QStringLiteral("lblTitulo"));
-  titleLabel->setFont(fw::look::arial(16, true));
-  titleLabel->setFixedHeight(kTitleHeight - kFrameWidth);
-  titleLabel->setAlignment(Qt::AlignCenter);
-  titleLabel->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+  titleBand()->setObjectName(QStringLiteral("lblTitulo"));
 
   auto* message = new QLabel(text, this);
   message->setObjectName(QStringLiteral("lblMensagem"));
@@ -112,28 +96,25 @@ MessageDialog::MessageDialog(const QString& title, const QString& text, Shape sh
   buttons->setSpacing(kMargin);
   buttons->addStretch();
   if (shape == Shape::Confirmation) {
-    auto* yes = touchButton(QStringLiteral("Sim"), QStringLiteral("btnSim"), kFrame, this);
-    auto* no = touchButton(QStringLiteral("Não"), QStringLiteral("btnNao"), kActionFace, this);
+    auto* yes = touchButton(Kind::Frame, QStringLiteral("Sim"), QStringLiteral("btnSim"), this);
+    auto* no = touchButton(Kind::Action, QStringLiteral("Não"), QStringLiteral("btnNao"), this);
     connect(yes, &QAbstractButton::clicked, this, &QDialog::accept);
     connect(no, &QAbstractButton::clicked, this, &QDialog::reject);
     buttons->addWidget(yes);
     buttons->addWidget(no);
   } else {
-    auto* ok = touchButton(QStringLiteral("OK"), QStringLiteral("btnOk"), kFrame, this);
+    auto* ok = touchButton(Kind::Frame, QStringLiteral("OK"), QStringLiteral("btnOk"), this);
     connect(ok, &QAbstractButton::clicked, this, &QDialog::accept);
     buttons->addWidget(ok);
   }
   buttons->addStretch();
 
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(kFrameWidth, kFrameWidth, kFrameWidth, kMargin);
-  layout->setSpacing(kMargin);
-  layout->addWidget(titleLabel);
-  auto* body = new QHBoxLayout;
-  body->setContentsMargins(kMargin - kFrameWidth, 0, kMargin - kFrameWidth, 0);
-  body->addWidget(scroll);
-  layout->addLayout(body);
-  layout->addLayout(buttons);
+  // Below the band: the text 20 pixels in from the face's edges, the buttons under it.
+  body()->setContentsMargins(kMargin - kFrameWidth, kMargin, kMargin - kFrameWidth,
+                             kMargin - kFrameWidth);
+  body()->setSpacing(kMargin);
+  body()->addWidget(scroll);
+  body()->addLayout(buttons);
 
   setFixedSize(width, std::min(kMaxHeight, fixedParts + textHeight));
   setFocusPolicy(Qt::StrongFocus);
@@ -151,18 +132,6 @@ void MessageDialog::keyPressEvent(QKeyEvent* event) {
     default:
       QDialog::keyPressEvent(event);
   }
-}
-
-void MessageDialog::paintEvent(QPaintEvent* /*event*/) {
-  QPainter painter(this);
-  painter.fillRect(rect(), Qt::white);
-  painter.fillRect(QRect(0, 0, width(), kTitleHeight), kFrame);
-  QPen pen(kFrame, kFrameWidth);
-  pen.setJoinStyle(Qt::MiterJoin);
-  painter.setPen(pen);
-  painter.setBrush(Qt::NoBrush);
-  painter.drawRect(QRectF(rect()).adjusted(kFrameWidth / 2.0, kFrameWidth / 2.0, -kFrameWidth / 2.0,
-                                           -kFrameWidth / 2.0));
 }
 
 bool Mensagem(const QString& text, const QString& /*a2*/, const QString& /*a3*/,

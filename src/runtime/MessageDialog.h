@@ -1,16 +1,14 @@
 // MessageDialog: the touch message dialog behind Mensagem. White face inside an orange-brown
 // frame, a title band, the word-wrapped text and big touch buttons: "OK" (information) or
 // "Sim" / "Não" (confirmation). Enter answers "OK"/"Sim", Escape answers "Não" (or closes).
-// At most 800 x 600; a text too long for that scrolls.
+// At most 800 x 600; a text too long for that scrolls. The frame is the framework's.
 #pragma once
 
-#include <QDialog>
-
-class QLabel;
+#include "framework/ui/TouchDialog.h"
 
 namespace runtime {
 
-class MessageDialog : public QDialog {
+class MessageDialog : public fw::TouchDialog {
   Q_OBJECT
  public:
   enum class Shape { Information, Confirmation };
@@ -23,7 +21,6 @@ class MessageDialog : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
 
  private:
   Shape shape_;
