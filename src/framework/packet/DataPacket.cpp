@@ -444,11 +444,6 @@ DataPacket::Record DataPacket::store(const QByteArray& encoded) {
   return r;
 }
 
-QByteArrayView DataPacket::recordBytes(int record) const {
-  const Record& r = records_[static_cast<std::size_t>(record)];
-  return QByteArrayView(arena_.constData() + r.offset, r.length);
-}
-
 qsizetype DataPacket::liveBytes() const {
   qsizetype live = 0;
   for (const Record& r : records_) live += r.length;

@@ -133,7 +133,11 @@ class DataPacket {
   // The records, kept encoded one after another in one arena.
   int recordCount() const { return static_cast<int>(records_.size()); }
   bool isEmpty() const { return records_.empty(); }
-  QByteArrayView recordBytes(int record) const;  // the encoded record
+  // The encoded record (inline: codecs and the table read it once per record and value).
+  QByteArrayView recordBytes(int record) const {
+    const Record& r = records_[static_cast<std::size_t>(record)];
+    return QByteArrayView(arena_.constData() + r.offset, r.length);
+  }
   qsizetype arenaSize() const { return arena_.size(); }
   qsizetype liveBytes() const;  // the bytes of the records in order, without dead ones
 
