@@ -232,18 +232,4 @@ bool CustomerDataDialog::eventFilter(QObject* watched, QEvent* event) {
   return true;  // letters and marks never reach the document line
 }
 
-void CustomerDataDialog::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      accept();
-      return;
-    case Qt::Key_Escape:
-      reject();
-      return;
-    default:
-      TouchDialog::keyPressEvent(event);
-  }
-}
-
 }  // namespace dialogs

@@ -40,7 +40,6 @@ class CustomerDataDialog : public TouchDialog {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void typeDigits(const QString& digits);

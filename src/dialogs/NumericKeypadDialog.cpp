@@ -138,11 +138,7 @@ void NumericKeypadDialog::keyPressEvent(QKeyEvent* event) {
   } else if (key == Qt::Key_Delete) {
     entry_.clear();
     typed(true);
-  } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-    accept();
-  } else if (key == Qt::Key_Escape) {
-    reject();
-  } else {
+  } else {  // Enter and Escape as every touch dialog
     TouchDialog::keyPressEvent(event);
   }
 }

@@ -319,10 +319,6 @@ bool SearchDialog::eventFilter(QObject* watched, QEvent* event) {
 
 void SearchDialog::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      accept();
-      return;
     case Qt::Key_Up:
       step(-1);
       return;

@@ -7,7 +7,6 @@
 #include "framework/core/Error.h"
 #include "framework/core/HostPath.h"
 #include "framework/data/LocalTable.h"
-#include "runtime/Runtime.h"
 
 namespace fiscal {
 

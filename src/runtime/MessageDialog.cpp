@@ -5,9 +5,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -118,20 +116,6 @@ MessageDialog::MessageDialog(const QString& title, const QString& text, Shape sh
 
   setFixedSize(width, std::min(kMaxHeight, fixedParts + textHeight));
   setFocusPolicy(Qt::StrongFocus);
-}
-
-void MessageDialog::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      accept();
-      return;
-    case Qt::Key_Escape:
-      reject();
-      return;
-    default:
-      QDialog::keyPressEvent(event);
-  }
 }
 
 bool Mensagem(const QString& text, const QString& /*a2*/, const QString& /*a3*/,

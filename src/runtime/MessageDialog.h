@@ -19,9 +19,6 @@ class MessageDialog : public fw::TouchDialog {
   // The title for a message kind (0 confirmation, 1 error, 2 warning, 3 information).
   static QString titleFor(int kind);
 
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-
  private:
   Shape shape_;
 };

@@ -2,6 +2,7 @@
 #include "framework/ui/TouchDialog.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
@@ -136,6 +137,20 @@ void TouchDialog::showEvent(QShowEvent* event) {
     area = screen->availableGeometry();
   }
   if (area.isValid()) move(area.center() - rect().center());
+}
+
+void TouchDialog::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      accept();
+      return;
+    case Qt::Key_Escape:
+      reject();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
 }
 
 }  // namespace fw

@@ -54,6 +54,8 @@ class TouchDialog : public QDialog {
 
   void paintEvent(QPaintEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // Enter answers as the confirming button would (accept), Escape as the cancelling one.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QLabel* title_;
