@@ -2,9 +2,10 @@
 // reader's input stream. Private to JsonPacket*.cpp.
 #pragma once
 
+#include <rapidjson/error/error.h>
+
 #include <QByteArray>
 #include <QString>
-#include <rapidjson/error/error.h>
 #include <cstddef>
 
 #include "framework/packet/DataPacket.h"

@@ -1,7 +1,7 @@
 // The JSON reader's reading of numbers as written and its parse errors in words.
-#include "framework/packet/JsonPacketPrivate.h"
-
 #include <cmath>
+
+#include "framework/packet/JsonPacketPrivate.h"
 
 namespace fw::jsonpacket {
 
