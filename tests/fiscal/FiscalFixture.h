@@ -15,6 +15,7 @@
 #include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
 #include "framework/text/Variant.h"
+#include "module/shell/TableLayouts.h"
 #include "outside/Outside.h"
 
 namespace fiscal::test {
@@ -24,9 +25,7 @@ inline QDateTime fixedNow() { return QDateTime(QDate(2024, 3, 12), QTime(10, 15,
 inline void writeTaxRates(const QString& path,
                           const std::vector<std::pair<QString, double>>& rates) {
   fw::LocalTable table(QStringLiteral("AliqImpFis"));
-  table.declareFields({fw::FieldDef::text(QStringLiteral("CDALIQIMPFIS"), 10),
-                       fw::FieldDef::number(QStringLiteral("VRALIQIMPFIS")),
-                       fw::FieldDef::text(QStringLiteral("IDALIQIMPFIS"), 1)});
+  table.declareFields(layouts::printerRates());
   table.createDataSet();
   for (const auto& [code, rate] : rates) {
     table.append();

@@ -11,6 +11,7 @@
 #include "framework/data/LocalTable.h"
 #include "module/shell/Paths.h"
 #include "module/shell/SaleContext.h"
+#include "module/shell/TableLayouts.h"
 #include "module/support/FormFixture.h"
 #include "outside/Outside.h"
 
@@ -181,9 +182,7 @@ TEST(Startup, MissingIdentificationKeepsTheEarlierValue) {
 
 TEST(Startup, EmptyOperatorAndDateFilesGiveEmptyTextAndZero) {
   FormFixture f(notStarted());
-  writeEmptyTable(f.path("Dados/Cadastros/ControleAcess.cds"),
-                  {fw::FieldDef::text("CDOPERADOR", 12), fw::FieldDef::text("NMOPERADOR", 50),
-                   fw::FieldDef::text("DSSENHACAIXA", 100)});
+  writeEmptyTable(f.path("Dados/Cadastros/ControleAcess.cds"), layouts::operators());
   writeEmptyTable(f.path("Dados/Cadastros/DataMovimento.cds"),
                   {fw::FieldDef::dateTime("DATAMOVIMENTO")});
   stOperadorLogin = QStringLiteral("0001");
