@@ -17,10 +17,6 @@ namespace {
 constexpr QChar kFieldEnd(0x1F);
 constexpr QChar kRowEnd(u'\n');
 
-bool isTextType(fw::FieldType type) {
-  return type == fw::FieldType::Text || type == fw::FieldType::WideText;
-}
-
 bool isNumericType(fw::FieldType type) {
   switch (type) {
     case fw::FieldType::Text:
@@ -60,9 +56,9 @@ SearchIndex::SearchIndex(const fw::LocalTable& table, Deferred) {
           (field.type == fw::FieldType::Number || field.type == fw::FieldType::Bcd) &&
           !field.currency && !field.displayText;
       columns_.push_back({i, field.displayLabel(), isNumericType(field.type), amount,
-                          isTextType(field.type) ? field.width : 12});
-      searched_.push_back(isTextType(field.type));
-    } else if (isTextType(field.type)) {
+                          fw::isTextType(field.type) ? field.width : 12});
+      searched_.push_back(fw::isTextType(field.type));
+    } else if (fw::isTextType(field.type)) {
       keyedOther_.push_back(i);
     }
   }

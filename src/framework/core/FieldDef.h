@@ -28,6 +28,28 @@ enum class FieldType {
   Blob,  // bytes; `subtype` says what they are ("Text", "Graphics", ...)
 };
 
+inline bool isTextType(FieldType t) { return t == FieldType::Text || t == FieldType::WideText; }
+
+inline bool isIntegerType(FieldType t) {
+  switch (t) {
+    case FieldType::Int8:
+    case FieldType::Int16:
+    case FieldType::Int32:
+    case FieldType::Int64:
+    case FieldType::UInt8:
+    case FieldType::UInt16:
+    case FieldType::UInt32:
+    case FieldType::UInt64:
+      return true;
+    default:
+      return false;
+  }
+}
+
+inline bool isDateType(FieldType t) {
+  return t == FieldType::Date || t == FieldType::Time || t == FieldType::DateTime;
+}
+
 // The attribute bits a packet keeps for a field; other bits are kept as they are.
 namespace fieldattr {
 inline constexpr int kHidden = 1;

@@ -23,30 +23,6 @@
 
 namespace fw {
 
-inline bool isTableTextType(FieldType t) {
-  return t == FieldType::Text || t == FieldType::WideText;
-}
-
-inline bool isTableIntegerType(FieldType t) {
-  switch (t) {
-    case FieldType::Int8:
-    case FieldType::Int16:
-    case FieldType::Int32:
-    case FieldType::Int64:
-    case FieldType::UInt8:
-    case FieldType::UInt16:
-    case FieldType::UInt32:
-    case FieldType::UInt64:
-      return true;
-    default:
-      return false;
-  }
-}
-
-inline bool isTableDateType(FieldType t) {
-  return t == FieldType::Date || t == FieldType::Time || t == FieldType::DateTime;
-}
-
 struct LookupIndex {
   std::vector<std::pair<quint64, quint32>> entries;  // (hash, record), sorted
 };

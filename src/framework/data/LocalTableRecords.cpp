@@ -29,8 +29,8 @@ namespace fw {
 namespace {
 
 QString typeName(FieldType t) {
-  if (isTableTextType(t)) return QStringLiteral("texto");
-  if (isTableIntegerType(t)) return QStringLiteral("inteiro");
+  if (isTextType(t)) return QStringLiteral("texto");
+  if (isIntegerType(t)) return QStringLiteral("inteiro");
   switch (t) {
     case FieldType::Boolean:
       return QStringLiteral("lógico");
@@ -53,8 +53,8 @@ QString typeName(FieldType t) {
 
 // Whether a file's field can stand for a declared one.
 bool compatible(FieldType declared, FieldType stored) {
-  if (isTableTextType(declared)) return isTableTextType(stored);
-  if (isTableIntegerType(declared)) return isTableIntegerType(stored);
+  if (isTextType(declared)) return isTextType(stored);
+  if (isIntegerType(declared)) return isIntegerType(stored);
   if (declared == FieldType::DateTime)
     return stored == FieldType::DateTime || stored == FieldType::Date;
   return declared == stored;
@@ -122,7 +122,7 @@ void LocalTablePrivate::computeCuts() {
   cut.assign(packet.fields.size(), -1);
   for (std::size_t i = 0; i < packet.fields.size(); ++i) {
     const PacketField& f = packet.fields[i];
-    if (!isTableTextType(f.fieldType)) continue;
+    if (!isTextType(f.fieldType)) continue;
     qsizetype w = f.width() > 0 ? f.width() : -1;
     const qsizetype capacity = f.prefixSize >= 4 ? -1 : ((qsizetype(1) << (8 * f.prefixSize)) - 1);
     const qsizetype limit =
@@ -132,8 +132,8 @@ void LocalTablePrivate::computeCuts() {
   }
   for (std::size_t i = 0; i < fields.size() && declared; ++i) {
     const int pf = map[i];
-    if (isTableTextType(fields[i].type) && fields[i].width > 0 &&
-        isTableTextType(packet.fields[static_cast<std::size_t>(pf)].fieldType))
+    if (isTextType(fields[i].type) && fields[i].width > 0 &&
+        isTextType(packet.fields[static_cast<std::size_t>(pf)].fieldType))
       cut[static_cast<std::size_t>(pf)] =
           cut[static_cast<std::size_t>(pf)] < 0
               ? fields[i].width
@@ -225,7 +225,7 @@ QString LocalTablePrivate::displayOf(int field, const Variant& v) const {
   if (def.displayText) return def.displayText(text);
   if (v.isNull()) return {};
   const FieldType t = storedType(field);
-  if (def.currency && (t == FieldType::Number || t == FieldType::Bcd || isTableIntegerType(t)))
+  if (def.currency && (t == FieldType::Number || t == FieldType::Bcd || isIntegerType(t)))
     return formatCurrency(v.toNumber());
   return text;
 }
@@ -267,10 +267,10 @@ Variant LocalTablePrivate::normalize(int pf, const Variant& v) const {
 Variant LocalTablePrivate::fromText(int pf, const QString& text) const {
   if (text.isEmpty()) return {};
   const FieldType t = packet.fields[static_cast<std::size_t>(pf)].fieldType;
-  if (isTableTextType(t) || t == FieldType::Blob) return Variant(text);
+  if (isTextType(t) || t == FieldType::Blob) return Variant(text);
   if (t == FieldType::Boolean) return Variant(textToFlag(text));
-  if (isTableIntegerType(t)) return Variant(textToInteger(text));
-  if (isTableDateType(t)) return Variant::dateTime(parseDateTime(text));
+  if (isIntegerType(t)) return Variant(textToInteger(text));
+  if (isDateType(t)) return Variant::dateTime(parseDateTime(text));
   return Variant(parseNumber(text));
 }
 

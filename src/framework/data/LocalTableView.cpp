@@ -83,14 +83,14 @@ std::optional<std::vector<quint32>> LocalTablePrivate::indexedFilter() {
 
 Variant LocalTablePrivate::literalValue(int pf, const QString& literal) const {
   const FieldType t = packet.fields[static_cast<std::size_t>(pf)].fieldType;
-  if (isTableTextType(t) || t == FieldType::Blob) return Variant(literal);
+  if (isTextType(t) || t == FieldType::Blob) return Variant(literal);
   if (literal.isEmpty()) return {};
   bool ok = false;
   const double number = literal.toDouble(&ok);  // filter numbers are written with '.'
-  if (ok && !isTableDateType(t))
+  if (ok && !isDateType(t))
     return t == FieldType::Boolean ? Variant(number != 0.0) : Variant(number);
   if (t == FieldType::Boolean) return Variant(textToFlag(literal));
-  if (isTableDateType(t)) return Variant::dateTime(parseDateTime(literal));
+  if (isDateType(t)) return Variant::dateTime(parseDateTime(literal));
   return Variant(parseNumber(literal));
 }
 

@@ -274,7 +274,7 @@ class JsonReader {
     }
     const PacketField& f = packet_.fields[static_cast<std::size_t>(column_)];
     std::size_t room = kScalar;
-    if (f.fieldType == FieldType::Text || f.fieldType == FieldType::WideText) {
+    if (isTextType(f.fieldType)) {
       // A character takes at most 12 bytes, as an escaped surrogate pair.
       const std::size_t chars = f.maxBytes         ? static_cast<std::size_t>(f.maxBytes)
                                 : f.prefixSize < 4 ? (std::size_t(1) << (8 * f.prefixSize))

@@ -83,8 +83,7 @@ void RecordBuilder::setRaw(int field, const char* data, qsizetype size) {
 
 void RecordBuilder::setText(int field, QStringView text, qsizetype maxChars) {
   const PacketField& f = packet_.fields[static_cast<std::size_t>(field)];
-  if (f.fieldType != FieldType::Text && f.fieldType != FieldType::WideText &&
-      f.fieldType != FieldType::Blob) {
+  if (!isTextType(f.fieldType) && f.fieldType != FieldType::Blob) {
     setVariant(field, Variant(text.toString()));
     return;
   }

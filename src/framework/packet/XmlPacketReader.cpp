@@ -258,8 +258,7 @@ class XmlReader {
       Column c;
       c.textBlob = isTextBlob(f);
       c.width = f.width();
-      if (f.fieldType == FieldType::Text || f.fieldType == FieldType::WideText)
-        c.maxChars = textLimit(f);
+      if (isTextType(f.fieldType)) c.maxChars = textLimit(f);
       columns_.push_back(c);
     }
     for (std::size_t i = 0; i < xmlNames_.size(); ++i)
