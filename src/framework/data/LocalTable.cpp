@@ -116,6 +116,8 @@ Variant LocalTable::data() const {
   return Variant::packet(writeBinaryPacket(d->snapshot()));
 }
 
+DataPacket LocalTable::snapshot() const { return d->active ? d->snapshot() : DataPacket(); }
+
 void LocalTable::setData(const Variant& packet) {
   if (packet.isNull()) {
     close();

@@ -30,6 +30,7 @@
 
 namespace fw {
 
+class DataPacket;
 class LocalTablePrivate;
 
 class LocalTable : public QObject {
@@ -69,6 +70,9 @@ class LocalTable : public QObject {
   // (the same bytes as its file). Null for an inactive table with no data.
   Variant data() const;
   void setData(const Variant& packet);  // like loadFromFile, from the bytes
+  // The same records as data(), not encoded: for a reader of the values that would
+  // otherwise parse data()'s bytes straight back. An empty packet for an inactive table.
+  DataPacket snapshot() const;
 
   // Records and cursor (all visible records, filter applied).
   bool isEmpty() const;

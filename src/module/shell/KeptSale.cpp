@@ -90,12 +90,11 @@ const Layout& layout() {
   return built;
 }
 
-// Copies every row of a list's packet into the file under `kind`, value bytes as stored.
-void copyRows(const fw::Variant& data, const QString& kind, const std::vector<FieldDef>& listFields,
-              const std::vector<int>& columns, DataPacket& file, RecordBuilder& row) {
-  const QByteArray bytes = data.toPacket();
-  if (bytes.isEmpty()) return;
-  const DataPacket list = fw::readBinaryPacket(bytes, kind);
+// Copies every row of a list into the file under `kind`, value bytes as stored.
+void copyRows(const fw::LocalTable& table, const QString& kind,
+              const std::vector<FieldDef>& listFields, const std::vector<int>& columns,
+              DataPacket& file, RecordBuilder& row) {
+  const DataPacket list = table.snapshot();
   std::vector<int> from;  // list field i -> column in the list's packet
   for (const FieldDef& def : listFields) from.push_back(list.fieldIndex(def.name));
   const int kindColumn = 0;
@@ -163,10 +162,8 @@ QByteArray KeptSale::encode(const KeptSaleState& state, const fw::LocalTable& it
   if (!state.pendingCommand.isEmpty()) row.setText(column(kPending), state.pendingCommand);
   if (!state.pendingItem.isEmpty()) row.setText(column(kPendingItem), state.pendingItem);
   file.appendRecord(row.finish());
-  if (items.active())
-    copyRows(items.data(), QStringLiteral("I"), l.itemFields, l.itemColumn, file, row);
-  if (payments.active())
-    copyRows(payments.data(), QStringLiteral("R"), l.paymentFields, l.paymentColumn, file, row);
+  copyRows(items, QStringLiteral("I"), l.itemFields, l.itemColumn, file, row);
+  copyRows(payments, QStringLiteral("R"), l.paymentFields, l.paymentColumn, file, row);
   return fw::writeBinaryPacket(file);
 }
 
