@@ -107,8 +107,9 @@ TEST(CdsTool, HandWrittenJsonBecomesATableFile) {
       R"({"fields":[{"name":"N","type":"bcd"}],"rows":[[1e-30],[-12.50],[123456789012345678901234.5]]})";
   ASSERT_EQ(cdsOnJson(dir, "\xEF\xBB\xBF" + decimals).status, 0);
   const ToolRun r = cds({"json", dir.filePath("t.cds")});
-  EXPECT_TRUE(r.out.contains("[0.000000000000000000000000000001],\n  [-12.5],\n  "
-                             "[123456789012345678901234.5]]"))
+  EXPECT_TRUE(
+      r.out.contains("[0.000000000000000000000000000001],\n  [-12.5],\n  "
+                     "[123456789012345678901234.5]]"))
       << r.out.toStdString();
 }
 

@@ -24,8 +24,9 @@ class Error : public std::runtime_error {
 inline QString messageOf(const std::exception& e) {
   if (const auto* own = dynamic_cast<const Error*>(&e)) return own->message();
   if (dynamic_cast<const std::bad_alloc*>(&e))
-    return QStringLiteral("Memória insuficiente: o arquivo ou a tabela é grande demais para a "
-                          "memória livre deste computador.");
+    return QStringLiteral(
+        "Memória insuficiente: o arquivo ou a tabela é grande demais para a "
+        "memória livre deste computador.");
   return QString::fromLocal8Bit(e.what());
 }
 

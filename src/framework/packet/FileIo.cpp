@@ -309,8 +309,8 @@ void moveFileAside(const QString& from, const QString& to) {
   if (!err && ::unlink(QFile::encodeName(source.absoluteFilePath()).constData()) != 0) err = errno;
   if (!err) err = syncFolder(QFile::encodeName(source.absolutePath()), from);
   if (err) {
-    throw Error(
-        failure(QStringLiteral("Não foi possível mover o arquivo '%1' para '%2'").arg(from, to), err));
+    throw Error(failure(
+        QStringLiteral("Não foi possível mover o arquivo '%1' para '%2'").arg(from, to), err));
   }
 }
 

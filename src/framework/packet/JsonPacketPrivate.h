@@ -76,7 +76,7 @@ struct IntegerText {
   QByteArray digits;
 };
 IntegerText integerText(const QByteArray& raw);
-// A date-time's milliseconds when it is a whole number of them, else -1.
+// A date-time's milliseconds, rounded to the nearest; -1 outside the calendar.
 double wholeMilliseconds(double dt);
 // RapidJSON's parse error in words.
 QString parseErrorText(rapidjson::ParseErrorCode code);

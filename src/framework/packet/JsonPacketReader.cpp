@@ -485,7 +485,8 @@ class JsonReader {
         case FieldType::Bcd: {
           if (kind != Kind::Number) wrongType();
           QByteArray bytes;
-          packetbytes::encodeBcdText(bytes, f, text);  // exactly as written: a double would round it
+          packetbytes::encodeBcdText(bytes, f,
+                                     text);  // exactly as written: a double would round it
           builder_->setRaw(field, bytes.constData(), bytes.size());
           return;
         }
@@ -504,8 +505,7 @@ class JsonReader {
           bool ok = false;
           const double dt = text.toDouble(&ok);
           if (!ok || wholeMilliseconds(dt) < 0)
-            bad(QStringLiteral(
-                "não é uma data e hora de 01/01/0001 a 31/12/9999 em milissegundos inteiros"));
+            bad(QStringLiteral("não é uma data e hora de 01/01/0001 a 31/12/9999"));
           if (f.fieldType == FieldType::Date && dt != std::floor(dt))
             bad(QStringLiteral("tem hora num campo de data"));
           if (f.fieldType == FieldType::Time && (dt < 0 || dt >= 1))

@@ -44,7 +44,9 @@ double decodeBcd(const PacketField& f, const char* p, qsizetype size) {
 void encodeBcdText(QByteArray& out, const PacketField& f, QByteArrayView text) {
   const auto refuse = [&](const QString& why) {
     throw Error(QStringLiteral("Campo '%1': o valor %2 %3.")
-                    .arg(f.name, QString::fromLatin1(text.first(std::min<qsizetype>(text.size(), 40))), why));
+                    .arg(f.name,
+                         QString::fromLatin1(text.first(std::min<qsizetype>(text.size(), 40))),
+                         why));
   };
   qsizetype i = 0;
   const bool negative = text.startsWith('-');

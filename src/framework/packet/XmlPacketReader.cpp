@@ -14,8 +14,8 @@
 #include "framework/core/DateTime.h"
 #include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
-#include "framework/packet/XmlPacket.h"
 #include "framework/packet/PacketBytes.h"
+#include "framework/packet/XmlPacket.h"
 #include "framework/packet/XmlPacketPrivate.h"
 
 namespace fw {
@@ -481,7 +481,8 @@ class XmlReader {
         }
         case FieldType::Bcd: {
           QByteArray bytes;
-          packetbytes::encodeBcdText(bytes, f, QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+          packetbytes::encodeBcdText(
+              bytes, f, QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
           builder.setRaw(field, bytes.constData(), bytes.size());
           return;
         }

@@ -56,9 +56,10 @@ TEST(FileWriter, EveryFailingStepIsReportedAndLeavesTheEarlierFileWhole) {
     Fault fault(step, path);
     const QString failure = failureOf([&] { writeFileAtomically(path, "the new content"); });
     // What the cashier can do comes first, the file after it.
-    EXPECT_EQ(failure, "Disco cheio: libere espaço no disco e toque de novo. (Não foi possível "
-                       "gravar o arquivo '" +
-                           path + "': não há espaço livre no disco.)")
+    EXPECT_EQ(failure,
+              "Disco cheio: libere espaço no disco e toque de novo. (Não foi possível "
+              "gravar o arquivo '" +
+                  path + "': não há espaço livre no disco.)")
         << int(step);
     EXPECT_EQ(readWholeFile(path), "earlier") << int(step);
     EXPECT_EQ(files(dir), "Venda.cds") << int(step);
