@@ -101,6 +101,16 @@ TEST(CdsTool, HandWrittenJsonBecomesATableFile) {
   t.loadFromFile(dir.filePath("PARAMETROSORV.CDS"));
   EXPECT_EQ(t.asText("CDFILIAL"), "0001");
   EXPECT_EQ(t.asDateTime("DTABERCAIX"), 45000.5);
+
+  // A byte-order mark is no part of the text; decimals are kept digit for digit.
+  const QByteArray decimals =
+      R"({"fields":[{"name":"N","type":"bcd"}],"rows":[[1e-30],[-12.50],[123456789012345678901234.5]]})";
+  ASSERT_EQ(cdsOnJson(dir, "\xEF\xBB\xBF" + decimals).status, 0);
+  const ToolRun r = cds({"json", dir.filePath("t.cds")});
+  EXPECT_TRUE(
+      r.out.contains("[0.000000000000000000000000000001],\n  [-12.5],\n  "
+                     "[123456789012345678901234.5]]"))
+      << r.out.toStdString();
 }
 
 TEST(CdsTool, DumpShowsFieldsAndRows) {
@@ -178,6 +188,17 @@ TEST(CdsTool, JsonItCannotKeepIsRefusedNamingRowFieldAndOffset) {
        "não é uma data e hora de 01/01/0001 a 31/12/9999"},
       {R"({"fields":[{"name":"D","type":"date"}],"rows":[[45000.5]]})",
        "tem hora num campo de data"},
+      {R"({"fields":[{"name":"CODIGO","type":"i4"},{"name":"codigo","type":"i4"}],"rows":[]})",
+       "campo 'codigo' repetido"},
+      {R"({"fields":[{"name":"A","type":"string","width":-1}],"rows":[]})",
+       "o número -1 não é um inteiro de 0 a 65535"},
+      {R"({"fields":[{"name":"A","type":"string","size":-1}],"rows":[]})",
+       "o número -1 não é um inteiro de 0 a 65535"},
+      {R"({"fields":[{"name":"A","type":"i4"}],"params":[{"name":"LCID","value":"1046"}],"rows":[]})",
+       "parâmetro 1 (LCID): esperado um inteiro de 32 bits"},
+      {text + R"(["a"]]})", "campo 'CIDADE': o caractere '(controle)' (U+0081"},
+      {R"({"fields":[{"name":"N","type":"bcd","size":3}],"rows":[[1.25]]})",
+       "linha 1, campo 'N': o valor 1.25 não cabe no campo decimal"},
       {R"({"fields":[{"name":"T","type":"time"}],"rows":[[1.5]]})", "não é uma hora do dia"},
       {R"({"fields":[{"name":"A","type":"i4"}],"rows":[[1]]} x)", "algo depois do fim do objeto"},
   };

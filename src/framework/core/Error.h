@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <new>
 #include <stdexcept>
 
 namespace fw {
@@ -18,9 +19,14 @@ class Error : public std::runtime_error {
   QString message_;
 };
 
-// The text of any error: an Error's own message, else what() in the local encoding.
+// The text of any error: an Error's own message, else what() in the local encoding; the
+// library's own out-of-memory text is English, so it is said here.
 inline QString messageOf(const std::exception& e) {
   if (const auto* own = dynamic_cast<const Error*>(&e)) return own->message();
+  if (dynamic_cast<const std::bad_alloc*>(&e))
+    return QStringLiteral(
+        "Memória insuficiente: o arquivo ou a tabela é grande demais para a "
+        "memória livre deste computador.");
   return QString::fromLocal8Bit(e.what());
 }
 

@@ -2,6 +2,7 @@
 // counts, header size, field descriptors, packet properties, then the records.
 #include "framework/packet/BinaryPacket.h"
 
+#include <QSet>
 #include <cstring>
 #include <limits>
 
@@ -164,6 +165,7 @@ DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source) {
     in.fail(QStringLiteral("número de registros negativo (%1)").arg(recordCount), 10);
 
   packet.fields.reserve(std::min<qsizetype>(fieldCount, in.remaining() / 9));
+  QSet<QString> names;  // fields are found by name without regard to case
   for (int i = 0; i < fieldCount; ++i) {
     const qsizetype at = in.pos();
     const QString what = QStringLiteral("descritor do campo %1").arg(i + 1);
@@ -171,6 +173,13 @@ DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source) {
     f.rawName = in.take(in.u8(what), what);
     f.name = fromWindows1252(f.rawName);
     const QString named = QStringLiteral("campo '%1'").arg(f.name);
+    const QString key = f.name.toCaseFolded();
+    if (names.contains(key))
+      in.fail(QStringLiteral("dois campos com o nome '%1' (maiúsculas e minúsculas não distinguem "
+                             "campos)")
+                  .arg(f.name),
+              at);
+    names.insert(key);
     f.size = in.u16(named);
     f.type = in.u16(named);
     f.attributes = in.u16(named);

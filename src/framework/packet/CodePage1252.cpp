@@ -21,11 +21,21 @@ char encodeChar(char16_t c) {
   return '?';
 }
 
-bool encodable(char16_t c) { return c == u'?' || encodeChar(c) != '?'; }
+bool encodable(char16_t c) { return c == u'?' || (encodeChar(c) != '?' && !isUndefinedIn1252(c)); }
 
 thread_local CodePageReplacement* activeReplacement = nullptr;
 
 }  // namespace
+
+bool isUndefinedIn1252(char16_t c) {
+  return c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+}
+
+qsizetype findUndefinedByte(const char* bytes, qsizetype length) {
+  for (qsizetype i = 0; i < length; ++i)
+    if (isUndefinedIn1252(static_cast<unsigned char>(bytes[i]))) return i;
+  return -1;
+}
 
 QString fromWindows1252(const char* bytes, qsizetype length) {
   QString out(length, Qt::Uninitialized);
@@ -79,14 +89,31 @@ qsizetype countUnencodable(QStringView text) {
   return n;
 }
 
+QString replaceUnencodable(QStringView text) {
+  QString out;
+  out.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    if (encodable(c)) {
+      out += text[i];
+      continue;
+    }
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+        QChar::isLowSurrogate(text[i + 1].unicode()))
+      ++i;
+    out += u'?';
+  }
+  return out;
+}
+
 // A text bound for a file in the code page: refused, or counted when the person asked for
 // replacement.
-void requireEncodable(QStringView text, const QString& owner) {
+QString requireEncodable(QStringView text, const QString& owner) {
   const qsizetype at = findUnencodable(text);
-  if (at < 0) return;
+  if (at < 0) return text.toString();
   if (CodePageReplacement* r = CodePageReplacement::active()) {
     r->add(countUnencodable(text));
-    return;
+    return replaceUnencodable(text);
   }
   const char32_t code = QChar::isHighSurrogate(text[at].unicode()) && at + 1 < text.size()
                             ? QChar::surrogateToUcs4(text[at], text[at + 1])
@@ -94,7 +121,9 @@ void requireEncodable(QStringView text, const QString& owner) {
   throw Error(QStringLiteral(
                   "%1: o caractere '%2' (U+%3, posição %4 do texto) não existe na página de código "
                   "da tabela (Windows-1252).")
-                  .arg(owner, QString::fromUcs4(&code, 1))
+                  .arg(owner, isUndefinedIn1252(static_cast<char16_t>(code))
+                                  ? QStringLiteral("(controle)")
+                                  : QString::fromUcs4(&code, 1))
                   .arg(static_cast<uint>(code), 4, 16, QLatin1Char('0'))
                   .arg(at + 1));
 }

@@ -7,6 +7,7 @@
 // trip only. A UTF-16 text's length prefix is taken to count bytes.
 #include "framework/packet/DataPacket.h"
 
+#include <QSet>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -69,8 +70,8 @@ PacketProperty PacketProperty::makeText(const QByteArray& name, const QString& t
   p.name = name;
   p.size = 2;
   p.type = packettype::Varying | packettype::Text;
-  requireEncodable(text, QStringLiteral("Propriedade '%1'").arg(fromWindows1252(name)));
-  p.value = toWindows1252(text);
+  p.value = toWindows1252(
+      requireEncodable(text, QStringLiteral("Propriedade '%1'").arg(fromWindows1252(name))));
   p.value.append('\0');
   return p;
 }
@@ -219,6 +220,18 @@ DataPacket DataPacket::create(const std::vector<FieldDef>& defs) {
 }
 
 void DataPacket::prepare() {
+  // Fields are found by name without regard to case, here and in the host: one name must
+  // not stand for two fields.
+  QSet<QString> names;
+  names.reserve(static_cast<qsizetype>(fields.size()));
+  for (const PacketField& f : fields) {
+    const QString key = f.name.toCaseFolded();
+    if (names.contains(key))
+      throw Error(QStringLiteral("Campo '%1': dois campos com este nome (maiúsculas e minúsculas "
+                                 "não distinguem campos).")
+                      .arg(f.name));
+    names.insert(key);
+  }
   for (PacketField& f : fields) {
     if (f.type & packettype::Array)
       unsupported(f, QStringLiteral("(lista de valores) não é suportado"));
@@ -411,16 +424,22 @@ Variant DataPacket::decode(const PacketField& f, const ValueSpan& s) {
       return Variant::dateTime(static_cast<double>(ms) / kMsPerDay);
     }
     case FieldType::DateTime: {
-      double ms;
-      std::memcpy(&ms, p, 8);
-      if (!(ms >= kFirstDay * kMsPerDay && ms < (kLastDay + 1) * kMsPerDay) || ms != std::floor(ms))
-        outOfRange(f, QStringLiteral("data e hora (%1 ms)").arg(QString::number(ms, 'g', 17)));
+      double stored;
+      std::memcpy(&stored, p, 8);
+      // Read to the millisecond, as the host does: a fraction of one is float noise.
+      const double ms = std::round(stored);
+      if (!(ms >= kFirstDay * kMsPerDay && ms < (kLastDay + 1) * kMsPerDay))
+        outOfRange(f, QStringLiteral("data e hora (%1 ms)").arg(QString::number(stored, 'g', 17)));
       return Variant::dateTime(ms / kMsPerDay - kDayOfEpoch);
     }
     case FieldType::Blob:
       return Variant::packet(QByteArray(p, s.size));
   }
   return {};
+}
+
+QByteArray DataPacket::decimalText(const PacketField& f, const ValueSpan& s) {
+  return bcdText(f, s.data, s.size);
 }
 
 Variant DataPacket::value(int record, int field) const {

@@ -125,6 +125,8 @@ class DataPacket {
   Variant value(int record, int field) const;  // blobs and fixed bytes as Kind::Packet
   QString text(int record, int field) const;   // text values (and text blobs) as text
   static Variant decode(const PacketField& field, const ValueSpan& span);
+  // A decimal (bcd) value exactly, as a number text: decode() gives it as a double.
+  static QByteArray decimalText(const PacketField& field, const ValueSpan& span);
 
   // Length of the encoded record starting at `data`; -1 when it does not fit in `available`
   // bytes, -2 when a text is longer than its field's width; `badField` tells which field.

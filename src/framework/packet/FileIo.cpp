@@ -53,8 +53,18 @@ QString reason(int err) {
   }
 }
 
+bool diskFull(int err) { return err == ENOSPC || err == EDQUOT; }
+
+// What the cashier can do comes first; the rest is for the technician.
+QString failure(const QString& what, int err) {
+  if (diskFull(err))
+    return QStringLiteral("Disco cheio: libere espaço no disco e toque de novo. (%1: %2.)")
+        .arg(what, reason(err));
+  return QStringLiteral("%1: %2.").arg(what, reason(err));
+}
+
 [[noreturn]] void writeFailed(const QString& path, int err) {
-  throw Error(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.").arg(path, reason(err)));
+  throw Error(failure(QStringLiteral("Não foi possível gravar o arquivo '%1'").arg(path), err));
 }
 
 WriteFault& installedFault() {
@@ -89,9 +99,15 @@ int writeAll(int fd, const QByteArray& bytes, const QString& path) {
   return writeLoop(fd, bytes.constData(), bytes.size());
 }
 
+SyncCall& syncCall() {
+  static SyncCall call = nullptr;
+  return call;
+}
+
 int syncFile(int fd, const QString& path) {
   if (const int err = injected(WriteStep::Sync, path)) return err;
-  return ::fsync(fd) == 0 ? 0 : errno;
+  const SyncCall call = syncCall();
+  return (call ? call(fd) : ::fsync(fd)) == 0 ? 0 : errno;
 }
 
 // What the file holds from `offset` on is exactly `bytes`.
@@ -293,8 +309,8 @@ void moveFileAside(const QString& from, const QString& to) {
   if (!err && ::unlink(QFile::encodeName(source.absoluteFilePath()).constData()) != 0) err = errno;
   if (!err) err = syncFolder(QFile::encodeName(source.absolutePath()), from);
   if (err) {
-    throw Error(QStringLiteral("Não foi possível mover o arquivo '%1' para '%2': %3.")
-                    .arg(from, to, reason(err)));
+    throw Error(failure(
+        QStringLiteral("Não foi possível mover o arquivo '%1' para '%2'").arg(from, to), err));
   }
 }
 
@@ -303,5 +319,7 @@ int removeLeftoverTemporaries(const QString& folder) {
 }
 
 void setWriteFault(WriteFault fault) { installedFault() = std::move(fault); }
+
+void setSyncCall(SyncCall call) { syncCall() = call; }
 
 }  // namespace fw

@@ -3,7 +3,8 @@
 // and compared, renamed over the target, and the folder is synced; an appended file is cut
 // back to its earlier length when the append fails. So a failure (full disk, missing folder,
 // no permission) never leaves a half-written file under the real name, and it is always
-// reported: an fw::Error names the file and why.
+// reported: an fw::Error names the file and why. A full disk is told as what to do first
+// (the cashier reads it), the file after it (for the technician).
 #pragma once
 
 #include <QByteArray>
@@ -40,5 +41,11 @@ int removeLeftoverTemporaries(const QString& folder);
 enum class WriteStep { Create, Write, Sync, Verify, Close, Rename, SyncFolder };
 using WriteFault = std::function<int(WriteStep step, const QString& path)>;
 void setWriteFault(WriteFault fault);  // an empty function: no faults
+
+// For tests: the system call that syncs a written file to disk (::fsync unless replaced),
+// so that a test sees what the writer does with the call's own failure, or with a file
+// changed under it, after the fault above has let the step through.
+using SyncCall = int (*)(int fd);
+void setSyncCall(SyncCall call);  // nullptr: ::fsync
 
 }  // namespace fw

@@ -11,6 +11,7 @@
 #include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
 #include "framework/packet/JsonPacketPrivate.h"
+#include "framework/packet/PacketBytes.h"
 
 namespace fw {
 
@@ -68,6 +69,14 @@ void appendValue(QByteArray& out, const PacketField& f, const ValueSpan& s) {
     out.append(QByteArray::number(u));
     return;
   }
+  if (f.fieldType == FieldType::Text) {
+    // The reader refuses the controls that stand for the code page's undefined bytes.
+    if (const qsizetype at = findUndefinedByte(s.data, s.size); at >= 0)
+      throw Error(QStringLiteral("o byte 0x%1 (posição %2 do texto) não é um caractere da página "
+                                 "de código da tabela (Windows-1252)")
+                      .arg(static_cast<unsigned char>(s.data[at]), 2, 16)
+                      .arg(at + 1));
+  }
   const Variant v = DataPacket::decode(f, s);
   switch (f.fieldType) {
     case FieldType::Text:
@@ -80,8 +89,10 @@ void appendValue(QByteArray& out, const PacketField& f, const ValueSpan& s) {
     case FieldType::Boolean:
       out.append(v.toFlag() ? "true" : "false");
       return;
-    case FieldType::Number:
     case FieldType::Bcd:
+      out.append(packetbytes::bcdText(f, s.data, s.size));
+      return;
+    case FieldType::Number:
     case FieldType::Date:
     case FieldType::Time:
     case FieldType::DateTime:

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <algorithm>
 #include <cstddef>
 
 #include "framework/packet/DataPacket.h"
@@ -55,6 +56,7 @@ class LimitedStream {
   void Flush() {}
   std::size_t PutEnd(Ch*) { return 0; }
 
+  void skip(std::size_t bytes) { pos_ = end_ = std::min(pos_ + bytes, size_); }
   void allow(std::size_t bytes) { end_ = bytes >= size_ - pos_ ? size_ : pos_ + bytes; }
   std::size_t allowed() const { return end_ - pos_; }
   bool stoppedAtLimit() const { return end_ < size_ && pos_ >= end_; }
@@ -74,7 +76,7 @@ struct IntegerText {
   QByteArray digits;
 };
 IntegerText integerText(const QByteArray& raw);
-// A date-time's milliseconds when it is a whole number of them, else -1.
+// A date-time's milliseconds, rounded to the nearest; -1 outside the calendar.
 double wholeMilliseconds(double dt);
 // RapidJSON's parse error in words.
 QString parseErrorText(rapidjson::ParseErrorCode code);

@@ -13,6 +13,7 @@
 #include "framework/packet/CodePage1252.h"
 #include "framework/packet/JsonPacket.h"
 #include "framework/packet/JsonPacketPrivate.h"
+#include "framework/packet/PacketBytes.h"
 
 namespace fw {
 
@@ -32,6 +33,8 @@ class JsonReader {
   DataPacket read() {
     if (json_.size() > std::numeric_limits<qint32>::max())
       failAt(0, QStringLiteral("arquivo grande demais"));
+    // A byte-order mark is no part of the text, as for the XML reader.
+    if (json_.startsWith("\xEF\xBB\xBF")) in_.skip(3);
     in_.allow(kSlack);
     rapidjson::Reader reader;
     const rapidjson::ParseResult ok =
@@ -364,8 +367,8 @@ class JsonReader {
     for (const PacketField& other : packet_.fields)
       if (other.name.compare(f.name, Qt::CaseInsensitive) == 0)
         fail(QStringLiteral("campo '%1' repetido").arg(f.name));
-    requireEncodable(f.name, QStringLiteral("nome do campo %1").arg(fieldNo()));
-    f.rawName = toWindows1252(f.name);
+    f.rawName =
+        toWindows1252(requireEncodable(f.name, QStringLiteral("nome do campo %1").arg(fieldNo())));
     if (f.rawName.size() > 255) fail(QStringLiteral("nome do campo '%1' longo demais").arg(f.name));
     bool known = false;
     for (const JsonType& t : kJsonTypes)
@@ -409,8 +412,7 @@ class JsonReader {
     if (key_ == "name") {
       const QString name = textOf(kind, text, what);
       if (name.isEmpty()) fail(QStringLiteral("%1 sem nome").arg(what));
-      requireEncodable(name, QStringLiteral("nome do %1").arg(what));
-      paramName_ = toWindows1252(name);
+      paramName_ = toWindows1252(requireEncodable(name, QStringLiteral("nome do %1").arg(what)));
       if (paramName_.size() > 255) fail(QStringLiteral("%1: nome longo demais").arg(what));
       return;
     }
@@ -432,6 +434,14 @@ class JsonReader {
     const QString what = QStringLiteral("parâmetro %1").arg(packet_.properties.size() + 1);
     if (paramName_.isEmpty()) fail(QStringLiteral("%1 sem nome").arg(what));
     if (!param_) fail(QStringLiteral("%1 sem valor").arg(what));
+    // The host reads these by their type: a locale given as text would be no locale.
+    if (paramName_ == "LCID" && (param_->isArray() || param_->isVarying()))
+      fail(QStringLiteral("%1 (LCID): esperado um inteiro de 32 bits").arg(what));
+    if ((paramName_ == "DEFAULT_ORDER" || paramName_ == "PRIMARY_KEY" ||
+         paramName_ == "UNIQUE_KEY") &&
+        !param_->isArray())
+      fail(QStringLiteral("%1 (%2): esperada uma lista de números de campos")
+               .arg(what, QString::fromLatin1(paramName_)));
     if (packet_.properties.size() >= 0xFFFF) fail(QStringLiteral("parâmetros demais"));
     param_->name = paramName_;
     packet_.properties.push_back(std::move(*param_));
@@ -472,8 +482,15 @@ class JsonReader {
           if (kind != Kind::True && kind != Kind::False) wrongType();
           builder_->setVariant(field, Variant(kind == Kind::True));
           return;
-        case FieldType::Number:
         case FieldType::Bcd: {
+          if (kind != Kind::Number) wrongType();
+          QByteArray bytes;
+          packetbytes::encodeBcdText(bytes, f,
+                                     text);  // exactly as written: a double would round it
+          builder_->setRaw(field, bytes.constData(), bytes.size());
+          return;
+        }
+        case FieldType::Number: {
           if (kind != Kind::Number) wrongType();
           bool ok = false;
           const double d = text.toDouble(&ok);
@@ -488,8 +505,7 @@ class JsonReader {
           bool ok = false;
           const double dt = text.toDouble(&ok);
           if (!ok || wholeMilliseconds(dt) < 0)
-            bad(QStringLiteral(
-                "não é uma data e hora de 01/01/0001 a 31/12/9999 em milissegundos inteiros"));
+            bad(QStringLiteral("não é uma data e hora de 01/01/0001 a 31/12/9999"));
           if (f.fieldType == FieldType::Date && dt != std::floor(dt))
             bad(QStringLiteral("tem hora num campo de data"));
           if (f.fieldType == FieldType::Time && (dt < 0 || dt >= 1))

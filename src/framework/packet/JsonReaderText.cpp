@@ -50,13 +50,12 @@ IntegerText integerText(const QByteArray& raw) {
   return out;
 }
 
-// Whole milliseconds of a date-time number, or -1 when it is none (beyond the float noise
-// of the day count itself) or falls outside the calendar.
+// A date-time number's milliseconds, to the nearest one as the host reads a stored
+// date-time, or -1 outside the calendar.
 double wholeMilliseconds(double dt) {
   if (!(dt >= kFirstDay - kDayOfEpoch && dt < kLastDay + 1 - kDayOfEpoch)) return -1;
   const double ms = std::round((dt + kDayOfEpoch) * kMsPerDay);
-  if (std::fabs(ms / kMsPerDay - kDayOfEpoch - dt) > 1e-9) return -1;
-  return ms;
+  return ms < (kLastDay + 1) * kMsPerDay ? ms : -1;
 }
 
 QString parseErrorText(rapidjson::ParseErrorCode code) {

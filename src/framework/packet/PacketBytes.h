@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include "framework/packet/DataPacket.h"
@@ -27,6 +28,12 @@ inline void appendLE(QByteArray& out, quint64 v, int size) {
 // A decimal value: byte 0 its precision (digits), byte 1 its places (bits 0-5) and sign
 // (bit 7), then two digits a byte. Throws Error naming the field for a malformed value.
 double decodeBcd(const PacketField& f, const char* p, qsizetype size);
+// The value exactly, as a decimal number text ("-12.5", "0.001", "0").
+QByteArray bcdText(const PacketField& f, const char* p, qsizetype size);
+// A number written as text ("12", "-0.5", "1e-30") stored exactly; throws Error naming the
+// field for what is no number or needs more digits than the field holds (never rounded).
+void encodeBcdText(QByteArray& out, const PacketField& f, QByteArrayView text);
+// A double by its shortest exact text.
 void encodeBcd(QByteArray& out, const PacketField& f, double value);
 
 // Throws Error: `what` of field `f` is outside 01/01/0001 to 31/12/9999.

@@ -97,9 +97,16 @@ void RecordBuilder::setText(int field, QStringView text, qsizetype maxChars) {
                       .arg(chars)
                       .arg(width));
   }
-  if (f.fieldType != FieldType::WideText && unencodable_ == Unencodable::Refuse)
-    requireEncodable(maxChars >= 0 ? text.left(maxChars) : text,
-                     QStringLiteral("Campo '%1'").arg(f.name));
+  QString checked;  // the text with '?' for what the code page lacks, where that is allowed
+  if (f.fieldType != FieldType::WideText) {
+    const QStringView part = maxChars >= 0 ? text.left(maxChars) : text;
+    if (findUnencodable(part) >= 0) {
+      checked = unencodable_ == Unencodable::Refuse
+                    ? requireEncodable(part, QStringLiteral("Campo '%1'").arg(f.name))
+                    : replaceUnencodable(part);
+      text = checked;
+    }
+  }
   begin(field);
   if (f.fieldType == FieldType::WideText) {
     qsizetype n = maxChars >= 0 ? std::min(maxChars, text.size()) : text.size();

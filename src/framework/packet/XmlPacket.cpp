@@ -14,6 +14,7 @@
 #include "framework/core/DateTime.h"
 #include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
+#include "framework/packet/PacketBytes.h"
 #include "framework/packet/XmlPacketPrivate.h"
 
 namespace fw {
@@ -48,10 +49,22 @@ QString xmlSafeName(const QString& name) {
   throw Error(QStringLiteral("Registro %1, campo '%2': %3.").arg(record + 1).arg(f.name, why));
 }
 
+// The reader refuses the controls that stand for the code page's undefined bytes.
+void refuseUndefinedBytes(int record, const PacketField& f, const ValueSpan& s) {
+  const qsizetype at = findUndefinedByte(s.data, s.size);
+  if (at >= 0)
+    refuse(record, f,
+           QStringLiteral("o byte 0x%1 (posição %2 do texto) não é um caractere da página de "
+                          "código da tabela (Windows-1252)")
+               .arg(static_cast<unsigned char>(s.data[at]), 2, 16)
+               .arg(at + 1));
+}
+
 QString valueText(const PacketField& f, const ValueSpan& s, bool textBlob, int record) {
   switch (f.fieldType) {
     case FieldType::Text:
     case FieldType::WideText: {
+      if (f.fieldType == FieldType::Text) refuseUndefinedBytes(record, f, s);
       const QString text = f.fieldType == FieldType::Text ? fromWindows1252(s.data, s.size)
                                                           : DataPacket::decode(f, s).toText();
       const qsizetype limit = textLimit(f);
@@ -63,6 +76,7 @@ QString valueText(const PacketField& f, const ValueSpan& s, bool textBlob, int r
       return text;
     }
     case FieldType::Blob: {
+      if (textBlob) refuseUndefinedBytes(record, f, s);
       const QString text = textBlob ? fromWindows1252(s.data, s.size)
                                     : QString::fromLatin1(QByteArray(s.data, s.size).toBase64());
       if (utf8Size(text) > kMaxValueBytes)
@@ -74,11 +88,12 @@ QString valueText(const PacketField& f, const ValueSpan& s, bool textBlob, int r
     case FieldType::Number: {
       double v;
       std::memcpy(&v, s.data, 8);
+      if (!std::isfinite(v))
+        refuse(record, f, QStringLiteral("o número %1 não tem forma em XML").arg(v));
       return QString::number(v, 'g', QLocale::FloatingPointShortest);
     }
     case FieldType::Bcd:
-      return QString::number(DataPacket::decode(f, s).toNumber(), 'g',
-                             QLocale::FloatingPointShortest);
+      return QString::fromLatin1(packetbytes::bcdText(f, s.data, s.size));
     case FieldType::Date: {
       qint32 day;
       std::memcpy(&day, s.data, 4);
@@ -96,13 +111,12 @@ QString valueText(const PacketField& f, const ValueSpan& s, bool textBlob, int r
     case FieldType::DateTime: {
       double stored;
       std::memcpy(&stored, s.data, 8);
+      stored = std::round(stored);  // to the millisecond, as every reader takes it
       const double day = std::isfinite(stored) ? std::floor(stored / kMsPerDay) : 0.0;
       if (day < 1 || day > static_cast<double>(kLastDay))
         refuse(record, f,
                QStringLiteral("data e hora fora do intervalo de 01/01/0001 a 31/12/9999"));
       const double ms = stored - day * kMsPerDay;
-      if (ms != std::floor(ms))
-        refuse(record, f, QStringLiteral("data e hora com fração de milissegundo"));
       const QString date = dateText(static_cast<qint64>(day));
       return ms == 0 ? date : date + QLatin1Char('T') + timeText(static_cast<qint64>(ms));
     }

@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QStringList>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <string_view>
 
@@ -110,22 +111,17 @@ inline bool parseInteger(std::string_view s, T* out) {
   return error == std::errc() && end == s.data() + s.size();
 }
 
+// A finite number: "NaN" and "INF" have no form in the other files.
 inline bool parseDouble(std::string_view s, double* out) {
   if (s.size() > 1 && s.front() == '+') s.remove_prefix(1);
   if (s.empty() || s.front() == '+') return false;
   const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), *out);
-  return error == std::errc() && end == s.data() + s.size();
+  return error == std::errc() && end == s.data() + s.size() && std::isfinite(*out);
 }
 
 // Characters XML 1.0 cannot carry at all, not even as references.
 inline bool xmlForbidden(char16_t u) {
   return (u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0D) || u == 0xFFFE || u == 0xFFFF;
-}
-
-// The text in Windows-1252 when every character has a byte there.
-inline bool exactWindows1252(QStringView text, QByteArray* out) {
-  *out = toWindows1252(text);
-  return out->size() == text.size() && fromWindows1252(*out) == text;
 }
 
 inline QString propertyText(const PacketProperty& p) {

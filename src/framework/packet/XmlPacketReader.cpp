@@ -14,6 +14,7 @@
 #include "framework/core/DateTime.h"
 #include "framework/core/Error.h"
 #include "framework/packet/CodePage1252.h"
+#include "framework/packet/PacketBytes.h"
 #include "framework/packet/XmlPacket.h"
 #include "framework/packet/XmlPacketPrivate.h"
 
@@ -168,18 +169,15 @@ class XmlReader {
     }
     if (ascii) return QByteArray::fromRawData(v.data(), static_cast<qsizetype>(v.size()));
     const QString text = unicode(v, where, offset);
-    QByteArray bytes;
-    if (!exactWindows1252(text, &bytes)) {
-      // Refused naming the character, unless the person asked for '?' (cds --substituir).
-      try {
-        requireEncodable(text, label(where));
-      } catch (const Error& e) {
-        QString what = e.message();
-        if (what.endsWith(QLatin1Char('.'))) what.chop(1);
-        fail(what, offset);
-      }
+    if (findUnencodable(text) < 0) return toWindows1252(text);
+    // Refused naming the character, unless the person asked for '?' (cds --substituir).
+    try {
+      return toWindows1252(requireEncodable(text, label(where)));
+    } catch (const Error& e) {
+      QString what = e.message();
+      if (what.endsWith(QLatin1Char('.'))) what.chop(1);
+      fail(what, offset);
     }
-    return bytes;
   }
 
   PacketProperty property(const pugi::xml_attribute& a, const pugi::xml_node& element) const {
@@ -482,9 +480,10 @@ class XmlReader {
           return;
         }
         case FieldType::Bcd: {
-          double v = 0;
-          if (!parseDouble(text, &v)) bad({});
-          builder.setVariant(field, Variant(v));
+          QByteArray bytes;
+          packetbytes::encodeBcdText(
+              bytes, f, QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+          builder.setRaw(field, bytes.constData(), bytes.size());
           return;
         }
         case FieldType::Date: {

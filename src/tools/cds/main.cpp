@@ -96,7 +96,6 @@ QString dumpValue(const PacketField& f, const Variant& v) {
     case FieldType::Boolean:
       return v.toFlag() ? QStringLiteral("true") : QStringLiteral("false");
     case FieldType::Number:
-    case FieldType::Bcd:
       return QString::number(v.toNumber(), 'g', QLocale::FloatingPointShortest);
     case FieldType::Date:
     case FieldType::Time:
@@ -128,7 +127,9 @@ QByteArray dump(const DataPacket& p) {
       const PacketField& f = p.fields[i];
       const ValueSpan span = p.span(static_cast<int>(r), static_cast<int>(i));
       QString text;
-      if (f.fieldType == FieldType::UInt64 && !span.null) {
+      if (f.fieldType == FieldType::Bcd && !span.null) {
+        text = QString::fromLatin1(DataPacket::decimalText(f, span));
+      } else if (f.fieldType == FieldType::UInt64 && !span.null) {
         quint64 u = 0;  // above the signed range a Variant would round it
         for (int b = 7; b >= 0; --b) u = (u << 8) | static_cast<unsigned char>(span.data[b]);
         text = QString::number(u);
@@ -216,11 +217,8 @@ int main(int argc, char** argv) {
           stderr,
           "cds: %lld caractere(s) sem lugar na página de código Windows-1252 trocado(s) por '?'.\n",
           static_cast<long long>(replacement->replaced()));
-  } catch (const fw::Error& e) {
-    std::fprintf(stderr, "cds: %s\n", e.message().toLocal8Bit().constData());
-    return 1;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "cds: %s\n", e.what());
+    std::fprintf(stderr, "cds: %s\n", fw::messageOf(e).toLocal8Bit().constData());
     return 1;
   }
   std::fflush(stdout);

@@ -24,6 +24,10 @@ TEST(CodePage1252, EveryByteRoundTrips) {
 
 TEST(CodePage1252, MissingCharactersBecomeOneQuestionMark) {
   EXPECT_EQ(toWindows1252(QString::fromUtf8("a\u4E2D\U0001F600b\u0080")), QByteArray("a??b?"));
+  // The five bytes without a character are read back, but no text may bring them in.
+  EXPECT_EQ(findUnencodable(QString::fromUtf8("ab\u008D")), 2);
+  EXPECT_EQ(replaceUnencodable(QString::fromUtf8("\u0081\U0001F600\u00E7")),
+            QString::fromUtf8("??ç"));
 }
 
 TEST(CodePage1252, AppendStopsAtTheCharacterLimit) {

@@ -55,11 +55,28 @@ TEST(FileWriter, EveryFailingStepIsReportedAndLeavesTheEarlierFileWhole) {
                          WriteStep::Close, WriteStep::Rename}) {
     Fault fault(step, path);
     const QString failure = failureOf([&] { writeFileAtomically(path, "the new content"); });
+    // What the cashier can do comes first, the file after it.
     EXPECT_EQ(failure,
-              "Não foi possível gravar o arquivo '" + path + "': não há espaço livre no disco.")
+              "Disco cheio: libere espaço no disco e toque de novo. (Não foi possível "
+              "gravar o arquivo '" +
+                  path + "': não há espaço livre no disco.)")
         << int(step);
     EXPECT_EQ(readWholeFile(path), "earlier") << int(step);
     EXPECT_EQ(files(dir), "Venda.cds") << int(step);
+  }
+  // The system call itself fails, or the file changes before it is read back.
+  const SyncCall failing = [](int) {
+    errno = EIO;
+    return -1;
+  };
+  const SyncCall changing = [](int fd) { return ::pwrite(fd, "X", 1, 2) == 1 ? ::fsync(fd) : -1; };
+  for (const SyncCall call : {failing, changing}) {
+    setSyncCall(call);
+    const QString failure = failureOf([&] { writeFileAtomically(path, "the new content"); });
+    setSyncCall(nullptr);
+    EXPECT_TRUE(failure.endsWith("erro de leitura ou gravação no disco.")) << failure.toStdString();
+    EXPECT_EQ(readWholeFile(path), "earlier");
+    EXPECT_EQ(files(dir), "Venda.cds");
   }
   {
     // The folder is synced after the rename: the new content is in place, yet the failure is told.

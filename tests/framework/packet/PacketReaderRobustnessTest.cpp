@@ -87,6 +87,11 @@ TEST(PacketReader, UnsupportedTypeIsRefusedNamingFieldAndType) {
   QString message;
   EXPECT_EQ(outcome(bytes, &message), 0);
   EXPECT_TRUE(message.contains("'IND_CODE'") && message.contains("0xc")) << message.toStdString();
+  // Two fields of one name (fields are found without regard to case).
+  QByteArray twice = sample("industry.cds");
+  twice.replace(twice.indexOf("IND_NAME"), 8, "ind_code");
+  EXPECT_EQ(outcome(twice, &message), 0);
+  EXPECT_TRUE(message.contains("dois campos com o nome 'ind_code'")) << message.toStdString();
 }
 
 TEST(PacketReader, ChangeLogRecordsShowOnlyCurrentData) {

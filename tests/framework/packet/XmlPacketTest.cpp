@@ -30,7 +30,7 @@ DataPacket oneText(const QString& text) {
 }  // namespace
 
 TEST(XmlPacket, TextsWithMarkupLineBreaksAndAccentsRoundTrip) {
-  const QString text = QString::fromUtf8("Feijão & \"arroz\" <1kg>\n\tmaçã \u0081 'ok'");
+  const QString text = QString::fromUtf8("Feijão & \"arroz\" <1kg>\n\tmaçã 'ok'");
   const DataPacket p = oneText(text);
   const QByteArray xml = writeXmlPacket(p);
   EXPECT_TRUE(xml.startsWith("<?xml version=\"1.0\" standalone=\"yes\"?>"));
@@ -120,6 +120,9 @@ TEST(XmlPacket, RefusesWhatItCannotKeepNamingRowFieldAndOffset) {
       {"W=\"18446744073709551616\"", "'W'"},
       {"V=\"abc\"", "'V'"},
       {"V=\"1e400\"", "'V'"},
+      {"V=\"NaN\"", "'V'"},
+      {"V=\"INF\"", "'V'"},
+      {"NM=\"a&#129;\"", "'NM'"},  // U+0081: no character of the code page
       {"D=\"20241301\"", "'D'"},
       {"D=\"00000101\"", "'D'"},
       {"T=\"12:00:005\"", "'T'"},
@@ -184,6 +187,15 @@ TEST(XmlPacket, FieldAttributesAndPropertiesAreKeptOrRefused) {
             xmlOf(QString::fromLatin1(width).arg(QLatin1String(bad)).toLatin1().constData(), ""))
             .contains("WIDTH"))
         << bad;
+  // One name for two fields, as written or in another case.
+  EXPECT_TRUE(refusal(xmlOf("<FIELD attrname=\"A\" fieldtype=\"i4\"/><FIELD attrname=\"A\" "
+                            "fieldtype=\"i2\"/>",
+                            ""))
+                  .contains("'A'"));
+  EXPECT_TRUE(refusal(xmlOf("<FIELD attrname=\"A\" fieldtype=\"i4\"/><FIELD attrname=\"B\" "
+                            "fieldname=\"a\" fieldtype=\"i2\"/>",
+                            ""))
+                  .contains("'a'"));
   QByteArray lcid = xmlOf(kFields, "");
   EXPECT_TRUE(
       refusal(lcid.replace("<PARAMS/>", "<PARAMS LCID=\"1000000000000\"/>")).contains("LCID"));
@@ -220,8 +232,7 @@ TEST(XmlPacket, WriterRefusesWhatTheReaderWouldRefuse) {
   const auto f64 = [](double v) { return QByteArray(reinterpret_cast<const char*>(&v), 8); };
   for (const DataPacket& p :
        {withValue(0, "longo"), withValue(1, le32(0)), withValue(1, le32(3652060)),
-        withValue(2, f64(std::nan(""))), withValue(2, f64(1.0)),
-        withValue(2, f64(86400000.0 * 700000 + 0.5))}) {
+        withValue(2, f64(std::nan(""))), withValue(2, f64(1.0)), withValue(0, "a\x81")}) {
     try {
       writeXmlPacket(p);
       ADD_FAILURE() << "written";
@@ -229,6 +240,10 @@ TEST(XmlPacket, WriterRefusesWhatTheReaderWouldRefuse) {
       EXPECT_TRUE(e.message().contains("Registro 1, campo")) << e.message().toStdString();
     }
   }
+  // A fraction of a millisecond is read to the millisecond, as the host reads it.
+  const DataPacket fraction = withValue(2, f64(86400000.0 * 700000 + 1000.4));
+  EXPECT_EQ(fraction.value(0, 2), withValue(2, f64(86400000.0 * 700000 + 1000)).value(0, 2));
+  EXPECT_TRUE(writeXmlPacket(fraction).contains("T00:00:01000\""));
   // Two names that become one XML name stay two fields.
   LocalTable odd;
   odd.declareFields({FieldDef::text("A B", 4), FieldDef::text("A_B", 4)});
