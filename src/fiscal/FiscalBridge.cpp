@@ -169,7 +169,32 @@ bool FiscalBridge::Cancela_Cupom_Imp(const VariantList& values, Variant& answer)
   return answerCashier(result, cancelling.schema);
 }
 
+bool FiscalBridge::Estado_Impressora(const QString& idEsquema, Variant& answer) {
+  PrinterMemory memory;
+  try {
+    memory = printer_.memory();
+  } catch (const fw::Error& e) {
+    PrinterAnswer refusal;
+    refusal.reason = e.message();
+    return answerCashier(refusal, idEsquema);
+  }
+  namespace at = outside::status;
+  VariantList items;
+  if (memory.open) {
+    for (const PrinterItem& item : memory.open->items)
+      items.push_back(Variant::array({Variant(item.number), Variant(item.cancelled)}));
+  }
+  setAnswer(answer, at::kOpenCoupon, Variant(memory.open ? memory.open->coo : QString()));
+  setAnswer(answer, at::kItems, Variant::array(std::move(items)));
+  setAnswer(answer, at::kLastClosed, Variant(memory.lastClosedCoo));
+  setAnswer(answer, at::kLastCancelled, Variant(memory.lastCancelledCoo));
+  return true;
+}
+
 void FiscalBridge::publish() {
+  outside::Estado_Impressora = [this](const QString& e, Variant& answer) {
+    return Estado_Impressora(e, answer);
+  };
   outside::AbreCupom = [this](Variant& bag) { return AbreCupom(bag); };
   outside::VendaItem = [this](Variant& bag) { return VendaItem(bag); };
   outside::Cancela_ItGenerico = [this](const QString& e, const QString& n, int a3, int a4,

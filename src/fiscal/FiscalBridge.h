@@ -30,7 +30,10 @@ class FiscalBridge {
   // Answer elements 0, 1: the cancelled coupon's COO, the cancellation receipt's COO.
   bool Cancela_Cupom_Imp(const fw::VariantList& values, fw::Variant& answer);
 
-  // Fills the five procedure variables with this bridge's operations.
+  // The status question, from the memory as its files hold it; prints nothing.
+  bool Estado_Impressora(const QString& idEsquema, fw::Variant& answer);
+
+  // Fills the six procedure variables with this bridge's operations.
   void publish();
 
  private:

@@ -29,6 +29,7 @@ void uninstall() {
   outside::Cancela_ItGenerico = nullptr;
   outside::FechaCupom = nullptr;
   outside::Cancela_Cupom_Imp = nullptr;
+  outside::Estado_Impressora = nullptr;
   theBridge().reset();
 }
 

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <utility>
 
 #include "framework/core/Error.h"
 
@@ -189,6 +190,9 @@ QByteArray PrinterMemory::toJson() const {
   o[QStringLiteral("ultimoDocumentoEm")] =
       lastDocumentAt.isValid() ? QJsonValue(timeText(lastDocumentAt)) : QJsonValue();
   o[QStringLiteral("geracao")] = static_cast<double>(generation);
+  if (tapeBytes >= 0) o[QStringLiteral("bobinaBytes")] = static_cast<double>(tapeBytes);
+  if (!lastClosedCoo.isEmpty()) o[QStringLiteral("ultimoFechado")] = lastClosedCoo;
+  if (!lastCancelledCoo.isEmpty()) o[QStringLiteral("ultimoCancelado")] = lastCancelledCoo;
   o[kChecksumKey] = checksumOf(o);
   return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
@@ -216,6 +220,18 @@ PrinterMemory PrinterMemory::fromJson(const QByteArray& bytes) {
       if (!m.lastDocumentAt.isValid())
         bad(QStringLiteral("\"ultimoDocumentoEm\" não é data e hora"));
     }
+    // Kept since the tape and the memory are checked against each other; absent before.
+    if (o.contains(QStringLiteral("bobinaBytes"))) {
+      m.tapeBytes = requireCents(o, QStringLiteral("bobinaBytes"));
+      if (m.tapeBytes < 0) bad(QStringLiteral("\"bobinaBytes\" negativo"));
+    }
+    for (const auto& [key, target] : {std::pair{QStringLiteral("ultimoFechado"), &m.lastClosedCoo},
+                                      std::pair{QStringLiteral("ultimoCancelado"),
+                                                &m.lastCancelledCoo}}) {
+      if (!o.contains(key)) continue;
+      *target = requireText(o, key);
+      parseCounter(*target, key);
+    }
   }
   m.coo = parseCounter(requireText(o, QStringLiteral("coo")), QStringLiteral("coo"));
   m.ccf = parseCounter(requireText(o, QStringLiteral("ccf")), QStringLiteral("ccf"));
@@ -233,6 +249,9 @@ PrinterMemory PrinterMemory::fromJson(const QByteArray& bytes) {
     lc.totalCents = requireCents(l, QStringLiteral("totalCentavos"));
     lc.cancelled = requireFlag(l, QStringLiteral("cancelado"));
     m.last = lc;
+    // Memories written before these were kept: what the last coupon says.
+    if (m.lastClosedCoo.isEmpty() && !lc.cancelled) m.lastClosedCoo = lc.coo;
+    if (m.lastCancelledCoo.isEmpty() && lc.cancelled) m.lastCancelledCoo = lc.coo;
   }
   return m;
 }

@@ -57,6 +57,12 @@ struct PrinterMemory {
   QDateTime lastDocumentAt;
   // How many times the memory was saved: of two good copies the larger is the newer.
   qint64 generation = 0;
+  // The tape's length once this memory's last print was on it: anything after it was printed
+  // for a command the memory never kept. -1 when not known (memories written before it was).
+  qint64 tapeBytes = -1;
+  // The last coupon closed and the last cancelled (open or closed), for the status question.
+  QString lastClosedCoo;
+  QString lastCancelledCoo;
 
   // Counters run from 000001 to 999999 and start over, as on the printer's display.
   static int nextCounter(int counter);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
@@ -66,9 +67,10 @@ PrinterMemory VirtualPrinter::memory() const {
   return *memory;
 }
 
-std::optional<PrinterMemory> VirtualPrinter::readMemory(QString* blocked,
-                                                        QStringList* recovered) const {
+std::optional<PrinterMemory> VirtualPrinter::readMemory(QString* blocked, QStringList* recovered,
+                                                        bool* fresh) const {
   const MemoryStore::Reading reading = store_.read();
+  if (fresh) *fresh = reading.none;
   if (recovered) *recovered = reading.recovered;
   if (!reading.damage.isEmpty()) {
     *blocked = reading.damage;
@@ -112,7 +114,9 @@ QString VirtualPrinter::formatCents(qint64 cents) { return layout::amountText(ce
 
 QString VirtualPrinter::stamp() const { return now_.toString(kStampFormat); }
 
-qint64 VirtualPrinter::print(const TapeText& tape) {
+qint64 VirtualPrinter::tapeSize() const { return QFileInfo(tapePath()).size(); }
+
+qint64 VirtualPrinter::print(const TapeText& tape, qint64* end) {
   QByteArray bytes = tape.text().toUtf8();
   // A print cut by a killed process ends the tape mid-line; the next starts on a line of its own.
   QFile file(tapePath());
@@ -121,13 +125,16 @@ qint64 VirtualPrinter::print(const TapeText& tape) {
     bytes.prepend('\n');
   }
   file.close();
-  return fw::appendToFile(tapePath(), bytes);
+  const qint64 earlier = fw::appendToFile(tapePath(), bytes);
+  if (end) *end = earlier + bytes.size();
+  return earlier;
 }
 
 QString VirtualPrinter::commit(const TapeText& tape, PrinterMemory& memory) {
   qint64 earlier = 0;
+  const qint64 keptBytes = memory.tapeBytes;
   try {
-    earlier = print(tape);
+    earlier = print(tape, &memory.tapeBytes);
   } catch (const fw::Error& e) {
     return QStringLiteral(
                "Sem papel: a bobina não pôde ser impressa, o comando não foi executado. %1")
@@ -136,6 +143,7 @@ QString VirtualPrinter::commit(const TapeText& tape, PrinterMemory& memory) {
   try {
     store_.write(memory);
   } catch (const fw::Error& e) {
+    memory.tapeBytes = keptBytes;
     QString reason =
         QStringLiteral("Falha na memória fiscal, o comando não foi executado. %1").arg(e.message());
     try {
@@ -148,33 +156,64 @@ QString VirtualPrinter::commit(const TapeText& tape, PrinterMemory& memory) {
   return {};
 }
 
-PrinterAnswer VirtualPrinter::printRefusal(const QString& reason) {
+PrinterAnswer VirtualPrinter::printRefusal(const QString& reason, PrinterMemory* memory) {
   TapeText tape;
   tape.centered(QStringLiteral("*** COMANDO RECUSADO ***"));
   tape.line(reason);
   try {
-    print(tape);
+    qint64 end = 0;
+    print(tape, &end);
+    if (memory && memory->tapeBytes >= 0) {
+      memory->tapeBytes = end;
+      store_.write(*memory);
+    }
   } catch (const fw::Error&) {
-    // A refusal must reach the cashier even when the tape cannot be written.
+    // A refusal must reach the cashier even when the tape cannot be written; one the memory
+    // could not keep is marked on the tape as not done at the next command, which it is.
   }
   return refused(reason);
 }
 
-PrinterAnswer VirtualPrinter::refuse(const QString& reason) { return printRefusal(reason); }
+PrinterAnswer VirtualPrinter::refuse(const QString& reason) {
+  QString blocked;
+  std::optional<PrinterMemory> memory = readMemory(&blocked);
+  return printRefusal(reason, memory ? &*memory : nullptr);
+}
 
 PrinterAnswer VirtualPrinter::run(const Command& command) {
   now_ = clock_ ? clock_() : QDateTime::currentDateTime();
   QString blocked;
   QStringList recovered;
-  std::optional<PrinterMemory> memory = readMemory(&blocked, &recovered);
+  bool fresh = false;
+  std::optional<PrinterMemory> memory = readMemory(&blocked, &recovered, &fresh);
   if (!memory) {
     return printRefusal(
         QStringLiteral("Impressora fiscal bloqueada, %1. Chame o técnico.").arg(blocked));
   }
+  if (fresh) {
+    // A new printer keeps its memory before its first print: a tape with a document and no
+    // memory is then always a memory lost, never a first command cut short.
+    memory->tapeBytes = tapeSize();
+    try {
+      store_.write(*memory);
+    } catch (const fw::Error& e) {
+      return printRefusal(
+          QStringLiteral("Falha na memória fiscal, o comando não foi executado. %1")
+              .arg(e.message()));
+    }
+  }
+  TapeText note;
+  if (memory->tapeBytes >= 0 && tapeSize() > memory->tapeBytes) {
+    // Printed by a command cut short before the memory kept it: marked, never cut away.
+    note.centered(QStringLiteral("*** NÃO EXECUTADO ***"));
+    note.line(QStringLiteral("O impresso acima desde o último documento não foi registrado na "
+                             "memória fiscal: não vale como documento."));
+  }
   if (!recovered.isEmpty()) {
-    TapeText note;
     note.centered(QStringLiteral("MEMÓRIA FISCAL RECUPERADA"));
     for (const QString& line : recovered) note.line(line);
+  }
+  if (!note.isEmpty()) {
     const QString problem = commit(note, *memory);
     if (!problem.isEmpty()) return printRefusal(problem);
   }
@@ -184,12 +223,14 @@ PrinterAnswer VirtualPrinter::run(const Command& command) {
             "Data e hora do computador (%1) anteriores às do último documento emitido (%2). "
             "Acerte o relógio: o comando não foi executado.")
             .arg(now_.toString(kStampFormat),
-                 memory->lastDocumentAt.toLocalTime().toString(kStampFormat)));
+                 memory->lastDocumentAt.toLocalTime().toString(kStampFormat)),
+        &*memory);
   }
 
   TapeText tape;
+  PrinterMemory before = *memory;
   const PrinterAnswer answer = command(*memory, tape);
-  if (!answer.accepted) return printRefusal(answer.reason);
+  if (!answer.accepted) return printRefusal(answer.reason, &before);
   const QString problem = commit(tape, *memory);
   if (!problem.isEmpty()) return printRefusal(problem);
   return answer;
@@ -361,6 +402,7 @@ PrinterAnswer VirtualPrinter::closeCoupon(const CouponClosing& closing) {
     m.grandTotalCents += total;
     m.lastDocumentAt = now_;
     m.last = LastCoupon{c.coo, total, false};
+    m.lastClosedCoo = c.coo;
     m.open.reset();
     return a;
   });
@@ -391,6 +433,7 @@ PrinterAnswer VirtualPrinter::cancelCoupon(const CouponCancelling& cancelling) {
       m.cancelledTotalCents += total;
       m.lastDocumentAt = now_;
       m.last = LastCoupon{c.coo, total, true};
+      m.lastCancelledCoo = c.coo;
       m.open.reset();
       return a;
     }
@@ -414,6 +457,7 @@ PrinterAnswer VirtualPrinter::cancelCoupon(const CouponCancelling& cancelling) {
     m.cancelledTotalCents += m.last->totalCents;
     m.lastDocumentAt = now_;
     m.last->cancelled = true;
+    m.lastCancelledCoo = m.last->coo;
     return a;
   });
 }

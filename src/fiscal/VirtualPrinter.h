@@ -105,6 +105,7 @@ class VirtualPrinter {
   PrinterAnswer refuse(const QString& reason);
 
   // The memory as its files hold it now; throws fw::Error when the printer is blocked.
+  // Also the status question: it prints nothing.
   PrinterMemory memory() const;
   const PrinterProgramming& programming() const { return programming_; }
   const MemoryStore& memoryStore() const { return store_; }
@@ -120,14 +121,19 @@ class VirtualPrinter {
   using Command = std::function<PrinterAnswer(PrinterMemory& memory, TapeText& tape)>;
   PrinterAnswer run(const Command& command);
   // The memory to work on, or why the printer is blocked; with the copies to restore.
-  std::optional<PrinterMemory> readMemory(QString* blocked, QStringList* recovered = nullptr) const;
+  std::optional<PrinterMemory> readMemory(QString* blocked, QStringList* recovered = nullptr,
+                                         bool* fresh = nullptr) const;
   // Where documents were printed before: the tape holds one or sale files exist. Empty
   // when this folder never saw the printer print.
   QString printedBefore() const;
   // Prints `tape` and writes `memory`, both or neither; the reason when neither.
   QString commit(const TapeText& tape, PrinterMemory& memory);
-  qint64 print(const TapeText& tape);  // checked; the tape's earlier length
-  PrinterAnswer printRefusal(const QString& reason);
+  // Checked; the tape's earlier length, and in *end its length after the print.
+  qint64 print(const TapeText& tape, qint64* end = nullptr);
+  qint64 tapeSize() const;
+  // With the memory the command read, the refusal's print is kept in it too, so that it is
+  // never taken for a print the memory missed.
+  PrinterAnswer printRefusal(const QString& reason, PrinterMemory* memory = nullptr);
   QString stamp() const;
 
   QString dataDirectory_;

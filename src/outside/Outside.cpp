@@ -15,6 +15,7 @@ decltype(VendaItem) VendaItem{"VendaItem"};
 decltype(Cancela_ItGenerico) Cancela_ItGenerico{"Cancela_ItGenerico"};
 decltype(FechaCupom) FechaCupom{"FechaCupom"};
 decltype(Cancela_Cupom_Imp) Cancela_Cupom_Imp{"Cancela_Cupom_Imp"};
+decltype(Estado_Impressora) Estado_Impressora{"Estado_Impressora"};
 decltype(Pesquisa) Pesquisa{"Pesquisa"};
 decltype(PreparaPesquisa) PreparaPesquisa{"PreparaPesquisa"};
 decltype(TecladoNumerico) TecladoNumerico{"TecladoNumerico"};
@@ -44,6 +45,7 @@ void resetAll() {
   Cancela_ItGenerico = nullptr;
   FechaCupom = nullptr;
   Cancela_Cupom_Imp = nullptr;
+  Estado_Impressora = nullptr;
   Pesquisa = nullptr;
   PreparaPesquisa = nullptr;
   TecladoNumerico = nullptr;

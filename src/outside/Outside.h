@@ -145,6 +145,17 @@ enum Position : int {
 };
 }  // namespace cancelling
 
+// The status question: what the printer holds now; it prints nothing and changes nothing.
+// `answer` (four elements or more) gets, by position below: the open coupon's COO (empty
+// when none is open), that coupon's items as an array of [item number, cancelled flag],
+// the COO of the last coupon closed and of the last coupon cancelled, open or closed
+// (empty when none). False when the bridge cannot tell (a blocked printer): the reason is
+// shown as any refusal and nothing may be concluded.
+extern Procedure<bool(const QString& idEsquema, Variant& answer)> Estado_Impressora;
+namespace status {
+enum Position : int { kOpenCoupon = 0, kItems = 1, kLastClosed = 2, kLastCancelled = 3, kCount = 4 };
+}  // namespace status
+
 // ---- Operator dialogs ----------------------------------------------------------------------
 
 // The search dialog over a local table; true when a row was picked (then current).

@@ -7,6 +7,11 @@
 //       "Gerar Cupom" or a coupon cancellation, maybe a closed coupon cancelled, maybe
 //       leaving the screen and coming back) and kills itself with SIGKILL at a step and
 //       after a delay drawn from the same seed, so it can die inside a handler's writes.
+//   crash_driver --data-dir DIR --journal FILE --script [--kill-at-write K]
+//       plays a fixed day (the first item on a new data directory, a cancelled item, payments,
+//       "Gerar Cupom", the closed coupon cancelled, an open coupon cancelled); with K, dies
+//       with SIGKILL at the K-th file write, its bytes written but not yet in place (an
+//       append: on the file). Without K it tells how many writes the day made.
 //   crash_driver --data-dir DIR --journal FILE --seed N --finish | --cancel
 //       the host started again: settles whatever the screen or the printer holds, paying
 //       and closing the sale (--finish) or cancelling the coupon (--cancel), then leaves.
@@ -39,6 +44,7 @@
 #include "fiscal/PrinterMemory.h"
 #include "framework/core/Error.h"
 #include "framework/data/LocalTable.h"
+#include "framework/packet/FileIo.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
 #include "outside/Outside.h"
@@ -138,6 +144,7 @@ class Driver {
 
   int run() {
     if (mode_ == QStringLiteral("play")) buildSale();
+    if (mode_ == QStringLiteral("script")) buildDay();
     cashier_.on<QWidget>(QStringLiteral("próximo passo"), [this](QWidget& top) { react(top); });
     cashier_.run(
         [this] {
@@ -168,7 +175,7 @@ class Driver {
     crash::journalMemory(dataDir_, journal_, &lastJournal_);
     ++acts_;
     if (acts_ == killAt_) armKill();
-    if (mode_ == QStringLiteral("play")) {
+    if (mode_ == QStringLiteral("play") || mode_ == QStringLiteral("script")) {
       playStep(top);
     } else {
       settleStep(top);
@@ -272,6 +279,33 @@ class Driver {
     // Half the deaths right inside the touched handler, where the files are written.
     killDelayUs_ = pick(2) == 0 ? pick(3000) : pick(40000);
     say(QStringLiteral("venda de %1 itens, %2 passos").arg(items).arg(plan_.size()));
+  }
+
+  // The same day every time, for the kill at every write.
+  void buildDay() {
+    const std::vector<Product> products = catalog(dataDir_);
+    std::vector<Product> plain;
+    for (const Product& p : products) {
+      if (!p.weighed) plain.push_back(p);
+    }
+    addItem(plain.at(0), 0);
+    addItem(plain.at(1), 0);
+    cancelNewestItem();
+    addItem(plain.at(2), 0);
+    pay(QStringLiteral("pix"), false, 0);
+    pay(QStringLiteral("dinheiro"), true, 250);
+    plan_.push_back(expect<Form>(
+        QStringLiteral("Gerar Cupom"),
+        [this](Form& f) {
+          if (f.bldGravar->isEnabled()) tap(f.bldGravar);
+        },
+        true));
+    cancelCoupon();  // the coupon just closed
+    addItem(plain.at(3), 0);
+    addItem(plain.at(0), 0);
+    cancelCoupon();  // the open one
+    plan_.push_back(expect<Form>(
+        QStringLiteral("sair"), [this](Form& f) { tap(f.spdSair); }, true));
   }
 
   void addItem(const Product& p, int quantityChoice) {
@@ -466,6 +500,7 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);  // the Cashier reports through GoogleTest
   QString dataDir, journal, mode;
   quint64 seed = 0;
+  int killAtWrite = 0;
   const QStringList args = QApplication::arguments();
   for (int i = 1; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -475,19 +510,31 @@ int main(int argc, char** argv) {
       journal = args[++i];
     } else if (a == QStringLiteral("--seed") && i + 1 < args.size()) {
       seed = args[++i].toULongLong();
+    } else if (a == QStringLiteral("--kill-at-write") && i + 1 < args.size()) {
+      killAtWrite = args[++i].toInt();
     } else if (a == QStringLiteral("--play") || a == QStringLiteral("--finish") ||
-               a == QStringLiteral("--cancel")) {
+               a == QStringLiteral("--cancel") || a == QStringLiteral("--script")) {
       mode = a.mid(2);
     }
   }
   if (dataDir.isEmpty() || journal.isEmpty() || mode.isEmpty()) {
     std::fprintf(
         stderr,
-        "uso: crash_driver --data-dir DIR --journal FILE --seed N --play|--finish|--cancel\n");
+        "uso: crash_driver --data-dir DIR --journal FILE --seed N --play|--finish|--cancel\n"
+        "     crash_driver --data-dir DIR --journal FILE --script [--kill-at-write K]\n");
     return 2;
   }
   qputenv("REGVENDA_DATA_DIR", QFile::encodeName(dataDir));
   qputenv("REGVENDA_CONNECTION", QByteArray());  // offline: the probe answers at once
+
+  // Every write goes through the one writer: its fault hook counts them and ends the host
+  // at the chosen one, after its bytes were written and before they are in place.
+  int writes = 0;
+  fw::setWriteFault([&writes, killAtWrite](fw::WriteStep step, const QString&) {
+    if (step == fw::WriteStep::Create) ++writes;
+    if (step == fw::WriteStep::Sync && writes == killAtWrite) ::kill(::getpid(), SIGKILL);
+    return 0;
+  });
 
   runtime::setInteractive(true);
   runtime::install();
@@ -505,5 +552,7 @@ int main(int argc, char** argv) {
   dialogs::uninstall();
   outside::resetAll();
   salecontext::resetToLoadValues();
+  fw::setWriteFault({});
+  std::fprintf(stderr, "crash_driver: escritas %d\n", writes);
   return status;
 }

@@ -125,17 +125,57 @@ TEST_F(Bridge, ArgumentListsOfAnotherShapeAreTheHostsError) {
   EXPECT_THROW(outside::Cancela_Cupom_Imp(fw::VariantList(7), answer), fw::Error);
 }
 
-TEST_F(Bridge, InstallingThePackageFillsTheFiveVariablesAndUninstallingEmptiesThem) {
+TEST_F(Bridge, InstallingThePackageFillsTheSixVariablesAndUninstallingEmptiesThem) {
   outside::resetAll();
   install(dir.path());
   EXPECT_TRUE(outside::AbreCupom && outside::VendaItem && outside::Cancela_ItGenerico &&
-              outside::FechaCupom && outside::Cancela_Cupom_Imp);
+              outside::FechaCupom && outside::Cancela_Cupom_Imp && outside::Estado_Impressora);
   ASSERT_NE(installedBridge(), nullptr);
   EXPECT_TRUE(open());
   uninstall();
   EXPECT_FALSE(outside::AbreCupom || outside::VendaItem || outside::Cancela_ItGenerico ||
-               outside::FechaCupom || outside::Cancela_Cupom_Imp);
+               outside::FechaCupom || outside::Cancela_Cupom_Imp || outside::Estado_Impressora);
   EXPECT_EQ(installedBridge(), nullptr);
+}
+
+// The status question: the open coupon with its items, the last closed and the last
+// cancelled coupon; nothing printed. A blocked printer cannot answer.
+TEST_F(Bridge, StatusTellsTheOpenCouponItsItemsAndTheLastClosedAndCancelled) {
+  const auto ask = [] {
+    fw::Variant answer = fw::Variant::emptyArray(outside::status::kCount);
+    EXPECT_TRUE(outside::Estado_Impressora(QStringLiteral("001"), answer));
+    return answer;
+  };
+  fw::Variant empty = ask();
+  EXPECT_EQ(empty.at(0).toText(), "");
+  EXPECT_EQ(empty.at(1).size(), 0);
+  ASSERT_TRUE(open());
+  ASSERT_TRUE(sell("1", "Um", "01", 1, 10));
+  ASSERT_TRUE(sell("2", "Dois", "01", 1, 5));
+  ASSERT_TRUE(cancelItem("002"));
+  const QString tapeBefore = tape();
+  fw::Variant answer = ask();
+  EXPECT_EQ(answer.at(0).toText(), "000001");
+  ASSERT_EQ(answer.at(1).size(), 2);
+  EXPECT_EQ(answer.at(1).at(1).at(0).toText(), "002");
+  EXPECT_TRUE(answer.at(1).at(1).at(1).toFlag());
+  EXPECT_FALSE(answer.at(1).at(0).at(1).toFlag());
+  EXPECT_EQ(tape(), tapeBefore);
+  fw::Variant closing = fw::Variant::emptyArray(10);
+  ASSERT_TRUE(outside::FechaCupom(closingValues(paymentPacket({{"Dinheiro", 10}})), 0, closing));
+  ASSERT_TRUE(open());
+  ASSERT_TRUE(outside::Cancela_Cupom_Imp(cancelValues(true), closing));
+  answer = ask();
+  EXPECT_EQ(answer.at(0).toText(), "");
+  EXPECT_EQ(answer.at(2).toText(), "000001");
+  EXPECT_EQ(answer.at(3).toText(), "000002");
+
+  ASSERT_TRUE(QFile::remove(dir.filePath("ImpressoraFiscal.json")) &&
+              QFile::remove(dir.filePath("ImpressoraFiscal.copia.json")));
+  fw::Variant blocked = fw::Variant::emptyArray(4);
+  EXPECT_FALSE(outside::Estado_Impressora(QStringLiteral("001"), blocked));
+  ASSERT_FALSE(shown.empty());
+  EXPECT_TRUE(shown.back().text.contains("não encontrada")) << shown.back().text.toStdString();
 }
 
 TEST_F(Bridge, TheTapeOfAWholeSale) {

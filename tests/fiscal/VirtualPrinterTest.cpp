@@ -215,12 +215,23 @@ TEST(PrinterMemoryFile, KeepsEverythingAcrossASaveAndALoad) {
   c.items.push_back(i);
   m.open = c;
   m.last = LastCoupon{"000039", 500, true};
+  m.tapeBytes = 8123;
+  m.lastClosedCoo = "000039";
+  m.lastCancelledCoo = "000039";
 
   const PrinterMemory back = PrinterMemory::fromJson(m.toJson());
   EXPECT_EQ(back.toJson(), m.toJson());
   EXPECT_EQ(back.open->items[0].unitPrice, 0.1);
   EXPECT_EQ(back.open->openedAt, fixedNow());
-  EXPECT_THROW(PrinterMemory::fromJson(R"({"versao":1,"coo":"1","ccf":"000000"})"), fw::Error);
+  EXPECT_EQ(back.tapeBytes, 8123);
+  EXPECT_EQ(back.lastCancelledCoo, "000039");
+  // Counters of fewer than six digits are refused, in a document complete in every other field.
+  const QByteArray complete =
+      R"({"versao":1,"coo":"000001","ccf":"000000","gtCentavos":0,"cancelamentosCentavos":0,)"
+      R"("cupomAberto":null,"ultimoCupom":null})";
+  EXPECT_NO_THROW(PrinterMemory::fromJson(complete));
+  EXPECT_THROW(PrinterMemory::fromJson(QByteArray(complete).replace("\"000001\"", "\"1\"")),
+               fw::Error);
 
   // A changed digit is found; a memory of the first format, without a checksum, is read.
   QByteArray changed = m.toJson();

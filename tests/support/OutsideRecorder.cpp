@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "framework/data/LocalTable.h"
 #include "outside/Outside.h"
 
@@ -21,6 +23,7 @@ OutsideRecorder::~OutsideRecorder() {
     outside::Cancela_ItGenerico = nullptr;
     outside::FechaCupom = nullptr;
     outside::Cancela_Cupom_Imp = nullptr;
+    outside::Estado_Impressora = nullptr;
   }
   if (dialogsInstalled_) {
     outside::Pesquisa = nullptr;
@@ -36,10 +39,15 @@ OutsideRecorder::~OutsideRecorder() {
   }
 }
 
+void OutsideRecorder::recordPrinter(Call call) {
+  printer.push_back(std::move(call));
+  if (onPrinterCall) onPrinterCall(printer.back().name);
+}
+
 void OutsideRecorder::installPrinter() {
   printerInstalled_ = true;
   outside::AbreCupom = [this](Variant& bag) {
-    printer.push_back({QStringLiteral("AbreCupom"), outside::bagArguments(bag)});
+    recordPrinter({QStringLiteral("AbreCupom"), outside::bagArguments(bag)});
     if (openAnswer) {
       outside::GravaParams(bag, QStringLiteral("CUPNR"), couponNumber);
       outside::GravaParams(bag, QStringLiteral("CONTCUPOM"), couponCounter);
@@ -47,27 +55,33 @@ void OutsideRecorder::installPrinter() {
     return openAnswer;
   };
   outside::VendaItem = [this](Variant& bag) {
-    printer.push_back({QStringLiteral("VendaItem"), outside::bagArguments(bag)});
+    recordPrinter({QStringLiteral("VendaItem"), outside::bagArguments(bag)});
     return itemAnswer;
   };
   outside::Cancela_ItGenerico = [this](const QString& e, const QString& nr, int a3, int a4,
                                        const QString& w5, const QString& w6, const QString& w7,
                                        const QString& w8, int a9, int a10, int a11, int a12,
                                        int a13) {
-    printer.push_back({QStringLiteral("Cancela_ItGenerico"),
+    recordPrinter({QStringLiteral("Cancela_ItGenerico"),
                        {e, nr, a3, a4, w5, w6, w7, w8, a9, a10, a11, a12, a13}});
     return cancelItemAnswer;
   };
   outside::FechaCupom = [this](const VariantList& values, int a2, Variant& answer) {
-    printer.push_back({QStringLiteral("FechaCupom"), values});
+    recordPrinter({QStringLiteral("FechaCupom"), values});
     printer.back().args.push_back(a2);
     printer.back().args.push_back(answer.size());
     return closeAnswer;
   };
   outside::Cancela_Cupom_Imp = [this](const VariantList& values, Variant& answer) {
-    printer.push_back({QStringLiteral("Cancela_Cupom_Imp"), values});
+    recordPrinter({QStringLiteral("Cancela_Cupom_Imp"), values});
     printer.back().args.push_back(answer);
     return cancelCouponAnswer;
+  };
+  outside::Estado_Impressora = [this](const QString& idEsquema, Variant& answer) {
+    recordPrinter({QStringLiteral("Estado_Impressora"), {idEsquema}});
+    for (int i = 0; i < static_cast<int>(status.size()) && i < answer.size(); ++i)
+      answer[i] = status[static_cast<std::size_t>(i)];
+    return statusAnswer;
   };
 }
 

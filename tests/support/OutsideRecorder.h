@@ -56,7 +56,7 @@ class OutsideRecorder {
   OutsideRecorder(const OutsideRecorder&) = delete;
   OutsideRecorder& operator=(const OutsideRecorder&) = delete;
 
-  // AbreCupom, VendaItem, Cancela_ItGenerico, FechaCupom, Cancela_Cupom_Imp.
+  // AbreCupom, VendaItem, Cancela_ItGenerico, FechaCupom, Cancela_Cupom_Imp, Estado_Impressora.
   void installPrinter();
   // Pesquisa, TecladoNumerico, CriaInfAdicional, CalculoIcmsDFederal.
   void installDialogs();
@@ -76,6 +76,10 @@ class OutsideRecorder {
   // ---- What the fakes answer ----
   bool openAnswer = true, itemAnswer = true, cancelItemAnswer = true;
   bool closeAnswer = true, cancelCouponAnswer = true;
+  // Estado_Impressora: false, or the answer's elements (open COO, items, last closed, last
+  // cancelled); an empty array answers "nothing open, nothing ended".
+  bool statusAnswer = true;
+  fw::VariantList status;
   QString couponNumber = QStringLiteral("000123");   // CUPNR left by AbreCupom
   QString couponCounter = QStringLiteral("000045");  // CONTCUPOM
   bool searchAnswer = true;
@@ -90,6 +94,8 @@ class OutsideRecorder {
   QString connectionString = QStringLiteral("Driver=nenhum;");
   // Called with each message as it is shown (for checks every message must pass).
   std::function<void(const ShownMessage&)> onMessage;
+  // Called with each printer call's name as it is made, before it answers.
+  std::function<void(const QString& name)> onPrinterCall;
 
   // ---- What was called ----
   std::vector<Call> printer;  // the printer bridge, in order
@@ -100,6 +106,7 @@ class OutsideRecorder {
   std::optional<void*> session() const;  // the last of them
 
  private:
+  void recordPrinter(Call call);
   bool printerInstalled_ = false, dialogsInstalled_ = false, messagesInstalled_ = false;
   bool errorReportInstalled_ = false, connectionInstalled_ = false;
 };

@@ -32,6 +32,9 @@ void TfrmVendaArquivo::bldCancelaClick(QObject* /*sender*/) {
     settleOwedFiles();
     return;
   }
+  // A closed coupon whose files are owed gets them first, as without a crash: the
+  // cancellation then marks its sale file and keeps its cash movement.
+  if (boCupomFechado && !settleOwedFiles()) return;
 
   askingPrinter(QStringLiteral("X"));
   QString cancelledCoupon;

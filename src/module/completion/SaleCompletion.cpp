@@ -78,9 +78,12 @@ void TfrmVendaArquivo::bldGravarClick(QObject* /*sender*/) {
   // A coupon the printer already closed for this sale is not closed again: only its files
   // are still owed.
   if (!boCupomFechado) {
+    // Everything the close needs is built before it is asked: a step that fails here (an
+    // unreadable tax table) leaves nothing pending and the sale as it was.
+    const VariantList values = closingValues();
     Variant answer = Variant::emptyArray(10);
     askingPrinter(QStringLiteral("F"));
-    const bool closed = outside::FechaCupom(closingValues(), 0, answer);
+    const bool closed = outside::FechaCupom(values, 0, answer);
     comandoPendente.clear();
     if (!closed) return;
     // Closed on the printer: from here the sale owes its files, also after a crash.

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <exception>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
@@ -119,20 +121,8 @@ void TfrmVendaArquivo::askingPrinter(const QString& command, const QString& item
 
 namespace {
 
-// The bridge answers the module only yes or no; what a refusal says about the printer's
-// state is read from the reason it shows, in the virtual printer's words.
-bool saysNoOpenCoupon(const QString& refusal) {
-  return refusal.contains(QStringLiteral("não há cupom fiscal aberto"), Qt::CaseInsensitive);
-}
-bool saysNoSuchItem(const QString& refusal) {
-  return refusal.contains(QStringLiteral("não existe no cupom"), Qt::CaseInsensitive);
-}
-bool saysAlreadyCancelled(const QString& refusal) {
-  return refusal.contains(QStringLiteral("já foi cancelado"), Qt::CaseInsensitive);
-}
-
-// Runs a printer command with the message dialog held back; the printer's refusal, if
-// any, in *refusal.
+// Runs a printer command with the message dialog held back; what it would have shown, if
+// anything, in *refusal.
 bool askQuietly(const std::function<bool()>& command, QString* refusal) {
   const auto shown = outside::Mensagem;
   outside::Mensagem = [refusal](const QString& text, const QString&, const QString&, const QString&,
@@ -160,94 +150,155 @@ int rowOfItem(const fw::LocalTable& items, const QString& itemNumber) {
   return -1;
 }
 
+// The printer's answer to the status question, read.
+struct PrinterState {
+  QString openCoupon;
+  std::vector<std::pair<QString, bool>> items;  // number, cancelled
+  QString lastClosed;
+  QString lastCancelled;
+
+  // Null when the open coupon has no such item.
+  const bool* itemCancelled(const QString& number) const {
+    for (const auto& [n, cancelled] : items) {
+      if (n == number) return &cancelled;
+    }
+    return nullptr;
+  }
+};
+
+PrinterState readState(const fw::Variant& answer) {
+  namespace at = outside::status;
+  const auto element = [&answer](int i) {
+    return answer.isArray() && i < answer.size() ? answer.at(i) : fw::Variant();
+  };
+  PrinterState s;
+  s.openCoupon = element(at::kOpenCoupon).toText();
+  const fw::Variant items = element(at::kItems);
+  if (items.isArray()) {
+    for (const fw::Variant& item : items.items()) {
+      if (item.isArray() && item.size() >= 2)
+        s.items.emplace_back(item.at(0).toText(), item.at(1).toFlag());
+    }
+  }
+  s.lastClosed = element(at::kLastClosed).toText();
+  s.lastCancelled = element(at::kLastCancelled).toText();
+  return s;
+}
+
 }  // namespace
 
-// Each command is asked again, or undone, in a way the printer refuses when it had already
-// done it (or never did it): what it answers settles the sale on screen. True when that
-// ended the sale (a coupon nobody had known was open, cancelled with its file).
+// What the printer did with the command is asked (the status question) and the sale on
+// screen follows its answer. True when that ended the sale (a coupon nobody had known was
+// open, cancelled with its file). A printer that cannot answer, or a step that fails, leaves
+// the command pending for the next start, and the cashier is told.
 bool TfrmVendaArquivo::resolvePendingCommand() {
+  QString problem;
+  try {
+    return settlePendingCommand(&problem);
+  } catch (const std::exception& e) {
+    problem = fw::messageOf(e);
+  }
+  showMessage(QStringLiteral("A impressora fiscal não confirmou o que lhe foi pedido antes de o "
+                             "programa ser interrompido; o pedido será verificado de novo na "
+                             "próxima abertura da tela: %1")
+                  .arg(problem));
+  return false;
+}
+
+bool TfrmVendaArquivo::settlePendingCommand(QString* problem) {
   const QString command = comandoPendente;
   const QString item = itemPendente;
-  QString refusal;
-  bool settled = false;
+  fw::Variant answer = fw::Variant::emptyArray(outside::status::kCount);
+  if (!askQuietly([&] { return outside::Estado_Impressora(stIdEsquema, answer); }, problem)) {
+    throw fw::Error(*problem);
+  }
+  const PrinterState printer = readState(answer);
+  const auto settled = [this] {
+    comandoPendente.clear();
+    itemPendente.clear();
+    keepSale();
+    return false;
+  };
+
   if (command == QLatin1String("A")) {
+    if (printer.openCoupon.isEmpty()) return settled();  // it never opened
     // A coupon the screen never knew to be open is not left open: it is cancelled.
     QString coupon;
-    if (askQuietly([&] { return askCouponCancellation(true, &coupon); }, &refusal)) {
-      comandoPendente.clear();
-      stCupomVen = coupon;
-      boCupomAberto = true;
-      arquivosTentados = false;
-      afterCouponCancelled(coupon);
-      showMessage(QStringLiteral("O cupom %1, aberto na impressora fiscal quando o programa foi "
-                                 "interrompido, foi cancelado.")
-                      .arg(coupon));
-      return true;
-    }
-    settled = saysNoOpenCoupon(refusal);
-  } else if (command == QLatin1String("I") || command == QLatin1String("K")) {
-    // Cancelling the item tells whether the printer has it.
-    const bool done = askQuietly([&] { return askItemCancellation(item); }, &refusal);
+    if (!askQuietly([&] { return askCouponCancellation(true, &coupon); }, problem))
+      throw fw::Error(*problem);
+    comandoPendente.clear();
+    stCupomVen = coupon;
+    boCupomAberto = true;
+    arquivosTentados = false;
+    afterCouponCancelled(coupon);
+    showMessage(QStringLiteral("O cupom %1, aberto na impressora fiscal quando o programa foi "
+                               "interrompido, foi cancelado.")
+                    .arg(coupon));
+    return true;
+  }
+
+  if (command == QLatin1String("I") || command == QLatin1String("K")) {
     const int row = rowOfItem(cdsAddProduto, item);
     if (row >= 0) cdsAddProduto.setRecNo(row + 1);
     const bool live =
         row >= 0 && cdsAddProduto.asText(QStringLiteral("IDPRODIMPFIS")) == QLatin1String("S");
-    if (command == QLatin1String("I") && done) {
-      // The printer had it, and has it cancelled now: so has the sale (its total never
-      // counted it).
-      if (live) {
+    const bool* cancelled = printer.openCoupon == stCupomVen ? printer.itemCancelled(item) : nullptr;
+    if (command == QLatin1String("I")) {
+      if (!cancelled) {
+        // The printer never took it: the row goes.
+        if (row >= 0) cdsAddProduto.remove();
+        if (cdsAddProduto.active() && cdsAddProduto.isEmpty()) cdsAddProduto.close();
+      } else if (live && !*cancelled) {
+        // The printer took it: the sale counts it as the answer would have.
+        const double itemTotal =
+            fw::roundAmount(cdsAddProduto.asNumber(QStringLiteral("VRTOTVEND")));
+        showSaleTotal(cdsAddProduto.recordCount() == 1 ? itemTotal : saleTotal() + itemTotal);
+      } else if (live) {
         cdsAddProduto.edit();
         cdsAddProduto.setText(QStringLiteral("IDPRODIMPFIS"), QStringLiteral("C"));
         cdsAddProduto.post();
       }
-      settled = true;
-    } else if (command == QLatin1String("I") && saysNoSuchItem(refusal)) {
-      if (row >= 0) cdsAddProduto.remove();
-      if (cdsAddProduto.active() && cdsAddProduto.isEmpty()) cdsAddProduto.close();
-      settled = true;
-    } else if (command == QLatin1String("K") && (done || saysAlreadyCancelled(refusal))) {
-      if (live) {
-        showSaleTotal(saleTotal() -
-                      fw::roundAmount(cdsAddProduto.asNumber(QStringLiteral("VRTOTVEND"))));
-        cdsAddProduto.edit();
-        cdsAddProduto.setText(QStringLiteral("IDPRODIMPFIS"), QStringLiteral("C"));
-        cdsAddProduto.post();
-      }
-      settled = true;
+      return settled();
     }
-  } else if (command == QLatin1String("F")) {
-    // Closing again: the printer closes it now, or says it has no coupon open.
-    fw::Variant answer = fw::Variant::emptyArray(10);
-    const bool done =
-        askQuietly([&] { return outside::FechaCupom(closingValues(), 0, answer); }, &refusal);
-    if (done || saysNoOpenCoupon(refusal)) {
+    // "K": the item is cancelled on the printer, or it is not and the screen keeps it.
+    if (cancelled && *cancelled && live) {
+      showSaleTotal(saleTotal() -
+                    fw::roundAmount(cdsAddProduto.asNumber(QStringLiteral("VRTOTVEND"))));
+      cdsAddProduto.edit();
+      cdsAddProduto.setText(QStringLiteral("IDPRODIMPFIS"), QStringLiteral("C"));
+      cdsAddProduto.post();
+    }
+    return settled();
+  }
+
+  if (command == QLatin1String("F")) {
+    if (!stCupomVen.isEmpty() && printer.lastClosed == stCupomVen) {
+      // Closed: the files are owed, written at the next "Gerar Cupom".
       boCupomAberto = false;
       boCupomFechado = true;
-      settled = true;
+      return settled();
     }
-  } else if (command == QLatin1String("X")) {
-    QString coupon;
-    const bool done =
-        askQuietly([&] { return askCouponCancellation(boCupomAberto, &coupon); }, &refusal);
-    if (done || (boCupomAberto ? saysNoOpenCoupon(refusal) : saysAlreadyCancelled(refusal))) {
+    if (!stCupomVen.isEmpty() && printer.openCoupon == stCupomVen) return settled();  // still open
+    throw fw::Error(QStringLiteral("o cupom %1 não está aberto nem fechado na impressora.")
+                        .arg(stCupomVen));
+  }
+
+  if (command == QLatin1String("X")) {
+    const bool open = boCupomAberto || boCupomFechado;
+    const QString coupon = open ? stCupomVen : ultimoCupomFechado;
+    if (!coupon.isEmpty() && printer.lastCancelled == coupon) {
       comandoPendente.clear();
-      afterCouponCancelled(done ? coupon : QString());
+      afterCouponCancelled(coupon);
       return false;
     }
-  } else {
-    settled = true;  // nothing this screen asks
+    if (!coupon.isEmpty() && (printer.openCoupon == coupon || printer.lastClosed == coupon))
+      return settled();  // not cancelled: the cashier may ask again
+    // A last coupon the screen does not know: the printer's own is the one it would cancel.
+    if (!open && coupon.isEmpty()) return settled();
+    throw fw::Error(
+        QStringLiteral("o cupom %1 não está aberto, fechado nem cancelado na impressora.").arg(coupon));
   }
-  if (!settled) {
-    // Asked again at the next start; nothing is guessed.
-    showMessage(QStringLiteral("A impressora fiscal não confirmou o que lhe foi pedido antes de o "
-                               "programa ser interrompido: %1")
-                    .arg(refusal));
-    return false;
-  }
-  comandoPendente.clear();
-  itemPendente.clear();
-  keepSale();
-  return false;
+  return settled();  // nothing this screen asks
 }
 
 bool TfrmVendaArquivo::settleOwedFiles() {

@@ -147,8 +147,8 @@ void TfrmVendaArquivo::readIdentification(bool parametersFound) {
   if (fileExists(identification)) {
     cdsIdentPaf.loadFromFile(identification);
     const QString stored = cdsIdentPaf.asText(QStringLiteral("MD5ARQUIVOTXT"));
-    const QString plain =
-        outside::Uncripto ? outside::Uncripto(stored, kIdentificationKey) : stored;
-    stMd5ArquivoTxt = QStringLiteral("MD-5:") + plain;
+    // A missing de-scrambler is the host's error, as any operation not installed: the
+    // scrambled text never reaches the coupon.
+    stMd5ArquivoTxt = QStringLiteral("MD-5:") + outside::Uncripto(stored, kIdentificationKey);
   }
 }

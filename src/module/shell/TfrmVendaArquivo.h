@@ -167,6 +167,7 @@ class TfrmVendaArquivo : public QDialog {
   // At start-up: learns what the printer did with the command a killed host had asked; true
   // when that ended the sale.
   bool resolvePendingCommand();
+  bool settlePendingCommand(QString* problem);
   // The screen's side of a coupon the printer cancelled (its rows marked, its file owed).
   void afterCouponCancelled(const QString& cancelledCoupon);
   // Asks the printer to cancel the coupon (the open one when `open`); its answer's coupon.

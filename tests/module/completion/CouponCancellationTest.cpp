@@ -164,9 +164,9 @@ TEST_F(CouponCancellationTest, CancellationFileFailingIsOwedAndNeverBecomesAComp
   EXPECT_TRUE(form->cancelamentoDevido.isEmpty());
 }
 
-// Files owed, then the coupon cancelled: the printer's confirmation clears what was owed and
-// the sale file records the cancellation.
-TEST_F(CouponCancellationTest, FilesOwedThenCancelledWritesTheCancellationNotTheSale) {
+// Files owed, then the coupon cancelled: what is owed is written first, so the two files are
+// those of a closed coupon cancelled without a crash (the cash movement kept, the sale "C").
+TEST_F(CouponCancellationTest, FilesOwedThenCancelledWritesThemFirstAsWithoutACrash) {
   ringUpSale();
   fw::setWriteFault([](fw::WriteStep, const QString& path) {
     return path.contains("/Venda_Arquivo/") ? EIO : 0;
@@ -181,11 +181,44 @@ TEST_F(CouponCancellationTest, FilesOwedThenCancelledWritesTheCancellationNotThe
   TableFile sale(saleFile());
   ASSERT_EQ(sale.rows(), 3);
   for (int row = 0; row < 3; ++row) EXPECT_EQ(sale.text(row, "IDSITUVENDA"), QStringLiteral("C"));
-  EXPECT_FALSE(QFile::exists(cashFile()));
+  EXPECT_EQ(TableFile(cashFile()).rows(), 1);
+  EXPECT_TRUE(form->cancelamentoDevido.isEmpty());
+  EXPECT_TRUE(form->cdsAddProduto.isEmpty());
 
+  // Owed files first also when they cannot be written: then nothing is cancelled.
+  ringUpSale();
+  fw::setWriteFault([](fw::WriteStep, const QString& path) {
+    return path.contains("/Venda_Arquivo/") ? EIO : 0;
+  });
   form->bldGravarClick(form->bldGravar);
-  EXPECT_EQ(closeCalls(), 1);
-  EXPECT_FALSE(QFile::exists(cashFile()));
+  form->bldCancelaClick(form->bldCancela);
+  fw::setWriteFault({});
+  EXPECT_EQ(cancelCalls(), 1);
+  EXPECT_TRUE(form->boCupomFechado);
+}
+
+// An owed cancellation of the last coupon whose sale file has gone: told, nothing stays owed
+// and the screen is cleared, also across the next start.
+TEST_F(CouponCancellationTest, OwedCancellationOfAMissingLastCouponFileEndsTheSale) {
+  ringUpSale();
+  form->bldGravarClick(form->bldGravar);
+  ASSERT_TRUE(QFile::exists(saleFile()));
+  fw::setWriteFault([](fw::WriteStep, const QString& path) {
+    return path.contains("/Venda_Arquivo/") ? EIO : 0;
+  });
+  form->bldCancelaClick(form->bldCancela);
+  fw::setWriteFault({});
+  ASSERT_EQ(form->cancelamentoDevido, "P");
+  ASSERT_TRUE(QFile::remove(saleFile()));
+
+  clearMessages();
+  restart();
+  EXPECT_TRUE(form->cancelamentoDevido.isEmpty());
+  EXPECT_EQ(messages().size(), 2) << messages().join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(!form->cdsReceb.active() || form->cdsReceb.isEmpty());
+  clearMessages();
+  restart();
+  EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <cerrno>
 
+#include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
 #include "module/completion/CompletionFixture.h"
 #include "module/completion/DiskFaults.h"
@@ -290,6 +291,69 @@ TEST_F(SaleCompletionTest, CashFileFailingAfterTheSaleFileLeavesTheSaleOwed) {
   EXPECT_EQ(closeCalls(), 1);
   EXPECT_EQ(outputFiles(), QStringList({"MovCaixa10_2_815.cds", "Venda10_2_815.cds"}));
   EXPECT_FALSE(QDir(outputDir() + "/Substituidos").exists());
+}
+
+// A tax approximation that cannot be read fails "Gerar Cupom" before anything is asked: no
+// close pending, the screen opens with the sale after a restart, and once the table is mended
+// the sale closes once, with its two files.
+TEST_F(SaleCompletionTest, ClosingValuesFailingLeaveNothingPendingAndTheScreenOpens) {
+  ringUpSale();
+  fakes->taxes = QStringList{"1,5", "não é número", "0,75"};
+  EXPECT_THROW(form->bldGravarClick(form->bldGravar), fw::Error);
+  EXPECT_EQ(closeCalls(), 0);
+  EXPECT_TRUE(form->comandoPendente.isEmpty());
+
+  EXPECT_NO_THROW(restart());
+  EXPECT_EQ(form->lblTotal->text(), "72,50");
+  fakes->taxes = QStringList{"1,5", "2,25", "0,75"};
+  form->bldGravarClick(form->bldGravar);
+  EXPECT_EQ(closeCalls(), 1);
+  EXPECT_TRUE(QFile::exists(saleFile()));
+  EXPECT_TRUE(QFile::exists(cashFile()));
+}
+
+// A close asked and the host killed before the answer was kept: the printer's status says
+// whether it closed (the files are owed) or not (the sale stays open); with no answer the
+// close stays pending and the screen still opens.
+TEST_F(SaleCompletionTest, PendingCloseIsSettledFromThePrinterStatus) {
+  using V = Variant;
+  struct Case {
+    const char* name;
+    fw::VariantList status;
+    bool answers;
+    bool closed;
+  } cases[] = {
+      {"closed", {V(QString()), V::array({}), V("815"), V(QString())}, true, true},
+      {"still open", {V("815"), V::array({}), V("814"), V(QString())}, true, false},
+      {"no answer", {}, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    ringUpSale();
+    fakes->onPrinterCall = [](const QString& name) {
+      if (name != "FechaCupom") return;
+      fw::setWriteFault([](fw::WriteStep, const QString& path) {
+        return path.contains("VendaEmAndamento") || path.contains("/Venda_Arquivo/") ? EIO : 0;
+      });
+    };
+    form->bldGravarClick(form->bldGravar);
+    fakes->onPrinterCall = nullptr;
+    fw::setWriteFault({});
+    fakes->status = c.status;
+    fakes->statusAnswer = c.answers;
+    restart();
+    EXPECT_EQ(form->boCupomFechado, c.closed);
+    EXPECT_EQ(boCupomAberto, !c.closed);
+    EXPECT_EQ(form->comandoPendente.isEmpty(), c.answers);
+    EXPECT_EQ(form->lblTotal->text(), "72,50");
+    if (!c.closed) continue;
+    form->bldGravarClick(form->bldGravar);
+    EXPECT_EQ(closeCalls(), 1);
+    EXPECT_TRUE(QFile::exists(saleFile()));
+    EXPECT_TRUE(QFile::exists(cashFile()));
+  }
 }
 
 }  // namespace

@@ -379,6 +379,89 @@ TEST_F(Items, CancelledRowsWhoseFileFailedNeverReachTheNextCoupon) {
   EXPECT_TRUE(boCupomAberto);
 }
 
+// The host killed right after the printer did `operation`: the kept sale still says it was
+// asked. At the next start the printer's status answer settles it.
+TEST_F(Items, PendingCommandsSettleFromThePrinterStatus) {
+  using V = Variant;
+  const auto item = [](const char* n, bool cancelled) { return V::array({V(QString(n)), V(cancelled)}); };
+  struct Case {
+    const char* name;
+    const char* killedAfter;
+    VariantList status;
+    QStringList states;  // IDPRODIMPFIS of the rows afterwards, newest first
+    QString total;
+    bool statusAnswers = true;
+  } cases[] = {
+      {"item taken", "VendaItem", {V("000123"), V::array({item("001", false), item("002", false)})},
+       {"S", "S"}, "12,50"},
+      {"item never taken", "VendaItem", {V("000123"), V::array({item("001", false)})}, {"S"}, "10,00"},
+      {"item cancelled", "Cancela_ItGenerico",
+       {V("000123"), V::array({item("001", false), item("002", true)})}, {"C", "S"}, "10,00"},
+      {"cancellation never made", "Cancela_ItGenerico",
+       {V("000123"), V::array({item("001", false), item("002", false)})}, {"S", "S"}, "12,50"},
+      {"no answer", "VendaItem", {}, {"S", "S"}, "10,00", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    QFile::remove(dataDir.path() + "/VendaEmAndamento.cds");
+    SetUp();
+    addItem("1");
+    if (QString(c.killedAfter) == "Cancela_ItGenerico") addItem("2");
+    onPrinterCall = [&](const QString& name) {
+      if (name != c.killedAfter) return;
+      fw::setWriteFault([](fw::WriteStep, const QString& path) {
+        return path.contains("VendaEmAndamento") ? EIO : 0;
+      });
+    };
+    if (QString(c.killedAfter) == "VendaItem") {
+      addItem("2");
+    } else {
+      confirmAnswer = true;
+      form->bldCancelClick(form->bldCancel);
+    }
+    onPrinterCall = nullptr;
+    fw::setWriteFault({});
+    status = c.status;
+    statusAnswer = c.statusAnswers;
+    restart();
+    EXPECT_EQ(count("Estado_Impressora"), 1);
+    EXPECT_EQ(column(form->cdsAddProduto, "IDPRODIMPFIS"), c.states);
+    EXPECT_EQ(form->lblTotal->text(), c.total);
+    EXPECT_EQ(form->comandoPendente.isEmpty(), c.statusAnswers);
+    EXPECT_TRUE(boCupomAberto);
+  }
+}
+
+// A save of the kept sale that failed is not remembered as written: the next touch, even one
+// that changes nothing, writes the sale.
+TEST_F(Items, AKeptSaleSaveThatFailedIsWrittenByTheNextTouch) {
+  addItem("1");
+  fw::setWriteFault([](fw::WriteStep, const QString& path) {
+    return path.contains("VendaEmAndamento") ? ENOSPC : 0;
+  });
+  addItem("2");
+  fw::setWriteFault({});
+  form->bldGravarClick(form->bldGravar);  // refused: no payment
+  restart();
+  EXPECT_EQ(form->cdsAddProduto.recordCount(), 2);
+  EXPECT_EQ(form->lblTotal->text(), "12,50");
+}
+
+// The printer opened the coupon and refused its first item: no rows, and after a restart the
+// coupon is still the sale's, open.
+TEST_F(Items, CouponOpenedWhoseFirstItemWasRefusedComesBackOpen) {
+  itemAnswer = false;
+  addItem("1");
+  ASSERT_TRUE(boCupomAberto);
+  restart();
+  EXPECT_TRUE(boCupomAberto);
+  EXPECT_EQ(stCupomVen, "000123");
+  itemAnswer = true;
+  addItem("2");
+  EXPECT_EQ(count("AbreCupom"), 0);
+}
+
 TEST_F(Items, NoCouponIsOpenedWhenNoPaymentTypeCanBeUsed) {
   fw::LocalTable& types = form->cdsRecebAux;
   for (types.first(); !types.eof(); types.next()) {

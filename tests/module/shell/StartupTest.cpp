@@ -172,6 +172,20 @@ TEST(Startup, EmptyIdentificationFolderIsTheDataDirectory) {
   EXPECT_EQ(stMd5ArquivoTxt, "MD-5:" + f.demoSummary().identificationPlain);
 }
 
+// Without the de-scrambler the identification is the host's error, named like every other
+// operation not installed; the scrambled text never reaches the coupon.
+TEST(Startup, MissingUncriptoIsAnOperationNotInstalled) {
+  FormFixture f(notStarted());
+  outside::Uncripto = nullptr;
+  try {
+    f.initialize();
+    ADD_FAILURE() << "started without Uncripto";
+  } catch (const fw::Error& e) {
+    EXPECT_TRUE(e.message().contains("'Uncripto' não foi instalada")) << e.message().toStdString();
+  }
+  EXPECT_FALSE(stMd5ArquivoTxt.contains(f.demoSummary().identificationPlain));
+}
+
 TEST(Startup, MissingIdentificationKeepsTheEarlierValue) {
   FormFixture f(notStarted());
   ASSERT_TRUE(QFile::remove(f.path("Dados/Cadastros/VARNOLE.CDS")));
