@@ -1,6 +1,5 @@
-// Input waiting in the window system's queue, as a platform leaves it while a handler runs.
-// Qt's test helpers deliver at once; the queue is reached through the platform interface's
-// own entry, declared here as the platform plugins see it (Qt 6, not in the public headers).
+// A touch left waiting in the window system's queue while a handler runs (Qt's test helpers
+// deliver at once). The queue's entry is declared as the platform plugins see it (Qt 6).
 #pragma once
 
 #include <QEvent>
