@@ -65,9 +65,8 @@ TEST_F(KeyboardSale, ScannerAndKeysOnly) {
     c.type(&d, QStringLiteral("100"));
     c.press(&d, Qt::Key_Return);
   });
-  c.on<Form>("Alt+R adiciona o recebimento", [&](Form& f) {
-    c.press(&f, Qt::Key_R, Qt::AltModifier);
-  });
+  c.on<Form>("Alt+R adiciona o recebimento",
+             [&](Form& f) { c.press(&f, Qt::Key_R, Qt::AltModifier); });
   c.on<Form>("F9 gera o cupom", [&](Form& f) {
     EXPECT_EQ(f.lblValTroco->text(), QStringLiteral("42,20"));
     ASSERT_TRUE(f.bldGravar->isEnabled());
@@ -89,12 +88,14 @@ TEST_F(KeyboardSale, ScannerAndKeysOnly) {
   for (sale->first(); !sale->eof(); sale->next())
     rows << sale->asText(QStringLiteral("NMPRODUTO")) + sale->asText(QStringLiteral("VRTOTVEND"));
   for (cash->first(); !cash->eof(); cash->next())
-    rows << cash->asText(QStringLiteral("IDTIPOMOVIVE")) + cash->asText(QStringLiteral("VRMOVIVEND"));
+    rows << cash->asText(QStringLiteral("IDTIPOMOVIVE")) +
+                cash->asText(QStringLiteral("VRMOVIVEND"));
   EXPECT_EQ(rows, (QStringList{rice.name + "27,9", stew.name + "29,9", "S42,2", "E100"}));
   const QString paper = tape();
-  for (const QString& line : {QStringLiteral("001 ") + rice.barcode + " " + rice.name,
-                              QStringLiteral("TOTAL R\\$ +57,80"), QStringLiteral("Dinheiro +100,00"),
-                              QStringLiteral("TROCO R\\$ +42,20")}) {
+  for (const QString& line :
+       {QStringLiteral("001 ") + rice.barcode + " " + rice.name,
+        QStringLiteral("TOTAL R\\$ +57,80"), QStringLiteral("Dinheiro +100,00"),
+        QStringLiteral("TROCO R\\$ +42,20")}) {
     EXPECT_TRUE(QRegularExpression("(^|\\n)" + line + "\\r?\\n").match(paper).hasMatch())
         << line.toStdString() << "\n"
         << paper.toStdString();

@@ -5,8 +5,8 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QTextStream>
-#include <optional>
 #include <cstdio>
+#include <optional>
 
 #include "module/shell/Paths.h"
 #include "module/shell/SaleContext.h"
