@@ -80,6 +80,9 @@ struct Options {
   QCommandLineOption screenshot{QStringLiteral("screenshot"),
                                 QStringLiteral("abre a tela, grava a imagem em FILE (PNG) e sai"),
                                 QStringLiteral("FILE")};
+  QCommandLineOption scanAdds{
+      QStringLiteral("scan-adds"),
+      QStringLiteral("um código lido pelo leitor também adiciona o item (padrão: só seleciona)")};
 
   Options() {
     parser.setApplicationDescription(
@@ -89,6 +92,7 @@ struct Options {
     parser.addOption(dataDir);
     parser.addOption(module);
     parser.addOption(screenshot);
+    parser.addOption(scanAdds);
   }
 };
 
@@ -135,6 +139,8 @@ int main(int argc, char** argv) {
   const QString screenshotFile =
       parser.isSet(screenshot) ? QFileInfo(parser.value(screenshot)).absoluteFilePath() : QString();
   if (!screenshotFile.isEmpty()) runtime::setInteractive(false);
+  // The module reads it beside RegVenda.conf; the option wins over the file.
+  if (parser.isSet(options.scanAdds)) qputenv("REGVENDA_SCAN_ADDS", "1");
 
   runtime::install();
   // One host per data directory: two would share one printer memory and one sale on screen.

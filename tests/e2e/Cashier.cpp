@@ -169,9 +169,9 @@ void Cashier::type(QWidget* window, const QString& text) {
   }
 }
 
-void Cashier::press(QWidget* window, Qt::Key key) {
+void Cashier::press(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers) {
   if (aborted_) return;
-  QTest::keyClick(window->window()->windowHandle(), key);
+  QTest::keyClick(window->window()->windowHandle(), key, modifiers);
 }
 
 void Cashier::shot(const QString& name) {

@@ -52,7 +52,7 @@ class Cashier {
   void touch(QWidget* widget, QPoint at = {});
   // Key events to the window: the control that has its focus gets them, as from a keyboard.
   void type(QWidget* window, const QString& text);
-  void press(QWidget* window, Qt::Key key);
+  void press(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
   // Saves what the screen shows (on X11 the whole screen; elsewhere the windows composed)
   // as <shotsDir>/<name>.png. Does nothing without a folder.

@@ -1,7 +1,6 @@
 // Choosing the product and its quantity: the search over the catalog, the product's checks
 // (lookup order, price, its one tax row, the printer's rate code) and the quantity keypad.
 // The prepared product is the catalog's current row plus the texts on the entry buttons.
-#include <QCoreApplication>
 #include <algorithm>
 #include <exception>
 
@@ -9,6 +8,7 @@
 #include "framework/text/NumberText.h"
 #include "module/items/ItemMessages.h"
 #include "module/shell/SaleContext.h"
+#include "module/shell/ScreenKeys.h"
 #include "module/shell/TfrmVendaArquivo.h"
 #include "outside/Outside.h"
 
@@ -57,12 +57,14 @@ void TfrmVendaArquivo::bldCodigoClick(QObject* /*sender*/) {
   cdsProdutos.setFilter(QString());
   cdsProdutos.setFiltered(false);
   if (!outside::Pesquisa(cdsProdutos, 0, 0, 0, 0, 0, 0, 0) || cdsProdutos.isEmpty()) return;
-  QCoreApplication::processEvents();
+  // A touch queued meanwhile runs after this handler, or it would act on the product
+  // picked before.
+  shell::repaintAfterDialog();
   stCodProduto = cdsProdutos.asText(QStringLiteral("CDPRODUTO"));
   ValidaProd(stCodProduto);
 }
 
-void TfrmVendaArquivo::ValidaProd(const QString& code) {
+bool TfrmVendaArquivo::ValidaProd(const QString& code) {
   preparedTaxKind.clear();
   try {
     const fw::Variant key(code);
@@ -74,13 +76,13 @@ void TfrmVendaArquivo::ValidaProd(const QString& code) {
     if (!found) {
       showMessage(msgPadrao.Msg(QStringLiteral("COD_PROD_INV")));
       clearProductEntry();
-      return;
+      return false;
     }
 
     if (cdsProdutos.asNumber(QStringLiteral("VRPRECITEM")) == 0.0) {
       showMessage(msgPadrao.Msg(QStringLiteral("PREC_ZERO")));
       clearProductEntry();
-      return;
+      return false;
     }
 
     // The refusals below clear the entry too: the catalog's current row is already the
@@ -102,25 +104,28 @@ void TfrmVendaArquivo::ValidaProd(const QString& code) {
     const QString displayCode = cdsProdutos.asText(QStringLiteral("CDARVPROD"));
     if (displayCode.isEmpty()) {
       refuseWith(items::noCodeText(cdsProdutos.asText(QStringLiteral("NMPRODUTO"))));
-      return;
+      return false;
     }
     if (displayCode.size() > codeWidth) {
       refuseWith(items::codeTooLongText(displayCode, codeWidth));
-      return;
+      return false;
     }
 
     cdsAliquota.setFilter(QString());
     cdsAliquota.setFiltered(false);
-    cdsAliquota.setFilter(QStringLiteral("CDPRODUTO = ") + quotedLiteral(code));
+    // The tax rows belong to the product found, whichever of its codes was given (a
+    // scanner gives the barcode).
+    cdsAliquota.setFilter(QStringLiteral("CDPRODUTO = ") +
+                          quotedLiteral(cdsProdutos.asText(QStringLiteral("CDPRODUTO"))));
     cdsAliquota.setFiltered(true);
     const int taxRows = cdsAliquota.recordCount();
     if (taxRows >= 2) {
       refuse("IMPOSTO_ERR");
-      return;
+      return false;
     }
     if (taxRows == 0) {
       refuse("IMPOS_NCAD");
-      return;
+      return false;
     }
 
     if (printerRateApplies()) {
@@ -130,13 +135,13 @@ void TfrmVendaArquivo::ValidaProd(const QString& code) {
                                 fw::Variant::array({rate, kind}),
                                 fw::LocalTable::CaseInsensitive)) {
         refuse("ALIQ_NCAD");
-        return;
+        return false;
       }
       static const int rateCodeWidth = itemListWidth("CDORDALIQIMPR");
       const QString rateCode = cdsAliqImpFis.asText(QStringLiteral("CDALIQIMPFIS"));
       if (rateCode.size() > rateCodeWidth) {
         refuseWith(items::rateCodeTooLongText(rateCode, rateCodeWidth));
-        return;
+        return false;
       }
       clearTaxFilter(cdsAliquota);
       stCdAliquota = rateCode;
@@ -161,9 +166,11 @@ void TfrmVendaArquivo::ValidaProd(const QString& code) {
     if (bldQuant->text().isEmpty()) bldQuant->setText(QStringLiteral("1"));
     stQuant = bldQuant->text();
     bldAddProd->setEnabled(true);
+    return true;
   } catch (const std::exception& e) {
     showMessage(fw::messageOf(e));
   }
+  return false;
 }
 
 void TfrmVendaArquivo::bldQuantClick(QObject* /*sender*/) {

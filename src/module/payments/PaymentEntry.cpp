@@ -1,13 +1,13 @@
 // Preparing a payment: its type, picked among the types this screen offers, and its amount
 // from the keypad. The prepared payment is the payment-type table's current row, the texts
 // of the two entry buttons and doValorRece.
-#include <QCoreApplication>
 #include <cmath>
 #include <exception>
 
 #include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
 #include "module/shell/SaleContext.h"
+#include "module/shell/ScreenKeys.h"
 #include "module/shell/TfrmVendaArquivo.h"
 #include "outside/Outside.h"
 
@@ -27,7 +27,7 @@ void TfrmVendaArquivo::bldCodReceClick(QObject* /*sender*/) {
       bldCodRece->setText(QString());
       return;
     }
-    QCoreApplication::processEvents();
+    shell::repaintAfterDialog();  // a touch queued meanwhile runs after this handler
     const QString code = cdsRecebAux.asText(QStringLiteral("CDTIPORECE"));
     if (code.isEmpty()) {
       bldCodRece->setText(QString());

@@ -16,6 +16,7 @@
 #include "module/shell/MessageTable.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/Screen.h"
+#include "module/shell/ScreenKeys.h"
 #include "outside/Outside.h"
 
 namespace {
@@ -136,6 +137,7 @@ TfrmVendaArquivo::TfrmVendaArquivo(QWidget* parent)
   buildControls();
   msgPadrao.setLines(shell::messageTableLines());
   connectHandlers();
+  new shell::ScreenKeys(*this);  // the keyboard and the barcode scanner
 }
 
 TfrmVendaArquivo::~TfrmVendaArquivo() = default;

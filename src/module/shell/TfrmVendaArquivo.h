@@ -39,7 +39,7 @@ class TfrmVendaArquivo : public QDialog {
   // ---- Handlers -----------------------------------------------------------------------------
   void spdSairClick(QObject* sender);
   void bldCodigoClick(QObject* sender);
-  void ValidaProd(const QString& code);
+  bool ValidaProd(const QString& code);  // true when the product is shown, ready to add
   void bldQuantClick(QObject* sender);
   void bldAddProdClick(QObject* sender);
   void bldCancelClick(QObject* sender);
