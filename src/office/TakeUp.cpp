@@ -178,6 +178,17 @@ class Pass {
       candidates.emplace_back(dir.filePath(n),
                               cash == byLowerName.end() ? QString() : dir.filePath(cash->second));
     }
+    // A cash-movement file left alone by a move that was cut: its sale file went to
+    // Enviados already. The pair is checked again, and only the cash file moves.
+    const QString sent = folder_ + QStringLiteral("/Enviados/");
+    for (const QString& n : names) {
+      if (!n.startsWith(QLatin1String("movcaixa"), Qt::CaseInsensitive)) continue;
+      const QString saleName = QStringLiteral("Venda") + n.mid(8);
+      if (SalePair::keyFromName(saleName).isEmpty() ||
+          byLowerName.count(saleName.toLower()) != 0 || !QFileInfo::exists(sent + saleName))
+        continue;
+      candidates.emplace_back(sent + saleName, dir.filePath(n));
+    }
     const int found = static_cast<int>(candidates.size());
     int done = 0;
     const std::size_t batch = static_cast<std::size_t>(std::max(1, options_.batchSize));
@@ -314,7 +325,8 @@ class Pass {
       }
       const QString sub = d.outcome == Outcome::Conflict ? QStringLiteral("Conflitos")
                                                          : QStringLiteral("Enviados");
-      moves.push_back({pair.salePath, target(sub, pair.salePath, pair.saleInode), pair.saleInode});
+      if (QFileInfo(pair.salePath).absolutePath() == QFileInfo(folder_).absoluteFilePath())
+        moves.push_back({pair.salePath, target(sub, pair.salePath, pair.saleInode), pair.saleInode});
       if (!pair.cashPath.isEmpty())
         moves.push_back({pair.cashPath, target(sub, pair.cashPath, pair.cashInode), pair.cashInode});
     }
@@ -340,6 +352,14 @@ class Pass {
 }  // namespace
 
 void stepReached(const char* step) {
+  // REGVENDA_SYNC_PAUSE="<step>:<ms>": a test's moment to cut the connection or stop the
+  // server while the take-up stands at that step (the first time only).
+  static QByteArray pause = qgetenv("REGVENDA_SYNC_PAUSE");
+  if (!pause.isEmpty() && pause.startsWith(QByteArray(step) + ':')) {
+    const int ms = pause.mid(pause.indexOf(':') + 1).toInt();
+    pause.clear();
+    QThread::msleep(static_cast<unsigned long>(ms));
+  }
   Kill& plan = killPlan();
   if (plan.step.isEmpty() || plan.step != step) return;
   if (++plan.seen == plan.at) ::kill(::getpid(), SIGKILL);

@@ -59,6 +59,7 @@ class TakeUp {
 // A test's way to kill the program at a step: REGVENDA_SYNC_KILL="<step>[:<n>]" sends
 // SIGKILL to the process the n-th time (1 by default) it reaches the step. Steps:
 // before-insert, after-insert (before the commit), after-commit (before any move), mid-move.
+// REGVENDA_SYNC_PAUSE="<step>:<ms>" waits there instead, once.
 void stepReached(const char* step);
 
 }  // namespace office
