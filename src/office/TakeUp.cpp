@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QThread>
 #include <algorithm>
 #include <map>
@@ -253,6 +254,14 @@ class Pass {
         // Gone, or an answer to COMMIT that never came: the outcome is unknown, so the
         // batch goes again on a new connection; the key makes a second copy impossible.
         db_.close();
+        // A server full of other tills (too many connections) is waited for, a little
+        // longer and at a random moment each time, so a crowd does not come back at once.
+        const bool crowded = e.sqlState() == QLatin1String("53300") ||
+                             e.message().contains(QLatin1String("too many clients"));
+        if (crowded && attempt < 60) {
+          QThread::msleep(static_cast<unsigned long>(200 + QRandomGenerator::global()->bounded(800)));
+          continue;
+        }
         if (attempt >= 3) {
           report_.cut = true;
           report_.error = e.message();
