@@ -2,7 +2,7 @@
 // printer bridge, operator dialogs), loads the module by path at run time and calls its
 // entry, as the point-of-sale application loads its packages.
 //
-//   regvenda [--data-dir DIR] [--module PATH] [--screenshot FILE] [--help] [--version]
+//   regvenda [--data-dir DIR] [--module PATH] [--screenshot FILE] [--no-sync] [--help] [--version]
 //
 // --screenshot: nobody is at the screen; messages go to stderr, start-up runs, the screen
 // is rendered to FILE (PNG) and the program leaves. Exit status 1 when the screen was not
@@ -19,8 +19,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QProcess>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 #include "dialogs/DialogsPackage.h"
 #include "fiscal/FiscalPackage.h"
@@ -83,6 +85,9 @@ struct Options {
   QCommandLineOption scanAdds{
       QStringLiteral("scan-adds"),
       QStringLiteral("um código lido pelo leitor também adiciona o item (padrão: só seleciona)")};
+  QCommandLineOption noSync{QStringLiteral("no-sync"),
+                            QStringLiteral("não leva as vendas ao banco central em segundo plano "
+                                           "(regvenda-sync --watch)")};
 
   Options() {
     parser.setApplicationDescription(
@@ -93,7 +98,43 @@ struct Options {
     parser.addOption(module);
     parser.addOption(screenshot);
     parser.addOption(scanAdds);
+    parser.addOption(noSync);
   }
+};
+
+// The office's take-up beside the screen: its own process (regvenda-sync --watch), so a touch
+// never waits on the network and a crash of either never takes the other down. It waits
+// quietly while no connection string is configured; its messages go to
+// "<data directory>/regvenda-sync.log". Started again a while after it ends on its own.
+class SyncChild : public QObject {
+ public:
+  explicit SyncChild(QString dataDir) : dataDir_(std::move(dataDir)) {
+    process_.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/regvenda-sync"));
+    process_.setArguments({QStringLiteral("--watch"), QStringLiteral("--data-dir"), dataDir_});
+    process_.setStandardOutputFile(QProcess::nullDevice());
+    process_.setStandardErrorFile(QDir(dataDir_).filePath(QStringLiteral("regvenda-sync.log")),
+                                  QIODevice::Append);
+    QObject::connect(&process_, &QProcess::finished, this, [this] {
+      if (!stopping_) QTimer::singleShot(30000, this, [this] { start(); });
+    });
+    start();
+  }
+  ~SyncChild() override {
+    stopping_ = true;
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) process_.kill();  // it is safe to cut at any step
+    process_.waitForFinished(1000);
+  }
+
+ private:
+  void start() {
+    if (stopping_ || !QFileInfo(process_.program()).isExecutable()) return;
+    process_.start();
+  }
+  QString dataDir_;
+  QProcess process_;
+  bool stopping_ = false;
 };
 
 // Help and version need no screen: answered before any display is opened.
@@ -167,6 +208,9 @@ int main(int argc, char** argv) {
   }
   fiscal::install(runtime::dataDirectory());
   dialogs::install();
+  std::unique_ptr<SyncChild> sync;
+  if (screenshotFile.isEmpty() && !parser.isSet(options.noSync))
+    sync = std::make_unique<SyncChild>(runtime::dataDirectory());
   // The general error report: an error that escaped a touch handler, shown while the
   // screen stays open.
   outside::ApplicationHandleException = [](const QString& text) {
@@ -194,6 +238,7 @@ int main(int argc, char** argv) {
   app.installEventFilter(&watcher);
   entry();
   app.removeEventFilter(&watcher);
+  sync.reset();
 
   fiscal::uninstall();
   dialogs::uninstall();

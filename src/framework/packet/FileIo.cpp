@@ -318,6 +318,58 @@ int removeLeftoverTemporaries(const QString& folder) {
   return removeTemporaries(QFile::encodeName(QFileInfo(folder).absoluteFilePath()), {});
 }
 
+quint64 fileInode(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return 0;
+  return static_cast<quint64>(st.st_ino);
+}
+
+std::vector<bool> moveFiles(const std::vector<FileMove>& moves) {
+  std::vector<bool> made(moves.size(), false);
+  std::vector<QByteArray> targetFolders, sourceFolders;
+  const auto remember = [](std::vector<QByteArray>& list, const QByteArray& folder) {
+    if (std::find(list.begin(), list.end(), folder) == list.end()) list.push_back(folder);
+  };
+  const auto failed = [](const FileMove& m, int err) {
+    return Error(QStringLiteral("Não foi possível mover o arquivo '%1' para '%2': %3.")
+                     .arg(m.from, m.to, reason(err)));
+  };
+  // Links first: until the targets' folders are synced, no source name goes.
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    const FileMove& m = moves[i];
+    const QFileInfo target(m.to);
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) throw failed(m, errno);
+    remember(targetFolders, folder);
+    const QByteArray to = QFile::encodeName(target.absoluteFilePath());
+    int err = injected(WriteStep::Rename, m.to);
+    if (!err && ::link(QFile::encodeName(m.from).constData(), to.constData()) != 0) err = errno;
+    if (err == ENOENT) continue;  // gone meanwhile: nothing to move
+    // A move cut between its link and its unlink: the link is there already.
+    if (err == EEXIST && fileInode(m.to) != 0 && fileInode(m.to) == fileInode(m.from)) err = 0;
+    if (err) throw failed(m, err);
+    if (m.inode != 0 && fileInode(m.to) != m.inode) {
+      ::unlink(to.constData());  // a newer file took the name: it stays where it is
+      continue;
+    }
+    made[i] = true;
+  }
+  for (const QByteArray& folder : targetFolders)
+    if (const int err = syncFolder(folder, QString::fromLocal8Bit(folder))) throw failed(moves[0], err);
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    if (!made[i]) continue;
+    const FileMove& m = moves[i];
+    // Only the very file that was linked leaves its old name.
+    if (m.inode != 0 && fileInode(m.from) != m.inode) continue;
+    if (::unlink(QFile::encodeName(m.from).constData()) != 0 && errno != ENOENT)
+      throw failed(m, errno);
+    remember(sourceFolders, QFile::encodeName(QFileInfo(m.from).absolutePath()));
+  }
+  for (const QByteArray& folder : sourceFolders)
+    if (const int err = syncFolder(folder, QString::fromLocal8Bit(folder))) throw failed(moves[0], err);
+  return made;
+}
+
 void setWriteFault(WriteFault fault) { installedFault() = std::move(fault); }
 
 void setSyncCall(SyncCall call) { syncCall() = call; }

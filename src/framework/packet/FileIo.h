@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <vector>
 
 namespace fw {
 
@@ -30,6 +31,20 @@ void truncateFile(const QString& path, qint64 length);
 // without ever replacing a file already there, and syncs both folders. Throws fw::Error
 // naming the file and why; a failure leaves the file where it was.
 void moveFileAside(const QString& from, const QString& to);
+
+// Many moves like moveFileAside, with one sync per folder for the lot (a take-up moves
+// thousands of files). A move whose source is no longer the file `inode` names (rewritten in
+// the meantime by an atomic save) is not made: that file is someone else's news. Returns, per
+// move, whether it was made. Throws fw::Error at the first failure; moves made before it
+// stay made, and a file then left under both names is still whole under each.
+struct FileMove {
+  QString from;
+  QString to;
+  quint64 inode = 0;  // 0: whatever file is there
+};
+std::vector<bool> moveFiles(const std::vector<FileMove>& moves);
+// The file's inode number (0 when it cannot be seen), for FileMove.
+quint64 fileInode(const QString& path);
 
 // Removes from `folder` the temporaries of saves killed half-way: only names this writer
 // makes, and only those no running save holds. Returns how many went.

@@ -9,6 +9,7 @@
 #include "framework/core/Error.h"
 #include "framework/packet/FileIo.h"
 #include "framework/text/NumberText.h"
+#include "module/completion/SentFiles.h"
 #include "module/shell/Paths.h"
 #include "module/shell/SaleContext.h"
 #include "module/shell/TfrmVendaArquivo.h"
@@ -366,7 +367,9 @@ bool TfrmVendaArquivo::markLastCouponCancelled() {
   if (!safeNamePart(name))
     throw fw::Error(QStringLiteral("Nome de arquivo inválido: \"%1\".").arg(name));
   const QString saleFile = shell::outputDirectory() + QLatin1Char('/') + name;
-  if (!QFileInfo::exists(saleFile)) {
+  // Taken up by the office already: the cancelled copy goes to the output folder again.
+  const QString source = QFileInfo::exists(saleFile) ? saleFile : completion::sentSaleFile(name);
+  if (source.isEmpty()) {
     // Nothing to mark, and nothing owed: the cashier is told which coupon it was.
     cancelamentoDevido.clear();
     showMessage(
@@ -375,7 +378,7 @@ bool TfrmVendaArquivo::markLastCouponCancelled() {
             .arg(coupon.isEmpty() ? QStringLiteral("?") : coupon, name));
     return false;
   }
-  cdsVendaArq.loadFromFile(saleFile);
+  cdsVendaArq.loadFromFile(source);
   cdsVendaArq.first();
   while (!cdsVendaArq.eof()) {
     cdsVendaArq.edit();
