@@ -30,3 +30,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 (cd "$build" && ctest --output-on-failure -j"$jobs" --timeout 300)
 
 "$root/fuzz/run.sh" "${REGVENDA_FUZZ_SECONDS:-30}"
+
+# The Debian package: built in Release (programs only), lintian, and the programs run from
+# the unpacked package.
+"$root/tests/package/test.sh"

@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -73,11 +74,13 @@ class ScreenWatcher : public QObject {
 struct Options {
   QCommandLineParser parser;
   QCommandLineOption dataDir{QStringLiteral("data-dir"),
-                             QStringLiteral("pasta de dados (padrão: a pasta do programa)"),
+                             QStringLiteral("pasta de dados (padrão: a pasta do programa, ou "
+                                                            "/var/lib/regvenda quando instalado)"),
                              QStringLiteral("DIR")};
   QCommandLineOption module{
       QStringLiteral("module"),
-      QStringLiteral("o módulo a carregar (padrão: libRegVendaArquivo.so ao lado do programa)"),
+      QStringLiteral("o módulo a carregar (padrão: libRegVendaArquivo.so ao lado do programa "
+                     "ou na pasta de bibliotecas do pacote)"),
       QStringLiteral("PATH")};
   QCommandLineOption screenshot{QStringLiteral("screenshot"),
                                 QStringLiteral("abre a tela, grava a imagem em FILE (PNG) e sai"),
@@ -148,6 +151,39 @@ bool asksForHelpOrVersion(int argc, char** argv) {
   return false;
 }
 
+#ifndef REGVENDA_SYSTEM_DATA_DIR
+#define REGVENDA_SYSTEM_DATA_DIR "/var/lib/regvenda"
+#endif
+#ifndef REGVENDA_INSTALL_BINDIR
+#define REGVENDA_INSTALL_BINDIR "/usr/bin"
+#endif
+#ifndef REGVENDA_MODULE_FROM_BIN
+#define REGVENDA_MODULE_FROM_BIN "../lib/regvenda"
+#endif
+
+// An installed program's folder is no place for a till's data: the package's data
+// directory is used instead. The cashier shares it, through its group, with the take-up
+// service, so files are written group-writable for the service to move them.
+void useSystemDataDirectoryWhenInstalled() {
+  const QString own = QCoreApplication::applicationDirPath();
+  const bool installed = own == QStringLiteral(REGVENDA_INSTALL_BINDIR);
+  if (!installed && ::access(QFile::encodeName(own).constData(), W_OK) == 0) return;
+  const QString system = QStringLiteral(REGVENDA_SYSTEM_DATA_DIR);
+  if (!QFileInfo(system).isDir()) return;
+  qputenv("REGVENDA_DATA_DIR", QFile::encodeName(system));
+  const mode_t mask = ::umask(0);
+  ::umask(mask & ~mode_t{070});
+}
+
+// The module beside the program (a build tree, a shop's folder), else in the package's
+// private library folder.
+QString defaultModulePath() {
+  const QDir own(QCoreApplication::applicationDirPath());
+  const QString name = QStringLiteral("libRegVendaArquivo.so");
+  if (own.exists(name)) return own.filePath(name);
+  return QDir::cleanPath(own.filePath(QStringLiteral(REGVENDA_MODULE_FROM_BIN "/") + name));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -176,6 +212,8 @@ int main(int argc, char** argv) {
       return 2;
     }
     qputenv("REGVENDA_DATA_DIR", QFile::encodeName(dir.absoluteFilePath()));
+  } else if (!qEnvironmentVariableIsSet("REGVENDA_DATA_DIR")) {
+    useSystemDataDirectoryWhenInstalled();
   }
   const QString screenshotFile =
       parser.isSet(screenshot) ? QFileInfo(parser.value(screenshot)).absoluteFilePath() : QString();
@@ -217,9 +255,7 @@ int main(int argc, char** argv) {
     outside::inform(text, QString(), outside::tmErro);
   };
 
-  const QString modulePath = parser.isSet(module) ? parser.value(module)
-                                                  : QApplication::applicationDirPath() +
-                                                        QStringLiteral("/libRegVendaArquivo.so");
+  const QString modulePath = parser.isSet(module) ? parser.value(module) : defaultModulePath();
   void* handle = dlopen(QFile::encodeName(modulePath).constData(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     std::fprintf(stderr, "regvenda: não foi possível carregar o módulo: %s\n", dlerror());

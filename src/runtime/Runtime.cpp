@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 #include "framework/core/HostPath.h"
 #include "outside/Outside.h"
@@ -44,12 +45,15 @@ QString dataDirectory() {
 void setInteractive(bool on) { g_interactive = on; }
 bool interactive() { return g_interactive; }
 
-QString connectionString() {
-  if (qEnvironmentVariableIsSet("REGVENDA_CONNECTION")) {
-    return qEnvironmentVariable("REGVENDA_CONNECTION").trimmed();
-  }
-  const QString path = fw::resolvePath(dataDirectory() + QStringLiteral("/ConexaoOrv.txt"));
-  if (path.isEmpty()) return {};
+namespace {
+
+#ifndef REGVENDA_SYSCONFDIR
+#define REGVENDA_SYSCONFDIR "/etc/regvenda"
+#endif
+QString g_systemConfigDirectory = QStringLiteral(REGVENDA_SYSCONFDIR);
+
+// The first line that is neither blank nor a "#" comment, trimmed; "" when there is none.
+QString firstConnectionLine(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
   QString content = QString::fromUtf8(file.readAll());
@@ -60,6 +64,22 @@ QString connectionString() {
     if (!trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char('#'))) return trimmed;
   }
   return {};
+}
+
+}  // namespace
+
+QString setSystemConfigDirectory(const QString& dir) {
+  return std::exchange(g_systemConfigDirectory, dir);
+}
+
+QString connectionString() {
+  if (qEnvironmentVariableIsSet("REGVENDA_CONNECTION")) {
+    return qEnvironmentVariable("REGVENDA_CONNECTION").trimmed();
+  }
+  const QString path = fw::resolvePath(dataDirectory() + QStringLiteral("/ConexaoOrv.txt"));
+  if (!path.isEmpty()) return firstConnectionLine(path);
+  // An installed till keeps the file with the system's settings, readable by its group only.
+  return firstConnectionLine(g_systemConfigDirectory + QStringLiteral("/ConexaoOrv.txt"));
 }
 
 QString _GetStringConexOrv(const QString& /*ignored*/) { return connectionString(); }

@@ -41,8 +41,13 @@ inline constexpr int kIdentificationKey = 7;
 
 // The central database's ODBC connection string: $REGVENDA_CONNECTION when set (even
 // empty), else the first line of "ConexaoOrv.txt" in the data directory that is neither
-// blank nor a "#" comment, trimmed; "" when neither gives one.
+// blank nor a "#" comment, trimmed; when the data directory has no such file, the same
+// file in the system's configuration directory (/etc/regvenda for an installed package);
+// "" when none gives one.
 QString connectionString();
+// Where the system's ConexaoOrv.txt is looked for (tests point it elsewhere); returns the
+// previous directory.
+QString setSystemConfigDirectory(const QString& dir);
 // outside::_GetStringConexOrv: its argument is ignored.
 QString _GetStringConexOrv(const QString& ignored);
 

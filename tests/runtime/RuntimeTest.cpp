@@ -72,8 +72,11 @@ TEST(DataDirectory, EnvironmentWinsAndTrailingSeparatorIsDropped) {
 
 class ConnectionString : public ::testing::Test {
  protected:
+  ~ConnectionString() override { runtime::setSystemConfigDirectory(systemBefore); }
   QTemporaryDir dir;
   ScopedEnv dataDir{"REGVENDA_DATA_DIR", dir.path().toUtf8()};
+  QTemporaryDir etc;  // stands for /etc/regvenda, so an installed package changes nothing here
+  QString systemBefore = runtime::setSystemConfigDirectory(etc.path());
 };
 
 TEST_F(ConnectionString, FirstLineThatIsNeitherBlankNorComment) {
@@ -89,6 +92,15 @@ TEST_F(ConnectionString, EmptyWithoutFileOrWithOnlyComments) {
   ScopedEnv noOverride("REGVENDA_CONNECTION", std::nullopt);
   EXPECT_EQ(runtime::connectionString(), "");
   writeFile(dir.filePath("ConexaoOrv.txt"), "# nada\n\n");
+  EXPECT_EQ(runtime::connectionString(), "");
+}
+
+TEST_F(ConnectionString, SystemFileOnlyWhenTheDataDirectoryHasNone) {
+  ScopedEnv noOverride("REGVENDA_CONNECTION", std::nullopt);
+  writeFile(etc.filePath("ConexaoOrv.txt"), "# do sistema\nDriver=Etc;\n");
+  EXPECT_EQ(runtime::connectionString(), "Driver=Etc;");
+  // The data directory's own file wins, even one that names no database.
+  writeFile(dir.filePath("conexaoorv.txt"), "# nenhum banco\n");
   EXPECT_EQ(runtime::connectionString(), "");
 }
 
