@@ -111,6 +111,9 @@ TEST(CdsTool, HandWrittenJsonBecomesATableFile) {
       r.out.contains("[0.000000000000000000000000000001],\n  [-12.5],\n  "
                      "[123456789012345678901234.5]]"))
       << r.out.toStdString();
+  // And through the XML form.
+  ASSERT_EQ(cds({"convert", dir.filePath("t.cds"), dir.filePath("t.xml")}).status, 0);
+  EXPECT_EQ(cds({"json", dir.filePath("t.xml")}).out, r.out);
 }
 
 TEST(CdsTool, DumpShowsFieldsAndRows) {
