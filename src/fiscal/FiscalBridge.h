@@ -1,8 +1,9 @@
-// FiscalBridge: the printer bridge's five operations with the argument lists the screen
-// passes, each turned into one command of the virtual printer. A refused command answers
-// false and its reason is shown to the cashier in the message dialog, so a false answer
-// never leaves the cashier guessing. Arguments that are not what the operation takes (a bag
-// of another operation, too few closing values) are the host's error: fw::Error.
+// FiscalBridge: the printer bridge's five operations, with the argument lists the screen
+// passes, each turned into one command of the virtual printer, and the status question. A
+// refused command answers false and its reason is shown to the cashier in the message
+// dialog, so a false answer never leaves the cashier guessing. Arguments that are not what
+// the operation takes (a bag of another operation, too few closing values) are the host's
+// error: fw::Error.
 #pragma once
 
 #include <QString>

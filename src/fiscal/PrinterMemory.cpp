@@ -225,9 +225,9 @@ PrinterMemory PrinterMemory::fromJson(const QByteArray& bytes) {
       m.tapeBytes = requireCents(o, QStringLiteral("bobinaBytes"));
       if (m.tapeBytes < 0) bad(QStringLiteral("\"bobinaBytes\" negativo"));
     }
-    for (const auto& [key, target] : {std::pair{QStringLiteral("ultimoFechado"), &m.lastClosedCoo},
-                                      std::pair{QStringLiteral("ultimoCancelado"),
-                                                &m.lastCancelledCoo}}) {
+    for (const auto& [key, target] :
+         {std::pair{QStringLiteral("ultimoFechado"), &m.lastClosedCoo},
+          std::pair{QStringLiteral("ultimoCancelado"), &m.lastCancelledCoo}}) {
       if (!o.contains(key)) continue;
       *target = requireText(o, key);
       parseCounter(*target, key);

@@ -197,17 +197,17 @@ PrinterAnswer VirtualPrinter::run(const Command& command) {
     try {
       store_.write(*memory);
     } catch (const fw::Error& e) {
-      return printRefusal(
-          QStringLiteral("Falha na memória fiscal, o comando não foi executado. %1")
-              .arg(e.message()));
+      return printRefusal(QStringLiteral("Falha na memória fiscal, o comando não foi executado. %1")
+                              .arg(e.message()));
     }
   }
   TapeText note;
   if (memory->tapeBytes >= 0 && tapeSize() > memory->tapeBytes) {
     // Printed by a command cut short before the memory kept it: marked, never cut away.
     note.centered(QStringLiteral("*** NÃO EXECUTADO ***"));
-    note.line(QStringLiteral("O impresso acima desde o último documento não foi registrado na "
-                             "memória fiscal: não vale como documento."));
+    note.line(
+        QStringLiteral("O impresso acima desde o último documento não foi registrado na "
+                       "memória fiscal: não vale como documento."));
   }
   if (!recovered.isEmpty()) {
     note.centered(QStringLiteral("MEMÓRIA FISCAL RECUPERADA"));

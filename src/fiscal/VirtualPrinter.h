@@ -122,7 +122,7 @@ class VirtualPrinter {
   PrinterAnswer run(const Command& command);
   // The memory to work on, or why the printer is blocked; with the copies to restore.
   std::optional<PrinterMemory> readMemory(QString* blocked, QStringList* recovered = nullptr,
-                                         bool* fresh = nullptr) const;
+                                          bool* fresh = nullptr) const;
   // Where documents were printed before: the tape holds one or sale files exist. Empty
   // when this folder never saw the printer print.
   QString printedBefore() const;

@@ -153,7 +153,13 @@ enum Position : int {
 // shown as any refusal and nothing may be concluded.
 extern Procedure<bool(const QString& idEsquema, Variant& answer)> Estado_Impressora;
 namespace status {
-enum Position : int { kOpenCoupon = 0, kItems = 1, kLastClosed = 2, kLastCancelled = 3, kCount = 4 };
+enum Position : int {
+  kOpenCoupon = 0,
+  kItems = 1,
+  kLastClosed = 2,
+  kLastCancelled = 3,
+  kCount = 4
+};
 }  // namespace status
 
 // ---- Operator dialogs ----------------------------------------------------------------------

@@ -39,7 +39,8 @@ QString demoFolder() {
 void copyFolder(const QString& from, const QString& to) {
   QDir().mkpath(to);
   const QDir source(from);
-  for (const QFileInfo& entry : source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+  for (const QFileInfo& entry :
+       source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
     const QString target = QDir(to).filePath(entry.fileName());
     if (entry.isDir()) {
       copyFolder(entry.filePath(), target);
@@ -52,7 +53,8 @@ void copyFolder(const QString& from, const QString& to) {
 bool couponOpen(const QString& dataDir) {
   QFile memory(memoryPath(dataDir));
   try {
-    return memory.open(QIODevice::ReadOnly) && fiscal::PrinterMemory::fromJson(memory.readAll()).open;
+    return memory.open(QIODevice::ReadOnly) &&
+           fiscal::PrinterMemory::fromJson(memory.readAll()).open;
   } catch (const fw::Error&) {
     return false;
   }
@@ -91,7 +93,8 @@ class Day {
     journalMemory(dataDir_, journal_, &last);
     if (stage_ == 0) {
       if (k_ > 0 && !killed) findings_ << QStringLiteral("o dia não chegou à escrita %1").arg(k_);
-      if (!killed && status != 0) findings_ << QStringLiteral("o dia terminou com status %1").arg(status);
+      if (!killed && status != 0)
+        findings_ << QStringLiteral("o dia terminou com status %1").arg(status);
       const auto m = QRegularExpression(QStringLiteral("escritas (\\d+)")).match(errors);
       writes_ = m.hasMatch() ? m.captured(1).toInt() : 0;
     } else if (killed || status != 0) {
@@ -127,7 +130,8 @@ class Day {
       findings_ << QStringLiteral("impressora bloqueada");
     try {
       QFile memory(memoryPath(dataDir_));
-      if (memory.open(QIODevice::ReadOnly) && fiscal::PrinterMemory::fromJson(memory.readAll()).open)
+      if (memory.open(QIODevice::ReadOnly) &&
+          fiscal::PrinterMemory::fromJson(memory.readAll()).open)
         findings_ << QStringLiteral("cupom aberto na impressora");
     } catch (const fw::Error& e) {
       findings_ << QStringLiteral("memória fiscal ilegível: ") + e.message();
@@ -140,7 +144,8 @@ class Day {
       findings_ << f.kind + QStringLiteral(": ") + f.detail;
     if (findings_.isEmpty()) return;
     for (const QString& line : log_.split(QLatin1Char('\n'))) {
-      if (line.startsWith(QStringLiteral("crash_driver:"))) findings_ << QStringLiteral("  ") + line;
+      if (line.startsWith(QStringLiteral("crash_driver:")))
+        findings_ << QStringLiteral("  ") + line;
     }
   }
 
@@ -162,8 +167,8 @@ TEST_P(KillAtEveryWrite, EveryCutDaySettlesWithItsRecords) {
   Day whole(0);
   while (whole.poll()) {
   }
-  EXPECT_TRUE(whole.findings().isEmpty())
-      << "o dia sem corte:\n" << whole.findings().join('\n').toStdString();
+  EXPECT_TRUE(whole.findings().isEmpty()) << "o dia sem corte:\n"
+                                          << whole.findings().join('\n').toStdString();
   const int writes = whole.writes();
   ASSERT_GT(writes, 20);
   std::printf("crash: o dia faz %d escritas\n", writes);

@@ -286,8 +286,8 @@ TEST_F(MemoryKeeping, KilledBetweenTheTapeAndTheMemoryLeavesThemTogether) {
     fw::setWriteFault({});
     ASSERT_TRUE(done.accepted && taken);
     put(tapeFile(), at.tape);
-    for (auto [path, has, bytes] : {std::tuple{copy(1), at.hasOne, at.one},
-                                    std::tuple{copy(2), at.hasTwo, at.two}}) {
+    for (auto [path, has, bytes] :
+         {std::tuple{copy(1), at.hasOne, at.one}, std::tuple{copy(2), at.hasTwo, at.two}}) {
       if (has) {
         put(path, bytes);
       } else {

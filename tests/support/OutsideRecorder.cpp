@@ -63,7 +63,7 @@ void OutsideRecorder::installPrinter() {
                                        const QString& w8, int a9, int a10, int a11, int a12,
                                        int a13) {
     recordPrinter({QStringLiteral("Cancela_ItGenerico"),
-                       {e, nr, a3, a4, w5, w6, w7, w8, a9, a10, a11, a12, a13}});
+                   {e, nr, a3, a4, w5, w6, w7, w8, a9, a10, a11, a12, a13}});
     return cancelItemAnswer;
   };
   outside::FechaCupom = [this](const VariantList& values, int a2, Variant& answer) {

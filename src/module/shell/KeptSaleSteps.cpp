@@ -242,7 +242,8 @@ bool TfrmVendaArquivo::settlePendingCommand(QString* problem) {
     if (row >= 0) cdsAddProduto.setRecNo(row + 1);
     const bool live =
         row >= 0 && cdsAddProduto.asText(QStringLiteral("IDPRODIMPFIS")) == QLatin1String("S");
-    const bool* cancelled = printer.openCoupon == stCupomVen ? printer.itemCancelled(item) : nullptr;
+    const bool* cancelled =
+        printer.openCoupon == stCupomVen ? printer.itemCancelled(item) : nullptr;
     if (command == QLatin1String("I")) {
       if (!cancelled) {
         // The printer never took it: the row goes.
@@ -279,8 +280,8 @@ bool TfrmVendaArquivo::settlePendingCommand(QString* problem) {
       return settled();
     }
     if (!stCupomVen.isEmpty() && printer.openCoupon == stCupomVen) return settled();  // still open
-    throw fw::Error(QStringLiteral("o cupom %1 não está aberto nem fechado na impressora.")
-                        .arg(stCupomVen));
+    throw fw::Error(
+        QStringLiteral("o cupom %1 não está aberto nem fechado na impressora.").arg(stCupomVen));
   }
 
   if (command == QLatin1String("X")) {
@@ -296,7 +297,8 @@ bool TfrmVendaArquivo::settlePendingCommand(QString* problem) {
     // A last coupon the screen does not know: the printer's own is the one it would cancel.
     if (!open && coupon.isEmpty()) return settled();
     throw fw::Error(
-        QStringLiteral("o cupom %1 não está aberto, fechado nem cancelado na impressora.").arg(coupon));
+        QStringLiteral("o cupom %1 não está aberto, fechado nem cancelado na impressora.")
+            .arg(coupon));
   }
   return settled();  // nothing this screen asks
 }

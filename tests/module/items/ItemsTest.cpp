@@ -383,7 +383,9 @@ TEST_F(Items, CancelledRowsWhoseFileFailedNeverReachTheNextCoupon) {
 // asked. At the next start the printer's status answer settles it.
 TEST_F(Items, PendingCommandsSettleFromThePrinterStatus) {
   using V = Variant;
-  const auto item = [](const char* n, bool cancelled) { return V::array({V(QString(n)), V(cancelled)}); };
+  const auto item = [](const char* n, bool cancelled) {
+    return V::array({V(QString(n)), V(cancelled)});
+  };
   struct Case {
     const char* name;
     const char* killedAfter;
@@ -392,13 +394,26 @@ TEST_F(Items, PendingCommandsSettleFromThePrinterStatus) {
     QString total;
     bool statusAnswers = true;
   } cases[] = {
-      {"item taken", "VendaItem", {V("000123"), V::array({item("001", false), item("002", false)})},
-       {"S", "S"}, "12,50"},
-      {"item never taken", "VendaItem", {V("000123"), V::array({item("001", false)})}, {"S"}, "10,00"},
-      {"item cancelled", "Cancela_ItGenerico",
-       {V("000123"), V::array({item("001", false), item("002", true)})}, {"C", "S"}, "10,00"},
-      {"cancellation never made", "Cancela_ItGenerico",
-       {V("000123"), V::array({item("001", false), item("002", false)})}, {"S", "S"}, "12,50"},
+      {"item taken",
+       "VendaItem",
+       {V("000123"), V::array({item("001", false), item("002", false)})},
+       {"S", "S"},
+       "12,50"},
+      {"item never taken",
+       "VendaItem",
+       {V("000123"), V::array({item("001", false)})},
+       {"S"},
+       "10,00"},
+      {"item cancelled",
+       "Cancela_ItGenerico",
+       {V("000123"), V::array({item("001", false), item("002", true)})},
+       {"C", "S"},
+       "10,00"},
+      {"cancellation never made",
+       "Cancela_ItGenerico",
+       {V("000123"), V::array({item("001", false), item("002", false)})},
+       {"S", "S"},
+       "12,50"},
       {"no answer", "VendaItem", {}, {"S", "S"}, "10,00", false},
   };
   for (const Case& c : cases) {
