@@ -91,10 +91,18 @@ void Database::open(const QString& connectionString, int timeoutSeconds) {
   const auto timeout = static_cast<SQLULEN>(timeoutSeconds);
   SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
   SQLSetConnectAttr(dbc, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
+  // PostgreSQL's driver wraps every statement in a savepoint unless told that an error may
+  // undo the whole transaction, which is what the take-up does anyway; other drivers ignore
+  // a keyword they do not know, and a string that says otherwise is kept.
+  QString effective = connectionString;
+  if (!effective.contains(QLatin1String("protocol="), Qt::CaseInsensitive)) {
+    if (!effective.trimmed().endsWith(QLatin1Char(';'))) effective += QLatin1Char(';');
+    effective += QStringLiteral("Protocol=7.4-1;");
+  }
   SQLWCHAR out[1024];
   SQLSMALLINT outLength = 0;
   const SQLRETURN rc =
-      SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(connectionString)), SQL_NTS, out,
+      SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(effective)), SQL_NTS, out,
                         1024, &outLength, SQL_DRIVER_NOPROMPT);
   if (!SQL_SUCCEEDED(rc)) {
     try {

@@ -38,10 +38,10 @@ struct Kill {
 Kill& killPlan() {
   static Kill plan = [] {
     Kill k;
-    const QByteArray spec = qgetenv("REGVENDA_SYNC_KILL");
-    const int colon = spec.indexOf(':');
-    k.step = colon < 0 ? spec : spec.left(colon);
-    if (colon >= 0) k.at = std::max(1, spec.mid(colon + 1).toInt());
+    const QByteArray plan = qgetenv("REGVENDA_SYNC_KILL");
+    const int colon = plan.indexOf(':');
+    k.step = colon < 0 ? plan : plan.left(colon);
+    if (colon >= 0) k.at = std::max(1, plan.mid(colon + 1).toInt());
     return k;
   }();
   return plan;
