@@ -13,6 +13,7 @@ packages=(
   unixodbc-dev odbc-postgresql postgresql
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation
+  debhelper help2man lintian
   locales
 )
 

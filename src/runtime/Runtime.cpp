@@ -77,7 +77,7 @@ QString connectionString() {
     return qEnvironmentVariable("REGVENDA_CONNECTION").trimmed();
   }
   const QString path = fw::resolvePath(dataDirectory() + QStringLiteral("/ConexaoOrv.txt"));
-  if (!path.isEmpty()) return firstConnectionLine(path);
+  if (QFileInfo::exists(path)) return firstConnectionLine(path);
   // An installed till keeps the file with the system's settings, readable by its group only.
   return firstConnectionLine(g_systemConfigDirectory + QStringLiteral("/ConexaoOrv.txt"));
 }
