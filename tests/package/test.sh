@@ -27,19 +27,14 @@ grep -qx /etc/regvenda/ConexaoOrv.txt "$work/control/conffiles" || fail "Conexao
 export QT_QPA_PLATFORM=offscreen
 "$bin/regvenda" --version | grep -q "^regvenda [0-9]" || fail "regvenda --version"
 "$bin/cds" --help | grep -q "cds json" || fail "cds --help"
-programs=(regvenda cds regvenda-demo)
-# The take-up program is checked only when it is in the package; after the merge of its
-# branch the integrator makes it (and its unit) required here.
-if [ -e "$bin/regvenda-sync" ]; then
-  "$bin/regvenda-sync" --help | grep -q -- "--watch" || fail "regvenda-sync --help"
-  programs+=(regvenda-sync)
-  unit="$tree/lib/systemd/system/regvenda-sync.service"
-  [ -f "$unit" ] || fail "no regvenda-sync.service"
-  if command -v systemd-analyze >/dev/null; then
-    # Checked as installed: the program at its place, the rest of the unit untouched.
-    sed "s|^ExecStart=/usr/bin/|ExecStart=$bin/|" "$unit" >"$work/regvenda-sync.service"
-    systemd-analyze verify --man=no "$work/regvenda-sync.service"
-  fi
+programs=(regvenda cds regvenda-demo regvenda-sync)
+"$bin/regvenda-sync" --help | grep -q -- "--watch" || fail "regvenda-sync --help"
+unit="$tree/lib/systemd/system/regvenda-sync.service"
+[ -f "$unit" ] || fail "no regvenda-sync.service"
+if command -v systemd-analyze >/dev/null; then
+  # Checked as installed: the program at its place, the rest of the unit untouched.
+  sed "s|^ExecStart=/usr/bin/|ExecStart=$bin/|" "$unit" >"$work/regvenda-sync.service"
+  systemd-analyze verify --man=no "$work/regvenda-sync.service"
 fi
 for p in "${programs[@]}"; do
   [ -f "$tree/usr/share/man/man1/$p.1.gz" ] || fail "no manual page for $p"
