@@ -381,13 +381,26 @@ void LocalTable::setFiltered(bool on) {
 
 bool LocalTable::filtered() const { return d->filtered; }
 
+// The packet positions of ";"-separated field names.
+std::vector<int> LocalTablePrivate::packetFields(const QString& fieldList) const {
+  std::vector<int> pfs;
+  for (const QString& n : fieldList.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+    pfs.push_back(map[static_cast<std::size_t>(require(n.trimmed()))]);
+  return pfs;
+}
+
+void LocalTable::prepareLocate(const QString& fieldList, int options) {
+  d->requireActive();
+  const std::vector<int> pfs = d->packetFields(fieldList);
+  if (pfs.empty() || (options & PartialKey)) return;
+  d->post();
+  d->lookupIndex(pfs, options & CaseInsensitive);
+}
+
 bool LocalTable::locate(const QString& fieldList, const Variant& values, int options) {
   d->requireActive();
-  const QStringList names = fieldList.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-  if (names.isEmpty()) throw Error(QStringLiteral("Nenhum campo informado para a busca."));
-  std::vector<int> pfs;
-  for (const QString& n : names)
-    pfs.push_back(d->map[static_cast<std::size_t>(d->require(n.trimmed()))]);
+  const std::vector<int> pfs = d->packetFields(fieldList);
+  if (pfs.empty()) throw Error(QStringLiteral("Nenhum campo informado para a busca."));
   VariantList wanted;
   if (values.isArray()) {
     wanted = values.items();

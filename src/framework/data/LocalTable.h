@@ -126,6 +126,9 @@ class LocalTable : public QObject {
   // First record in table order that matches all; cursor unchanged when none does.
   enum LocateOption { NoOptions = 0, CaseInsensitive = 1, PartialKey = 2 };
   bool locate(const QString& fields, const Variant& values, int options = NoOptions);
+  // Builds ahead the lookup a first locate on these fields would build (a large catalog
+  // takes a noticeable moment), so that first locate answers at once.
+  void prepareLocate(const QString& fields, int options = NoOptions);
 
   // A named index in force: records follow the order of the listed fields (";"-separated).
   void addIndex(const QString& name, const QString& fields);

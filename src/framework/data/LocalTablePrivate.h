@@ -70,6 +70,7 @@ class LocalTablePrivate {
   void setFields(std::vector<FieldDef> defs);
   int lookup(const QString& fieldName) const;
   int require(const QString& fieldName) const;
+  std::vector<int> packetFields(const QString& fieldList) const;  // ";"-separated names
   QString tableLabel() const;
   void requireActive() const;
   void requireEditing() const;

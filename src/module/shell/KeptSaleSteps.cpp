@@ -38,8 +38,11 @@ void TfrmVendaArquivo::keepSale() {
     failure = fw::messageOf(e);
   }
   try {
-    showMessage(
-        QStringLiteral("A venda em andamento não pôde ser guardada no disco: %1").arg(failure));
+    // A full disk's failure starts with what the cashier can do: that stays in front.
+    const QString notKept = QStringLiteral("A venda em andamento não pôde ser guardada no disco");
+    showMessage(failure.startsWith(QStringLiteral("Disco cheio"))
+                    ? QStringLiteral("%1 %2.").arg(failure, notKept)
+                    : QStringLiteral("%1: %2").arg(notKept, failure));
   } catch (...) {
     // Called while a handler unwinds: nothing may escape.
   }
@@ -114,6 +117,22 @@ void TfrmVendaArquivo::recoverKeptSale() {
 }
 
 void TfrmVendaArquivo::askingPrinter(const QString& command, const QString& item) {
+  // A command left unconfirmed by a crash is never overwritten by a new one, or what the
+  // printer did with it would be lost: it is settled first, and this touch asks nothing.
+  if (!command.isEmpty() && !comandoPendente.isEmpty()) {
+    QString problem;
+    try {
+      settlePendingCommand(&problem);
+    } catch (const std::exception& e) {
+      throw fw::Error(QStringLiteral("A impressora fiscal ainda não confirmou o pedido feito antes "
+                                     "de o programa ser interrompido; nada foi pedido agora. "
+                                     "Verifique a impressora e toque de novo: %1")
+                          .arg(fw::messageOf(e)));
+    }
+    throw fw::Error(QStringLiteral("O pedido feito à impressora fiscal antes de o programa ser "
+                                   "interrompido foi verificado e a venda na tela acertada. "
+                                   "Confira e toque de novo."));
+  }
   comandoPendente = command;
   itemPendente = item;
   if (!command.isEmpty()) keepSale();

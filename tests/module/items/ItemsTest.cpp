@@ -445,6 +445,19 @@ TEST_F(Items, PendingCommandsSettleFromThePrinterStatus) {
     EXPECT_EQ(form->lblTotal->text(), c.total);
     EXPECT_EQ(form->comandoPendente.isEmpty(), c.statusAnswers);
     EXPECT_TRUE(boCupomAberto);
+    if (!c.statusAnswers) {
+      // A new touch never replaces the unconfirmed command; once the printer answers, the
+      // touch settles it and asks nothing.
+      const int sold = count("VendaItem");
+      EXPECT_THROW(addItem("1"), fw::Error);
+      EXPECT_EQ(form->comandoPendente, "I");
+      statusAnswer = true;
+      status = {V("000123"), V::array({item("001", false), item("002", false)})};
+      EXPECT_THROW(addItem("1"), fw::Error);
+      EXPECT_EQ(count("VendaItem"), sold);
+      EXPECT_TRUE(form->comandoPendente.isEmpty());
+      EXPECT_EQ(form->lblTotal->text(), "12,50");
+    }
   }
 }
 
@@ -457,6 +470,9 @@ TEST_F(Items, AKeptSaleSaveThatFailedIsWrittenByTheNextTouch) {
   });
   addItem("2");
   fw::setWriteFault({});
+  // What the cashier can do comes first.
+  EXPECT_TRUE(lastMessage().startsWith("Disco cheio: libere espaço no disco e toque de novo."))
+      << lastMessage().toStdString();
   form->bldGravarClick(form->bldGravar);  // refused: no payment
   restart();
   EXPECT_EQ(form->cdsAddProduto.recordCount(), 2);
