@@ -64,6 +64,16 @@ void TfrmVendaArquivo::bldCodigoClick(QObject* /*sender*/) {
   ValidaProd(stCodProduto);
 }
 
+// The lookups ValidaProd makes, built ahead at start-up, so that the first scan shows its
+// product at once instead of indexing a large catalog first. Keep the fields as below.
+void TfrmVendaArquivo::prepareProductLookups() {
+  if (!cdsProdutos.active()) return;
+  for (const char* field : {"CDPRODUTO", "CDARVPROD", "CDBARPRODUTO", "CDPRODINTE"}) {
+    const QString name = QString::fromLatin1(field);
+    if (cdsProdutos.fieldIndex(name) >= 0) cdsProdutos.prepareLocate(name);
+  }
+}
+
 bool TfrmVendaArquivo::ValidaProd(const QString& code) {
   preparedTaxKind.clear();
   try {

@@ -81,11 +81,7 @@ void TfrmVendaArquivo::InicializaForm() {
   // The first product search must not make the first customer wait while a large catalog
   // is indexed: it is indexed on the event loop once the screen is up.
   if (outside::PreparaPesquisa) outside::PreparaPesquisa(cdsProdutos);
-  // ValidaProd's lookups, built here so that the first scan shows its product at once.
-  if (cdsProdutos.active())
-    for (const char* field : {"CDPRODUTO", "CDARVPROD", "CDBARPRODUTO", "CDPRODINTE"})
-      if (cdsProdutos.fieldIndex(QString::fromLatin1(field)) >= 0)
-        cdsProdutos.prepareLocate(QString::fromLatin1(field));
+  prepareProductLookups();
 
   // 13.
   readIdentification(parametersFound);

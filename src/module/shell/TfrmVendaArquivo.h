@@ -40,6 +40,7 @@ class TfrmVendaArquivo : public QDialog {
   void spdSairClick(QObject* sender);
   void bldCodigoClick(QObject* sender);
   bool ValidaProd(const QString& code);  // true when the product is shown, ready to add
+  void prepareProductLookups();           // ValidaProd's lookups, built at start-up
   void bldQuantClick(QObject* sender);
   void bldAddProdClick(QObject* sender);
   void bldCancelClick(QObject* sender);
