@@ -47,49 +47,154 @@ Kill& killPlan() {
   return plan;
 }
 
-QString placeholder(Kind kind) {
-  switch (kind) {
-    case Kind::Number:
-      return QStringLiteral("CAST(? AS numeric)");
-    case Kind::DateTime:
-      return QStringLiteral("CAST(? AS timestamp)");
-    case Kind::Text:
-      break;
+// Rows for one statement as a JSON array of objects keyed by the office's column names. A
+// whole batch travels as one bound parameter that the server spreads into rows
+// (json_populate_recordset), instead of a round trip and dozens of parameters a sale. Every
+// value is a JSON string or null: the column's own type reads it, so amounts keep their
+// decimals as written.
+class JsonRows {
+ public:
+  void beginRow() {
+    text_ += text_.isEmpty() ? u'[' : u',';
+    text_ += u'{';
+    first_ = true;
   }
-  return QStringLiteral("?");
-}
+  void field(const QString& name, const Param& value) {
+    if (!first_) text_ += u',';
+    first_ = false;
+    text_ += u'"';
+    text_ += name;
+    text_ += QLatin1String("\":");
+    if (!value) {
+      text_ += QLatin1String("null");
+      return;
+    }
+    text_ += u'"';
+    for (const QChar c : *value) {
+      const char16_t u = c.unicode();
+      if (u == u'"' || u == u'\\') {
+        text_ += u'\\';
+        text_ += c;
+      } else if (u < 0x20) {
+        text_ += QStringLiteral("\\u%1").arg(static_cast<int>(u), 4, 16, QLatin1Char('0'));
+      } else {
+        text_ += c;
+      }
+    }
+    text_ += u'"';
+  }
+  void endRow() {
+    text_ += u'}';
+    ++rows_;
+  }
+  int rows() const { return rows_; }
+  // The array, and a fresh start.
+  QString take() {
+    QString out = std::move(text_);
+    out += u']';
+    text_.clear();
+    rows_ = 0;
+    return out;
+  }
 
-// "INSERT INTO regvenda.<table> (venda_id, nrlinha, <fields>) VALUES (…), (…)" for `rows` rows.
+ private:
+  QString text_;
+  bool first_ = true;
+  int rows_ = 0;
+};
+
+// The office's columns of a layout: its field names in lower case.
 template <std::size_t N>
-QString rowsInsert(const char* table, const LayoutField (&layout)[N], int rows) {
-  QString columns = QStringLiteral("venda_id, nrlinha");
-  QString one = QStringLiteral("(CAST(? AS bigint), CAST(? AS integer)");
-  for (const LayoutField& f : layout) {
-    columns += QStringLiteral(", ") + QString::fromLatin1(f.name).toLower();
-    one += QStringLiteral(", ") + placeholder(f.kind);
-  }
-  one += QLatin1Char(')');
-  QStringList values;
-  for (int r = 0; r < rows; ++r) values << one;
-  return QStringLiteral("INSERT INTO regvenda.%1 (%2) VALUES %3")
-      .arg(QString::fromLatin1(table), columns, values.join(QStringLiteral(", ")));
+const std::vector<QString>& columnsOf(const LayoutField (&layout)[N]) {
+  static const std::vector<QString> columns = [&layout] {
+    std::vector<QString> out;
+    for (const LayoutField& f : layout) out.push_back(QString::fromLatin1(f.name).toLower());
+    return out;
+  }();
+  return columns;
 }
 
+// The batch's sales into regvenda.venda in one statement, in the batch's (key) order. Returns
+// each sale's new id, or an empty text where the office holds that key already (or an
+// earlier file of the batch took it): those are decided one by one, under their row locks.
+std::vector<QString> insertSales(Database& db, const std::vector<SalePair>& ready) {
+  static const QString sql = QStringLiteral(
+      "WITH v AS (SELECT * FROM json_to_recordset(CAST(? AS json)) AS v(n integer, "
+      "cdfilial text, cdcaixa text, nrcupomfis text, dtinicio timestamp, cdempresa text, "
+      "idsituvenda text, vrtotal numeric, qtitens integer, nmarquivo text, somavenda text, "
+      "somamovcaixa text)), "
+      "novas AS (INSERT INTO regvenda.venda (cdfilial, cdcaixa, nrcupomfis, dtinicio, "
+      "cdempresa, idsituvenda, vrtotal, qtitens, nmarquivo, somavenda, somamovcaixa, "
+      "dtcancelamento) SELECT cdfilial, cdcaixa, nrcupomfis, dtinicio, cdempresa, idsituvenda, "
+      "vrtotal, qtitens, nmarquivo, somavenda, somamovcaixa, CASE WHEN idsituvenda = 'C' THEN "
+      "localtimestamp END FROM v ORDER BY n "
+      "ON CONFLICT ON CONSTRAINT venda_chave DO NOTHING "
+      "RETURNING id, cdfilial, cdcaixa, nrcupomfis, dtinicio) "
+      "SELECT DISTINCT ON (novas.id) v.n, novas.id FROM novas "
+      "JOIN v USING (cdfilial, cdcaixa, nrcupomfis, dtinicio) ORDER BY novas.id, v.n");
+  static const QString n = QStringLiteral("n"), cdfilial = QStringLiteral("cdfilial"),
+                       cdcaixa = QStringLiteral("cdcaixa"), nrcupomfis = QStringLiteral("nrcupomfis"),
+                       dtinicio = QStringLiteral("dtinicio"), cdempresa = QStringLiteral("cdempresa"),
+                       idsituvenda = QStringLiteral("idsituvenda"), vrtotal = QStringLiteral("vrtotal"),
+                       qtitens = QStringLiteral("qtitens"), nmarquivo = QStringLiteral("nmarquivo"),
+                       somavenda = QStringLiteral("somavenda"),
+                       somamovcaixa = QStringLiteral("somamovcaixa");
+  JsonRows rows;
+  for (std::size_t i = 0; i < ready.size(); ++i) {
+    const SalePair& p = ready[i];
+    rows.beginRow();
+    rows.field(n, QString::number(i));
+    rows.field(cdfilial, p.cdfilial);
+    rows.field(cdcaixa, p.cdcaixa);
+    rows.field(nrcupomfis, p.nrcupomfis);
+    rows.field(dtinicio, p.dtinicio);
+    rows.field(cdempresa, p.cdempresa.isEmpty() ? Param() : Param(p.cdempresa));
+    rows.field(idsituvenda, p.cancelled ? QStringLiteral("C") : QStringLiteral("O"));
+    rows.field(vrtotal, p.total);
+    rows.field(qtitens, QString::number(p.itemCount));
+    rows.field(nmarquivo, QFileInfo(p.salePath).fileName());
+    rows.field(somavenda, p.saleSum);
+    rows.field(somamovcaixa, p.cashSum.isEmpty() ? Param() : Param(p.cashSum));
+    rows.endRow();
+  }
+  std::vector<QString> ids(ready.size());
+  for (const Row& r : db.exec(sql, {rows.take()})) {
+    const std::size_t i = r.at(0).value_or(QString()).toULong();
+    if (i < ids.size()) ids[i] = r.at(1).value_or(QString());
+  }
+  return ids;
+}
+
+// The rows of the new sales' files into `table`, a few thousand rows a statement.
 template <std::size_t N>
 void insertRows(Database& db, const char* table, const LayoutField (&layout)[N],
-                const QString& saleId, const std::vector<Row>& rows) {
-  constexpr std::size_t kChunk = 500;  // well under the protocol's 65535 parameters
-  for (std::size_t start = 0; start < rows.size(); start += kChunk) {
-    const std::size_t end = std::min(rows.size(), start + kChunk);
-    std::vector<Param> params;
-    params.reserve((end - start) * (N + 2));
-    for (std::size_t r = start; r < end; ++r) {
-      params.emplace_back(saleId);
-      params.emplace_back(QString::number(r + 1));
-      params.insert(params.end(), rows[r].begin(), rows[r].end());
+                const std::vector<SalePair>& ready, const std::vector<QString>& ids,
+                std::vector<Row> SalePair::*rowsOf) {
+  constexpr int kRowsPerStatement = 4000;
+  static const QString sql = [table, &layout] {
+    QStringList columns = {QStringLiteral("venda_id"), QStringLiteral("nrlinha")};
+    for (const QString& c : columnsOf(layout)) columns << c;
+    const QString list = columns.join(QStringLiteral(", "));
+    return QStringLiteral("INSERT INTO regvenda.%1 (%2) SELECT %2 FROM "
+                          "json_populate_recordset(NULL::regvenda.%1, CAST(? AS json))")
+        .arg(QString::fromLatin1(table), list);
+  }();
+  static const QString vendaId = QStringLiteral("venda_id"), nrlinha = QStringLiteral("nrlinha");
+  const std::vector<QString>& columns = columnsOf(layout);
+  JsonRows json;
+  for (std::size_t i = 0; i < ready.size(); ++i) {
+    if (ids[i].isEmpty()) continue;
+    const std::vector<Row>& rows = ready[i].*rowsOf;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      json.beginRow();
+      json.field(vendaId, ids[i]);
+      json.field(nrlinha, QString::number(r + 1));
+      for (std::size_t f = 0; f < N; ++f) json.field(columns[f], rows[r][f]);
+      json.endRow();
+      if (json.rows() >= kRowsPerStatement) db.exec(sql, {json.take()});
     }
-    db.exec(rowsInsert(table, layout, static_cast<int>(end - start)), params);
   }
+  if (json.rows() > 0) db.exec(sql, {json.take()});
 }
 
 struct Decision {
@@ -97,29 +202,9 @@ struct Decision {
   QString reason;
 };
 
-Decision applyOne(Database& db, const SalePair& pair) {
+// A sale whose key the office holds already: decided under its row lock.
+Decision settleHeld(Database& db, const SalePair& pair) {
   const std::vector<Param> key = {pair.cdfilial, pair.cdcaixa, pair.nrcupomfis, pair.dtinicio};
-  const QString situation = pair.cancelled ? QStringLiteral("C") : QStringLiteral("O");
-  std::vector<Param> params = key;
-  params.insert(params.end(),
-                {pair.cdempresa.isEmpty() ? Param() : Param(pair.cdempresa), situation, pair.total,
-                 QString::number(pair.itemCount), QFileInfo(pair.salePath).fileName(),
-                 pair.saleSum, pair.cashSum.isEmpty() ? Param() : Param(pair.cashSum), situation});
-  const Param id = db.value(
-      QStringLiteral(
-          "INSERT INTO regvenda.venda (cdfilial, cdcaixa, nrcupomfis, dtinicio, cdempresa, "
-          "idsituvenda, vrtotal, qtitens, nmarquivo, somavenda, somamovcaixa, dtcancelamento) "
-          "VALUES (?, ?, ?, CAST(? AS timestamp), ?, ?, CAST(? AS numeric), CAST(? AS integer), "
-          "?, ?, ?, CASE WHEN ? = 'C' THEN localtimestamp END) "
-          "ON CONFLICT ON CONSTRAINT venda_chave DO NOTHING RETURNING id"),
-      params);
-  if (id) {
-    insertRows(db, "venda_item", kSaleFields, *id, pair.items);
-    insertRows(db, "movimento_caixa", kCashFields, *id, pair.movements);
-    return {Outcome::Taken, {}};
-  }
-
-  // The office has this sale already: decided under its row lock.
   const std::vector<Row> rows = db.exec(
       QStringLiteral("SELECT id, idsituvenda, somavenda, coalesce(somamovcaixa, '') "
                      "FROM regvenda.venda WHERE cdfilial = ? AND cdcaixa = ? AND nrcupomfis = ? "
@@ -275,12 +360,14 @@ class Pass {
 
   std::vector<Decision> transact(const std::vector<SalePair>& ready) {
     commitSent_ = false;
+    stepReached("before-insert");
+    const std::vector<QString> ids = insertSales(db_, ready);
+    insertRows(db_, "venda_item", kSaleFields, ready, ids, &SalePair::items);
+    insertRows(db_, "movimento_caixa", kCashFields, ready, ids, &SalePair::movements);
     std::vector<Decision> decisions;
     decisions.reserve(ready.size());
-    for (const SalePair& pair : ready) {
-      stepReached("before-insert");
-      decisions.push_back(applyOne(db_, pair));
-    }
+    for (std::size_t i = 0; i < ready.size(); ++i)
+      decisions.push_back(ids[i].isEmpty() ? settleHeld(db_, ready[i]) : Decision{Outcome::Taken, {}});
     stepReached("after-insert");
     commitSent_ = true;
     db_.commit();

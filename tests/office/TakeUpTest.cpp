@@ -129,4 +129,20 @@ TEST_F(TakeUp, CouponNumbersThatStartedOverAreTwoSales) {
   EXPECT_TRUE(sent.contains(QStringLiteral("Venda10_2_1.cds")));
 }
 
+TEST_F(TakeUp, TextsArriveAsWrittenAndOneSaleUnderTwoNamesIsTakenOnce) {
+  const QString till = newTill(QStringLiteral("a"));
+  Sale sale = saleOf(QStringLiteral("3"));
+  sale.note = QStringLiteral("\"aspas\" \\ barra\ttab\nlinha ação € \x01 fim");
+  const QString path = writeSale(till, sale);
+  // The same sale under a name that differs only in case, in the same batch.
+  ASSERT_TRUE(QFile::copy(path, outputFolder(till) + QStringLiteral("/venda10_2_3.cds")));
+  const SyncRun run = sync(till);
+  EXPECT_EQ(run.status, 0) << run.errors.toStdString();
+  EXPECT_TRUE(run.errors.contains(QStringLiteral("1 tomadas, 1 já no escritório")))
+      << run.errors.toStdString();
+  EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM regvenda.venda_item")), 2);
+  EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM regvenda.movimento_caixa")), 1);
+  EXPECT_EQ(query(QStringLiteral("SELECT DISTINCT txobsvenda FROM regvenda.venda_item")), sale.note);
+}
+
 }  // namespace officetest
