@@ -427,6 +427,15 @@ class Pass {
         moves.push_back({pair.cashPath, target(sub, pair.cashPath, pair.cashInode), pair.cashInode});
     }
     if (moves.empty()) return;
+    // Not while the screen saves into the folder; a screen that holds it for long (stuck)
+    // leaves the files for the next pass, which sends them again harmlessly.
+    const fw::FolderLock hold(folder_, 5000);
+    if (!hold.held()) {
+      report_.cut = true;
+      report_.error = QStringLiteral("a pasta %1 está ocupada; os arquivos ficam para a próxima "
+                                     "passagem").arg(folder_);
+      return;
+    }
     if (killPlan().step == "mid-move") {
       // Half the files moved, then the kill: each move on its own, as a cut run leaves them.
       const std::size_t half = moves.size() / 2 + 1;

@@ -1,9 +1,15 @@
 // A sale on the real screen reaches the office: closed, taken up by regvenda-sync, then
 // "Cancela Cupom" of that last coupon (its file already in Enviados/), taken up again: the
-// office holds the one sale, cancelled. Needs the test server (REGVENDA_PG_CONNECTION).
+// office holds the one sale, cancelled. And the host program's own take-up beside its screen.
+// Needs the test server (REGVENDA_PG_CONNECTION).
+#include <signal.h>
+
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 #include <QUuid>
 
 #include "dialogs/NumericKeypadDialog.h"
@@ -65,28 +71,32 @@ class OfficeTakeUp : public Till {
   QString admin_, database_, connection_, log_;
 };
 
-TEST_F(OfficeTakeUp, SaleTakenUpThenCancelledAtTheTillIsCancelledOnceInTheOffice) {
-  open(demo::Options{});
-  const Product rice = product(QStringLiteral("Arroz Branco Tipo 1 5 kg"));
-  Cashier& c = *cashier_;
-  c.on<Form>("escolher o arroz", [&](Form& f) { c.touch(f.bldCodigo); });
-  c.on<dialogs::SearchDialog>("código de barras do arroz", [&](dialogs::SearchDialog& d) {
+// The rice paid by pix, up to "Gerar Cupom".
+void ringUpRice(Cashier& c, const Product& rice) {
+  c.on<Form>("escolher o arroz", [&c](Form& f) { c.touch(f.bldCodigo); });
+  c.on<dialogs::SearchDialog>("código de barras do arroz", [&c, rice](dialogs::SearchDialog& d) {
     c.type(&d, rice.barcode);
     c.press(&d, Qt::Key_Return);
   });
-  c.on<Form>("adiciona o arroz", [&](Form& f) { c.touch(f.bldAddProd); });
-  c.on<Form>("recebimento", [&](Form& f) { c.touch(f.bldCodRece); });
-  c.on<dialogs::SearchDialog>("pix", [&](dialogs::SearchDialog& d) {
+  c.on<Form>("adiciona o arroz", [&c](Form& f) { c.touch(f.bldAddProd); });
+  c.on<Form>("recebimento", [&c](Form& f) { c.touch(f.bldCodRece); });
+  c.on<dialogs::SearchDialog>("pix", [&c](dialogs::SearchDialog& d) {
     c.type(&d, QStringLiteral("pix"));
     c.press(&d, Qt::Key_Return);
   });
-  c.on<Form>("valor", [&](Form& f) { c.touch(f.bldValorRece); });
-  c.on<dialogs::NumericKeypadDialog>("27,90", [&](dialogs::NumericKeypadDialog& d) {
+  c.on<Form>("valor", [&c](Form& f) { c.touch(f.bldValorRece); });
+  c.on<dialogs::NumericKeypadDialog>("27,90", [&c](dialogs::NumericKeypadDialog& d) {
     c.type(&d, QStringLiteral("27,90"));
     c.press(&d, Qt::Key_Return);
   });
-  c.on<Form>("adiciona o pix", [&](Form& f) { c.touch(f.bldAddRece); });
-  c.on<Form>("Gerar Cupom", [&](Form& f) { c.touch(f.bldGravar); });
+  c.on<Form>("adiciona o pix", [&c](Form& f) { c.touch(f.bldAddRece); });
+  c.on<Form>("Gerar Cupom", [&c](Form& f) { c.touch(f.bldGravar); });
+}
+
+TEST_F(OfficeTakeUp, SaleTakenUpThenCancelledAtTheTillIsCancelledOnceInTheOffice) {
+  open(demo::Options{});
+  Cashier& c = *cashier_;
+  ringUpRice(c, product(QStringLiteral("Arroz Branco Tipo 1 5 kg")));
   c.on<Form>("o escritório leva a venda; Cancela Cupom", [&](Form& f) {
     EXPECT_EQ(takeUp(), 0) << log_.toStdString();
     EXPECT_EQ(outputFiles(), QStringList());
@@ -108,6 +118,45 @@ TEST_F(OfficeTakeUp, SaleTakenUpThenCancelledAtTheTillIsCancelledOnceInTheOffice
             QStringLiteral("1"));
   EXPECT_TRUE(log_.contains(QStringLiteral("1 canceladas"))) << log_.toStdString();
   EXPECT_EQ(outputFiles(), QStringList());
+}
+
+// The host program takes the till's sales up in the background while its screen is open, in
+// a process of its own: killing that process leaves the screen running.
+TEST_F(OfficeTakeUp, HostTakesUpInTheBackgroundAndOutlivesItsTakeUp) {
+  open(demo::Options{});
+  Cashier& c = *cashier_;
+  ringUpRice(c, product(QStringLiteral("Arroz Branco Tipo 1 5 kg")));
+  c.on<Form>("sair", [&c](Form& f) { c.touch(f.spdSair); });
+  sell();
+  ASSERT_TRUE(c.failures().isEmpty()) << c.failures().join(QLatin1Char('\n')).toStdString();
+  ASSERT_EQ(outputFiles().size(), 2);
+
+  QProcess host;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("REGVENDA_CONNECTION"), connection_);
+  host.setProcessEnvironment(env);
+  host.start(QStringLiteral(REGVENDA_BIN_DIR "/regvenda"), {QStringLiteral("--data-dir"), dataPath(QString())});
+  ASSERT_TRUE(host.waitForStarted(10000));
+  QDeadlineTimer deadline(60000);
+  while (!outputFiles().isEmpty() && !deadline.hasExpired()) QThread::msleep(200);
+  EXPECT_EQ(outputFiles(), QStringList()) << host.readAllStandardError().toStdString();
+  EXPECT_EQ(query(QStringLiteral("SELECT count(*)::text FROM regvenda.venda")), QStringLiteral("1"));
+  QFile log(dataPath(QStringLiteral("regvenda-sync.log")));
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(log.readAll().contains("1 tomadas"));
+
+  // The take-up is the host's one child: killed, the screen stays.
+  const auto pid = static_cast<int>(host.processId());
+  QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+  ASSERT_TRUE(children.open(QIODevice::ReadOnly));
+  const QList<QByteArray> pids = children.readAll().trimmed().split(' ');
+  ASSERT_EQ(pids.size(), 1);
+  ASSERT_EQ(::kill(pids[0].toInt(), SIGKILL), 0);
+  EXPECT_FALSE(host.waitForFinished(1500));
+  EXPECT_EQ(host.state(), QProcess::Running);
+  host.kill();
+  host.waitForFinished(5000);
 }
 
 }  // namespace

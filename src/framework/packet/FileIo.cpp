@@ -370,6 +370,25 @@ std::vector<bool> moveFiles(const std::vector<FileMove>& moves) {
   return made;
 }
 
+FolderLock::FolderLock(const QString& folder, int waitMs) {
+  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  for (int waited = 0;; waited += 5) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      fd_ = fd;
+      return;
+    }
+    if (errno != EWOULDBLOCK && errno != EINTR) break;
+    if (waited >= waitMs) break;
+    ::usleep(5000);
+  }
+  ::close(fd);
+}
+
+FolderLock::~FolderLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
 void setWriteFault(WriteFault fault) { installedFault() = std::move(fault); }
 
 void setSyncCall(SyncCall call) { syncCall() = call; }

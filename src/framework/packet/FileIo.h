@@ -46,6 +46,24 @@ std::vector<bool> moveFiles(const std::vector<FileMove>& moves);
 // The file's inode number (0 when it cannot be seen), for FileMove.
 quint64 fileInode(const QString& path);
 
+// A moment's hold on a folder between the screen, which saves a sale's files there, and the
+// take-up, which moves them out: while the take-up checks that a name still holds the file it
+// sent and then removes that name, no save can put a newer file under it. An advisory lock
+// on the folder itself (no file of its own among the sales), waited for at most `waitMs`. A holder that is stuck is
+// not waited for longer: held() is then false, and the caller decides (the screen goes on, a
+// till never hangs on it; the take-up leaves its files for the next pass).
+class FolderLock {
+ public:
+  FolderLock(const QString& folder, int waitMs);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
 // Removes from `folder` the temporaries of saves killed half-way: only names this writer
 // makes, and only those no running save holds. Returns how many went.
 int removeLeftoverTemporaries(const QString& folder);

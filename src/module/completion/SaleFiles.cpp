@@ -248,6 +248,9 @@ QString TfrmVendaArquivo::saleFileName(const QString& coupon) {
 
 bool TfrmVendaArquivo::GeraArquivo(const QString& mode) {
   try {
+    // The take-up never removes a name while this sale's files are saved under it; it is
+    // waited for a moment at most.
+    const fw::FolderLock hold(shell::resolvePath(shell::outputDirectory()), 2000);
     resetTable(cdsVendaArq, saleFileFields());
     resetTable(cdsMovCaixaArq, cashMovementFields());
 

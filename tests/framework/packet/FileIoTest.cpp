@@ -164,5 +164,20 @@ TEST(FileWriter, ASmallDiskThatFillsUpKeepsEveryFileWhole) {
   EXPECT_EQ(readWholeFile(tape), "line 1\nline 2\n");
 }
 
+// The screen and the take-up hold the output folder in turn; a holder that does not let go
+// is waited for only so long.
+TEST(FileWriter, AFolderIsHeldByOneAtATimeAndAStuckHolderIsNotWaitedForLong) {
+  QTemporaryDir dir;
+  {
+    const FolderLock first(dir.path(), 0);
+    ASSERT_TRUE(first.held());
+    const FolderLock second(dir.path(), 50);
+    EXPECT_FALSE(second.held());
+  }
+  EXPECT_TRUE(FolderLock(dir.path(), 0).held());
+  EXPECT_FALSE(FolderLock(dir.filePath("nao-existe"), 0).held());
+  EXPECT_EQ(files(dir), QString());
+}
+
 }  // namespace
 }  // namespace fw
