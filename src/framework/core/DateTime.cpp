@@ -19,7 +19,7 @@ QDateTime toQDateTime(double days) {
     whole += days < 0 ? -1.0 : 1.0;
   }
   return QDateTime(epoch().addDays(static_cast<qint64>(whole)),
-                   QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+                   QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)), Qt::UTC);
 }
 
 double fromQDateTime(const QDate& date, const QTime& time) {

@@ -14,7 +14,9 @@ namespace fw {
 inline constexpr int kDayOfEpoch = 693594;  // 30/12/1899 counted with 1/1/0001 as day 1
 inline constexpr double kMsPerDay = 86400000.0;
 
-// The calendar date and time of day of a day number.
+// The calendar date and time of day of a day number, held as UTC: the local time zone never
+// moves it, and an hour a change to summer time skipped is no invalid time (nor is the
+// zone's file read again for every value).
 QDateTime toQDateTime(double days);
 // The day number of a date and a time of day.
 double fromQDateTime(const QDate& date, const QTime& time);

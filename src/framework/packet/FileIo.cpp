@@ -339,8 +339,10 @@ std::vector<bool> moveFiles(const std::vector<FileMove>& moves) {
     const FileMove& m = moves[i];
     const QFileInfo target(m.to);
     const QByteArray folder = QFile::encodeName(target.absolutePath());
-    if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) throw failed(m, errno);
-    remember(targetFolders, folder);
+    if (std::find(targetFolders.begin(), targetFolders.end(), folder) == targetFolders.end()) {
+      if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) throw failed(m, errno);
+      targetFolders.push_back(folder);
+    }
     const QByteArray to = QFile::encodeName(target.absoluteFilePath());
     int err = injected(WriteStep::Rename, m.to);
     if (!err && ::link(QFile::encodeName(m.from).constData(), to.constData()) != 0) err = errno;
