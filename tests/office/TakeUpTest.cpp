@@ -5,6 +5,7 @@
 #include "framework/core/DateTime.h"
 #include "office/OfficeFixture.h"
 #include "office/SalePair.h"
+#include "runtime/ScopedEnv.h"
 
 namespace officetest {
 
@@ -150,15 +151,10 @@ TEST_F(TakeUp, TextsArriveAsWrittenAndOneSaleUnderTwoNamesIsTakenOnce) {
 // A sale's times are calendar dates and times of day: the till's time zone never moves them,
 // not even in the hour a change to summer time skipped (São Paulo, 4 November 2018).
 TEST(SaleTimes, AnHourTheTimeZoneSkippedIsSentAsStored) {
-  const QByteArray oldZone = qgetenv("TZ");
-  qputenv("TZ", "America/Sao_Paulo");
+  const ScopedEnv zone("TZ", QByteArray("America/Sao_Paulo"));
   const double skipped = fw::fromQDateTime(QDate(2018, 11, 4), QTime(0, 30, 15, 250));
   EXPECT_EQ(office::timestampText(skipped), QStringLiteral("2018-11-04 00:30:15.250"));
   EXPECT_EQ(office::timestampText(-1.25), QStringLiteral("1899-12-29 06:00:00.000"));
-  if (oldZone.isNull())
-    qunsetenv("TZ");
-  else
-    qputenv("TZ", oldZone);
 }
 
 }  // namespace officetest
