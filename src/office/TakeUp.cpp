@@ -59,7 +59,7 @@ class JsonRows {
     text_ += u'{';
     first_ = true;
   }
-  void field(const QString& name, const Param& value) {
+  void field(QLatin1String name, const Param& value) {
     if (!first_) text_ += u',';
     first_ = false;
     text_ += u'"';
@@ -105,10 +105,10 @@ class JsonRows {
 
 // The office's columns of a layout: its field names in lower case.
 template <std::size_t N>
-const std::vector<QString>& columnsOf(const LayoutField (&layout)[N]) {
-  static const std::vector<QString> columns = [&layout] {
-    std::vector<QString> out;
-    for (const LayoutField& f : layout) out.push_back(QString::fromLatin1(f.name).toLower());
+const std::vector<QByteArray>& columnsOf(const LayoutField (&layout)[N]) {
+  static const std::vector<QByteArray> columns = [&layout] {
+    std::vector<QByteArray> out;
+    for (const LayoutField& f : layout) out.push_back(QByteArray(f.name).toLower());
     return out;
   }();
   return columns;
@@ -132,29 +132,22 @@ std::vector<QString> insertSales(Database& db, const std::vector<SalePair>& read
       "RETURNING id, cdfilial, cdcaixa, nrcupomfis, dtinicio) "
       "SELECT DISTINCT ON (novas.id) v.n, novas.id FROM novas "
       "JOIN v USING (cdfilial, cdcaixa, nrcupomfis, dtinicio) ORDER BY novas.id, v.n");
-  static const QString n = QStringLiteral("n"), cdfilial = QStringLiteral("cdfilial"),
-                       cdcaixa = QStringLiteral("cdcaixa"), nrcupomfis = QStringLiteral("nrcupomfis"),
-                       dtinicio = QStringLiteral("dtinicio"), cdempresa = QStringLiteral("cdempresa"),
-                       idsituvenda = QStringLiteral("idsituvenda"), vrtotal = QStringLiteral("vrtotal"),
-                       qtitens = QStringLiteral("qtitens"), nmarquivo = QStringLiteral("nmarquivo"),
-                       somavenda = QStringLiteral("somavenda"),
-                       somamovcaixa = QStringLiteral("somamovcaixa");
   JsonRows rows;
   for (std::size_t i = 0; i < ready.size(); ++i) {
     const SalePair& p = ready[i];
     rows.beginRow();
-    rows.field(n, QString::number(i));
-    rows.field(cdfilial, p.cdfilial);
-    rows.field(cdcaixa, p.cdcaixa);
-    rows.field(nrcupomfis, p.nrcupomfis);
-    rows.field(dtinicio, p.dtinicio);
-    rows.field(cdempresa, p.cdempresa.isEmpty() ? Param() : Param(p.cdempresa));
-    rows.field(idsituvenda, p.cancelled ? QStringLiteral("C") : QStringLiteral("O"));
-    rows.field(vrtotal, p.total);
-    rows.field(qtitens, QString::number(p.itemCount));
-    rows.field(nmarquivo, QFileInfo(p.salePath).fileName());
-    rows.field(somavenda, p.saleSum);
-    rows.field(somamovcaixa, p.cashSum.isEmpty() ? Param() : Param(p.cashSum));
+    rows.field(QLatin1String("n"), QString::number(i));
+    rows.field(QLatin1String("cdfilial"), p.cdfilial);
+    rows.field(QLatin1String("cdcaixa"), p.cdcaixa);
+    rows.field(QLatin1String("nrcupomfis"), p.nrcupomfis);
+    rows.field(QLatin1String("dtinicio"), p.dtinicio);
+    rows.field(QLatin1String("cdempresa"), p.cdempresa.isEmpty() ? Param() : Param(p.cdempresa));
+    rows.field(QLatin1String("idsituvenda"), p.cancelled ? QStringLiteral("C") : QStringLiteral("O"));
+    rows.field(QLatin1String("vrtotal"), p.total);
+    rows.field(QLatin1String("qtitens"), QString::number(p.itemCount));
+    rows.field(QLatin1String("nmarquivo"), QFileInfo(p.salePath).fileName());
+    rows.field(QLatin1String("somavenda"), p.saleSum);
+    rows.field(QLatin1String("somamovcaixa"), p.cashSum.isEmpty() ? Param() : Param(p.cashSum));
     rows.endRow();
   }
   std::vector<QString> ids(ready.size());
@@ -171,25 +164,21 @@ void insertRows(Database& db, const char* table, const LayoutField (&layout)[N],
                 const std::vector<SalePair>& ready, const std::vector<QString>& ids,
                 std::vector<Row> SalePair::*rowsOf) {
   constexpr int kRowsPerStatement = 4000;
-  static const QString sql = [table, &layout] {
-    QStringList columns = {QStringLiteral("venda_id"), QStringLiteral("nrlinha")};
-    for (const QString& c : columnsOf(layout)) columns << c;
-    const QString list = columns.join(QStringLiteral(", "));
-    return QStringLiteral("INSERT INTO regvenda.%1 (%2) SELECT %2 FROM "
-                          "json_populate_recordset(NULL::regvenda.%1, CAST(? AS json))")
-        .arg(QString::fromLatin1(table), list);
-  }();
-  static const QString vendaId = QStringLiteral("venda_id"), nrlinha = QStringLiteral("nrlinha");
-  const std::vector<QString>& columns = columnsOf(layout);
+  const std::vector<QByteArray>& names = columnsOf(layout);
+  QStringList columns = {QStringLiteral("venda_id"), QStringLiteral("nrlinha")};
+  for (const QByteArray& c : names) columns << QString::fromLatin1(c);
+  const QString sql = QStringLiteral("INSERT INTO regvenda.%1 (%2) SELECT %2 FROM "
+                                     "json_populate_recordset(NULL::regvenda.%1, CAST(? AS json))")
+                          .arg(QString::fromLatin1(table), columns.join(QStringLiteral(", ")));
   JsonRows json;
   for (std::size_t i = 0; i < ready.size(); ++i) {
     if (ids[i].isEmpty()) continue;
     const std::vector<Row>& rows = ready[i].*rowsOf;
     for (std::size_t r = 0; r < rows.size(); ++r) {
       json.beginRow();
-      json.field(vendaId, ids[i]);
-      json.field(nrlinha, QString::number(r + 1));
-      for (std::size_t f = 0; f < N; ++f) json.field(columns[f], rows[r][f]);
+      json.field(QLatin1String("venda_id"), ids[i]);
+      json.field(QLatin1String("nrlinha"), QString::number(r + 1));
+      for (std::size_t f = 0; f < N; ++f) json.field(QLatin1String(names[f]), rows[r][f]);
       json.endRow();
       if (json.rows() >= kRowsPerStatement) db.exec(sql, {json.take()});
     }
