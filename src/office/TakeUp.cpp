@@ -59,7 +59,7 @@ class JsonRows {
     text_ += u'{';
     first_ = true;
   }
-  void field(QLatin1String name, const Param& value) {
+  void field(QStringView name, const Param& value) {
     if (!first_) text_ += u',';
     first_ = false;
     text_ += u'"';
@@ -105,10 +105,10 @@ class JsonRows {
 
 // The office's columns of a layout: its field names in lower case.
 template <std::size_t N>
-const std::vector<QByteArray>& columnsOf(const LayoutField (&layout)[N]) {
-  static const std::vector<QByteArray> columns = [&layout] {
-    std::vector<QByteArray> out;
-    for (const LayoutField& f : layout) out.push_back(QByteArray(f.name).toLower());
+const std::vector<QString>& columnsOf(const LayoutField (&layout)[N]) {
+  static const std::vector<QString> columns = [&layout] {
+    std::vector<QString> out;
+    for (const LayoutField& f : layout) out.push_back(QString::fromLatin1(f.name).toLower());
     return out;
   }();
   return columns;
@@ -136,18 +136,18 @@ std::vector<QString> insertSales(Database& db, const std::vector<SalePair>& read
   for (std::size_t i = 0; i < ready.size(); ++i) {
     const SalePair& p = ready[i];
     rows.beginRow();
-    rows.field(QLatin1String("n"), QString::number(i));
-    rows.field(QLatin1String("cdfilial"), p.cdfilial);
-    rows.field(QLatin1String("cdcaixa"), p.cdcaixa);
-    rows.field(QLatin1String("nrcupomfis"), p.nrcupomfis);
-    rows.field(QLatin1String("dtinicio"), p.dtinicio);
-    rows.field(QLatin1String("cdempresa"), p.cdempresa.isEmpty() ? Param() : Param(p.cdempresa));
-    rows.field(QLatin1String("idsituvenda"), p.cancelled ? QStringLiteral("C") : QStringLiteral("O"));
-    rows.field(QLatin1String("vrtotal"), p.total);
-    rows.field(QLatin1String("qtitens"), QString::number(p.itemCount));
-    rows.field(QLatin1String("nmarquivo"), QFileInfo(p.salePath).fileName());
-    rows.field(QLatin1String("somavenda"), p.saleSum);
-    rows.field(QLatin1String("somamovcaixa"), p.cashSum.isEmpty() ? Param() : Param(p.cashSum));
+    rows.field(u"n", QString::number(i));
+    rows.field(u"cdfilial", p.cdfilial);
+    rows.field(u"cdcaixa", p.cdcaixa);
+    rows.field(u"nrcupomfis", p.nrcupomfis);
+    rows.field(u"dtinicio", p.dtinicio);
+    rows.field(u"cdempresa", p.cdempresa.isEmpty() ? Param() : Param(p.cdempresa));
+    rows.field(u"idsituvenda", p.cancelled ? QStringLiteral("C") : QStringLiteral("O"));
+    rows.field(u"vrtotal", p.total);
+    rows.field(u"qtitens", QString::number(p.itemCount));
+    rows.field(u"nmarquivo", QFileInfo(p.salePath).fileName());
+    rows.field(u"somavenda", p.saleSum);
+    rows.field(u"somamovcaixa", p.cashSum.isEmpty() ? Param() : Param(p.cashSum));
     rows.endRow();
   }
   std::vector<QString> ids(ready.size());
@@ -164,9 +164,9 @@ void insertRows(Database& db, const char* table, const LayoutField (&layout)[N],
                 const std::vector<SalePair>& ready, const std::vector<QString>& ids,
                 std::vector<Row> SalePair::*rowsOf) {
   constexpr int kRowsPerStatement = 4000;
-  const std::vector<QByteArray>& names = columnsOf(layout);
+  const std::vector<QString>& names = columnsOf(layout);
   QStringList columns = {QStringLiteral("venda_id"), QStringLiteral("nrlinha")};
-  for (const QByteArray& c : names) columns << QString::fromLatin1(c);
+  for (const QString& c : names) columns << c;
   const QString sql = QStringLiteral("INSERT INTO regvenda.%1 (%2) SELECT %2 FROM "
                                      "json_populate_recordset(NULL::regvenda.%1, CAST(? AS json))")
                           .arg(QString::fromLatin1(table), columns.join(QStringLiteral(", ")));
@@ -176,9 +176,9 @@ void insertRows(Database& db, const char* table, const LayoutField (&layout)[N],
     const std::vector<Row>& rows = ready[i].*rowsOf;
     for (std::size_t r = 0; r < rows.size(); ++r) {
       json.beginRow();
-      json.field(QLatin1String("venda_id"), ids[i]);
-      json.field(QLatin1String("nrlinha"), QString::number(r + 1));
-      for (std::size_t f = 0; f < N; ++f) json.field(QLatin1String(names[f]), rows[r][f]);
+      json.field(u"venda_id", ids[i]);
+      json.field(u"nrlinha", QString::number(r + 1));
+      for (std::size_t f = 0; f < N; ++f) json.field(names[f], rows[r][f]);
       json.endRow();
       if (json.rows() >= kRowsPerStatement) db.exec(sql, {json.take()});
     }
