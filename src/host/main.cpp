@@ -20,12 +20,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
-#include <QProcess>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
 
 #include "dialogs/DialogsPackage.h"
+#include "host/ChildProgram.h"
 #include "fiscal/FiscalPackage.h"
 #include "outside/Outside.h"
 #include "runtime/Runtime.h"
@@ -103,41 +103,6 @@ struct Options {
     parser.addOption(scanAdds);
     parser.addOption(noSync);
   }
-};
-
-// The office's take-up beside the screen: its own process (regvenda-sync --watch), so a touch
-// never waits on the network and a crash of either never takes the other down. It waits
-// quietly while no connection string is configured; its messages go to
-// "<data directory>/regvenda-sync.log". Started again a while after it ends on its own.
-class SyncChild : public QObject {
- public:
-  explicit SyncChild(QString dataDir) : dataDir_(std::move(dataDir)) {
-    process_.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/regvenda-sync"));
-    process_.setArguments({QStringLiteral("--watch"), QStringLiteral("--data-dir"), dataDir_});
-    process_.setStandardOutputFile(QProcess::nullDevice());
-    process_.setStandardErrorFile(QDir(dataDir_).filePath(QStringLiteral("regvenda-sync.log")),
-                                  QIODevice::Append);
-    QObject::connect(&process_, &QProcess::finished, this, [this] {
-      if (!stopping_) QTimer::singleShot(30000, this, [this] { start(); });
-    });
-    start();
-  }
-  ~SyncChild() override {
-    stopping_ = true;
-    if (process_.state() == QProcess::NotRunning) return;
-    process_.terminate();
-    if (!process_.waitForFinished(3000)) process_.kill();  // it is safe to cut at any step
-    process_.waitForFinished(1000);
-  }
-
- private:
-  void start() {
-    if (stopping_ || !QFileInfo(process_.program()).isExecutable()) return;
-    process_.start();
-  }
-  QString dataDir_;
-  QProcess process_;
-  bool stopping_ = false;
 };
 
 // Help and version need no screen: answered before any display is opened.
@@ -246,9 +211,12 @@ int main(int argc, char** argv) {
   }
   fiscal::install(runtime::dataDirectory());
   dialogs::install();
-  std::unique_ptr<SyncChild> sync;
+  std::unique_ptr<ChildProgram> sync;
   if (screenshotFile.isEmpty() && !parser.isSet(options.noSync))
-    sync = std::make_unique<SyncChild>(runtime::dataDirectory());
+    sync = std::make_unique<ChildProgram>(
+        QStringLiteral("regvenda-sync"),
+        QStringList{QStringLiteral("--watch"), QStringLiteral("--data-dir"), runtime::dataDirectory()},
+        QDir(runtime::dataDirectory()).filePath(QStringLiteral("regvenda-sync.log")));
   // The general error report: an error that escaped a touch handler, shown while the
   // screen stays open.
   outside::ApplicationHandleException = [](const QString& text) {
