@@ -135,7 +135,18 @@ struct TestRun {
   QString failure;  // empty when the query succeeded
 };
 
+// The re-test asks the driver for a table that is never there, through its own catalog
+// call: every ODBC driver answers that from its server (a query of its own dialect), where a
+// plain "SELECT 1" is refused by some servers. A driver that already knows the connection is
+// dead says so first.
+const char16_t kProbeTable[] = u"regvenda_teste_conexao";
+
 QString runQuery(SQLHDBC dbc, const QString& query, int timeoutSeconds) {
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  if (SQL_SUCCEEDED(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+      dead == SQL_CD_TRUE) {
+    return QStringLiteral("a conexão caiu.");
+  }
   SQLHSTMT statement = SQL_NULL_HSTMT;
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &statement))) {
     const QString detail = diagnostics(SQL_HANDLE_DBC, dbc);
@@ -145,7 +156,20 @@ QString runQuery(SQLHDBC dbc, const QString& query, int timeoutSeconds) {
     SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeoutSeconds)), 0);
   }
-  const SQLRETURN rc = SQLExecDirectW(statement, const_cast<SQLWCHAR*>(wide(query)), SQL_NTS);
+  SQLRETURN rc;
+  if (query.isEmpty()) {
+    const QString table = QString::fromUtf16(kProbeTable);
+    rc = SQLTablesW(statement, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(wide(table)),
+                    SQL_NTS, nullptr, 0);
+    // The rows are read, so a driver that answers lazily has really asked its server.
+    if (SQL_SUCCEEDED(rc)) {
+      SQLRETURN fetched = SQL_SUCCESS;
+      while (SQL_SUCCEEDED(fetched)) fetched = SQLFetch(statement);
+      if (fetched != SQL_NO_DATA) rc = fetched;
+    }
+  } else {
+    rc = SQLExecDirectW(statement, const_cast<SQLWCHAR*>(wide(query)), SQL_NTS);
+  }
   QString detail;
   if (!SQL_SUCCEEDED(rc)) {
     detail = diagnostics(SQL_HANDLE_STMT, statement);

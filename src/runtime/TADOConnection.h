@@ -1,7 +1,7 @@
 // TADOConnection: the database connection component, over ODBC (unixODBC). Used by the
 // screen only as an availability probe: connect with a connection string, a login
 // time-out in seconds and no prompt; report failure as fw::Error; stay open until closed
-// or destroyed; re-test an open connection with a cheap query. Before- and after-connect
+// or destroyed; re-test an open connection with a catalog call. Before- and after-connect
 // hooks run around a real attempt.
 #pragma once
 
@@ -30,12 +30,13 @@ class TADOConnection {
   // Opens the connection unless it is open already (then nothing happens).
   // Throws fw::Error with the driver's diagnostic on failure.
   void open();
-  // Runs testQuery on the open connection, waiting at most connectionTimeout seconds for it;
+  // Asks the server through the open connection (the driver's own catalog call, or testQuery
+  // when one is set), waiting at most connectionTimeout seconds for it;
   // throws fw::Error when it is not open or the query fails (the server went away). A query
   // that outlives the time-out costs the connection: it is released (beforeDisconnect runs)
   // and the object is closed; otherwise releasing a failed connection is the caller's call.
   void test();
-  QString testQuery = QStringLiteral("SELECT 1");
+  QString testQuery;  // empty: a catalog call, which every driver answers
   void close();
   bool connected() const;
   void* handle() const;  // the ODBC connection handle (SQLHDBC), or nullptr

@@ -87,6 +87,21 @@ int selectOne(void* handle) {
   return value;
 }
 
+// The first column of the first row `sql` answers, as text (empty when it fails).
+QString queryText(void* handle, const char* sql) {
+  SQLHSTMT statement = SQL_NULL_HSTMT;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(handle), &statement)))
+    return {};
+  char value[2048] = {};
+  SQLLEN indicator = 0;
+  if (SQL_SUCCEEDED(SQLExecDirect(statement, (SQLCHAR*)sql, SQL_NTS)) &&
+      SQL_SUCCEEDED(SQLFetch(statement))) {
+    SQLGetData(statement, 1, SQL_C_CHAR, value, sizeof value, &indicator);
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, statement);
+  return QString::fromUtf8(value);
+}
+
 struct Hooks {
   int before = 0, after = 0, disconnect = 0;
   void* handleAfter = nullptr;
@@ -303,4 +318,24 @@ TEST_F(WithServer, TestTellsAServerThatWentAway) {
   EXPECT_EQ(selectOne(connection.handle()), -1);
   EXPECT_NO_THROW(connection.close());
   EXPECT_EQ(hooks.disconnect, 2);
+}
+
+// Some servers refuse "SELECT 1" (they want a FROM): the re-test sends no SQL of its own but
+// the driver's catalog call, which each driver words for its own server.
+TEST_F(WithServer, ReTestIsTheDriversOwnCatalogCall) {
+  TADOConnection probe;
+  TADOConnection observer;
+  Hooks hooks;
+  Hooks others;
+  hooks.attach(probe, serverConnection());
+  others.attach(observer, serverConnection());
+  probe.open();
+  observer.open();
+  const QByteArray pid = queryText(probe.handle(), "SELECT pg_backend_pid()").toLatin1();
+  ASSERT_FALSE(pid.isEmpty());
+  ASSERT_NO_THROW(probe.test());
+  const QString sent = queryText(
+      observer.handle(), ("SELECT query FROM pg_stat_activity WHERE pid = " + pid).constData());
+  EXPECT_TRUE(sent.contains("pg_catalog")) << sent.toStdString();
+  EXPECT_FALSE(sent.contains("pg_backend_pid")) << "the re-test asked the server nothing";
 }

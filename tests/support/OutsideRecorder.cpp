@@ -121,7 +121,11 @@ void OutsideRecorder::installMessages() {
                              const QString& idEsquema, int a8, fw::LocalTable* table) {
     messages.push_back({text, a2, a3, confirm, kind, a6, idEsquema, a8, table});
     if (onMessage) onMessage(messages.back());
-    return messages.back().isConfirmation() ? confirmAnswer : true;
+    if (!messages.back().isConfirmation()) return true;
+    if (confirmAnswers.empty()) return confirmAnswer;
+    const bool answer = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return answer;
   };
 }
 

@@ -13,6 +13,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -91,6 +92,7 @@ class OutsideRecorder {
   QStringList taxes{QStringLiteral("1,5"), QStringLiteral("2,25"),
                     QStringLiteral("0,75")};  // CalculoIcmsDFederal's elements 0..2
   bool confirmAnswer = true;                  // a confirmation's answer ("Sim")
+  std::deque<bool> confirmAnswers;            // answers for the next confirmations, in turn
   QString connectionString = QStringLiteral("Driver=nenhum;");
   // Called with each message as it is shown (for checks every message must pass).
   std::function<void(const ShownMessage&)> onMessage;

@@ -3,6 +3,7 @@
 // took it, puts its row in the item list and adds it to the sale total.
 #include <algorithm>
 
+#include "framework/core/Error.h"
 #include "framework/text/NumberText.h"
 #include "module/items/ItemMessages.h"
 #include "module/shell/SaleContext.h"
@@ -144,6 +145,9 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
     showMessage(msgPadrao.Msg(QStringLiteral("Falta_Prod")));
     return;
   }
+  // A command a crash left unconfirmed is settled before this touch changes anything: no
+  // row is made for an item the printer is then never asked for.
+  settlePendingFirst();
   // What the last sale still owes to the files comes first: its rows must never reach a
   // new coupon. Settling clears the screen, but not the product the cashier chose.
   if (boCupomFechado || !cancelamentoDevido.isEmpty()) {
@@ -182,7 +186,32 @@ void TfrmVendaArquivo::bldAddProdClick(QObject* /*sender*/) {
   appendItemRow(itemNumber, quantity, unitPrice, itemTotal, couponCounter);
   askingPrinter(QStringLiteral("I"), itemNumber);
   cdsAddProduto.remove();
-  const bool registered = registerItem(openingInteger, unitPrice);
+  bool registered = false;
+  try {
+    registered = registerItem(openingInteger, unitPrice);
+  } catch (const std::exception& e) {
+    // The bridge failed without an answer: the printer may have the item. The row goes back
+    // with the command still pending, so that the settlement keeps it if the printer has it.
+    appendItemRow(itemNumber, quantity, unitPrice, itemTotal, couponCounter);
+    keepSale();
+    const QString error = fw::messageOf(e);
+    QString problem;
+    bool settled = false;
+    try {
+      settlePendingCommand(&problem);
+      settled = true;
+    } catch (const std::exception&) {
+      // Settled at the next touch that uses the printer.
+    }
+    if (settled && cdsAddProduto.active() && !cdsAddProduto.isEmpty()) applyFinishRule();
+    throw fw::Error(
+        settled ? QStringLiteral("A impressora fiscal falhou ao registrar o item (%1). A venda na "
+                                 "tela foi acertada com o que a impressora registrou: confira.")
+                      .arg(error)
+                : QStringLiteral("A impressora fiscal falhou ao registrar o item (%1). O item "
+                                 "será conferido com a impressora no próximo toque que a use.")
+                      .arg(error));
+  }
   comandoPendente.clear();
   itemPendente.clear();
   if (!registered) {

@@ -118,24 +118,37 @@ void TfrmVendaArquivo::recoverKeptSale() {
 
 void TfrmVendaArquivo::askingPrinter(const QString& command, const QString& item) {
   // A command left unconfirmed by a crash is never overwritten by a new one, or what the
-  // printer did with it would be lost: it is settled first, and this touch asks nothing.
-  if (!command.isEmpty() && !comandoPendente.isEmpty()) {
-    QString problem;
-    try {
-      settlePendingCommand(&problem);
-    } catch (const std::exception& e) {
-      throw fw::Error(QStringLiteral("A impressora fiscal ainda não confirmou o pedido feito antes "
-                                     "de o programa ser interrompido; nada foi pedido agora. "
-                                     "Verifique a impressora e toque de novo: %1")
-                          .arg(fw::messageOf(e)));
-    }
-    throw fw::Error(QStringLiteral("O pedido feito à impressora fiscal antes de o programa ser "
-                                   "interrompido foi verificado e a venda na tela acertada. "
-                                   "Confira e toque de novo."));
-  }
+  // printer did with it would be lost.
+  if (!command.isEmpty()) settlePendingFirst();
   comandoPendente = command;
   itemPendente = item;
   if (!command.isEmpty()) keepSale();
+}
+
+void TfrmVendaArquivo::settlePendingFirst() {
+  if (comandoPendente.isEmpty()) return;
+  QString problem;
+  bool settled = false;
+  try {
+    settlePendingCommand(&problem);
+    settled = true;
+  } catch (const std::exception& e) {
+    problem = fw::messageOf(e);
+  }
+  // A printer that cannot say what it did (a blocked memory, a bridge without the status
+  // question) must not refuse every sale from now on: the paper tape says it too, and the
+  // cashier reads it.
+  if (!settled) settled = settlePendingWithCashier(problem);
+  if (!settled) {
+    throw fw::Error(QStringLiteral("A impressora fiscal ainda não confirmou o pedido feito antes "
+                                   "de o programa ser interrompido; nada foi pedido agora. "
+                                   "Verifique a impressora e toque de novo: %1")
+                        .arg(problem));
+  }
+  if (cdsAddProduto.active() && !cdsAddProduto.isEmpty()) applyFinishRule();
+  throw fw::Error(QStringLiteral("O pedido feito à impressora fiscal antes de o programa ser "
+                                 "interrompido foi verificado e a venda na tela acertada. "
+                                 "Confira e toque de novo."));
 }
 
 namespace {
@@ -218,19 +231,99 @@ bool TfrmVendaArquivo::resolvePendingCommand() {
     problem = fw::messageOf(e);
   }
   showMessage(QStringLiteral("A impressora fiscal não confirmou o que lhe foi pedido antes de o "
-                             "programa ser interrompido; o pedido será verificado de novo na "
-                             "próxima abertura da tela: %1")
+                             "programa ser interrompido: %1. O pedido será verificado no próximo "
+                             "toque que use a impressora; se ela ainda não puder responder, a "
+                             "tela perguntará o que a bobina mostra.")
                   .arg(problem));
   return false;
 }
 
 bool TfrmVendaArquivo::settlePendingCommand(QString* problem) {
-  const QString command = comandoPendente;
-  const QString item = itemPendente;
+  if (!outside::Estado_Impressora) {
+    throw fw::Error(QStringLiteral("a ponte da impressora não responde à pergunta de estado"));
+  }
   fw::Variant answer = fw::Variant::emptyArray(outside::status::kCount);
   if (!askQuietly([&] { return outside::Estado_Impressora(stIdEsquema, answer); }, problem)) {
+    if (problem->isEmpty()) *problem = QStringLiteral("a impressora não informou o seu estado");
     throw fw::Error(*problem);
   }
+  return settleFromStatus(answer, problem);
+}
+
+bool TfrmVendaArquivo::settlePendingWithCashier(const QString& problem) {
+  const QString command = comandoPendente;
+  const QString item = itemPendente;
+  const bool open = boCupomAberto || boCupomFechado;
+  const QString coupon =
+      command == QLatin1String("X") && !open ? ultimoCupomFechado : stCupomVen;
+  const int row = rowOfItem(cdsAddProduto, item);
+  const QString product =
+      row >= 0 ? cdsAddProduto.textAt(row, cdsAddProduto.fieldIndex(QStringLiteral("NMPRODUTO")))
+               : QString();
+  QString question;
+  if (command == QLatin1String("A")) {
+    question = QStringLiteral(
+        "A bobina mostra um cupom aberto, sem total? Sim: esse cupom será cancelado na "
+        "impressora. Não: nenhum cupom foi aberto.");
+  } else if (command == QLatin1String("I")) {
+    question = QStringLiteral("O item %1 (%2) saiu impresso na bobina, no cupom %3? Sim: o item "
+                              "fica na venda. Não: o item sai da venda.")
+                   .arg(item, product, coupon);
+  } else if (command == QLatin1String("K")) {
+    question = QStringLiteral("O cancelamento do item %1 (%2) saiu impresso na bobina, no cupom "
+                              "%3? Sim: o item fica cancelado. Não: o item fica na venda.")
+                   .arg(item, product, coupon);
+  } else if (command == QLatin1String("F")) {
+    question = QStringLiteral("O cupom %1 saiu fechado na bobina, com o total e os pagamentos? "
+                              "Sim: a venda será gravada. Não: o cupom continua aberto.")
+                   .arg(coupon);
+  } else if (command == QLatin1String("X")) {
+    question = QStringLiteral("O cancelamento do cupom %1 saiu impresso na bobina? Sim: o "
+                              "cancelamento será gravado. Não: o cupom continua como estava.")
+                   .arg(coupon);
+  } else {
+    return false;
+  }
+  if (!confirm(QStringLiteral("A impressora fiscal não informa o que fez com o pedido feito antes "
+                              "de o programa ser interrompido (%1). Conferir na bobina da "
+                              "impressora e responder agora? Não: a impressora será consultada "
+                              "de novo no próximo toque.")
+                   .arg(problem)))
+    return false;
+  const bool yes = confirm(question);
+
+  // The cashier's reading, in the shape of the printer's own answer: the same settlement
+  // follows.
+  using fw::Variant;
+  namespace at = outside::status;
+  fw::VariantList answer(at::kCount, Variant(QString()));
+  answer[at::kItems] = Variant::array({});
+  if (command == QLatin1String("A")) {
+    if (yes) answer[at::kOpenCoupon] = Variant(QStringLiteral("?"));
+  } else if (command == QLatin1String("I") || command == QLatin1String("K")) {
+    answer[at::kOpenCoupon] = Variant(coupon);
+    if (yes || command == QLatin1String("K")) {
+      const bool cancelled = command == QLatin1String("K") && yes;
+      answer[at::kItems] = Variant::array({Variant::array({Variant(item), Variant(cancelled)})});
+    }
+  } else if (command == QLatin1String("F")) {
+    answer[yes ? at::kLastClosed : at::kOpenCoupon] = Variant(coupon);
+  } else {
+    answer[yes ? at::kLastCancelled : open ? at::kOpenCoupon : at::kLastClosed] = Variant(coupon);
+  }
+  QString refusal;
+  try {
+    settleFromStatus(Variant::array(answer), &refusal);
+  } catch (const std::exception& e) {
+    throw fw::Error(QStringLiteral("A venda na tela não pôde ser acertada com a bobina: %1")
+                        .arg(refusal.isEmpty() ? fw::messageOf(e) : refusal));
+  }
+  return true;
+}
+
+bool TfrmVendaArquivo::settleFromStatus(const fw::Variant& answer, QString* problem) {
+  const QString command = comandoPendente;
+  const QString item = itemPendente;
   const PrinterState printer = readState(answer);
   const auto settled = [this] {
     comandoPendente.clear();

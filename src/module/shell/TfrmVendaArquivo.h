@@ -164,11 +164,22 @@ class TfrmVendaArquivo : public QDialog {
   // then cleared for the next sale).
   bool settleOwedFiles();
   // Marks a printer command as asked (kept at once) and, with an empty command, answered.
+  // A command still pending from before is settled first, and the touch asks nothing.
   void askingPrinter(const QString& command, const QString& item = {});
+  // Called by a touch before it changes anything on its way to the printer: a command left
+  // unconfirmed by a crash is settled (by the printer's status answer, or else by what the
+  // cashier reads on the paper tape) and the touch ends with a message; nothing when none is
+  // pending.
+  void settlePendingFirst();
   // At start-up: learns what the printer did with the command a killed host had asked; true
   // when that ended the sale.
   bool resolvePendingCommand();
+  // The pending command settled from the printer's status answer (throws when the printer
+  // cannot answer), or from an answer of the same shape built from the cashier's reading.
   bool settlePendingCommand(QString* problem);
+  bool settleFromStatus(const fw::Variant& answer, QString* problem);
+  // Asks the cashier what the tape shows about the pending command; true when settled so.
+  bool settlePendingWithCashier(const QString& problem);
   // The screen's side of a coupon the printer cancelled (its rows marked, its file owed).
   void afterCouponCancelled(const QString& cancelledCoupon);
   // Asks the printer to cancel the coupon (the open one when `open`); its answer's coupon.

@@ -1,8 +1,13 @@
 // The sale file and the cash-movement file, read back as the host reads them.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 
+#include "framework/packet/FileIo.h"
 #include "module/completion/CompletionFixture.h"
 #include "module/shell/SaleContext.h"
 
@@ -80,6 +85,26 @@ TEST_F(SaleFilesTest, CompletedSaleWritesItemsOldestFirstAndChangeRowFirst) {
   EXPECT_EQ(cash.row(0), "10|001|Dinheiro|4|001|1||7,5|S|15/03/2023 12:00:00" + context);
   EXPECT_EQ(cash.row(1), "10|001|Dinheiro|4|001|1|Dinheiro ECF|30|E|15/03/2023 12:00:00" + context);
   EXPECT_EQ(cash.row(2), "10|002|Cartão|4|001|2|Dinheiro ECF|50|E|15/03/2023 14:24:00" + context);
+}
+
+// The take-up removes a name only while it holds the output folder; a save that did not hold
+// it could be removed with the sale it replaced.
+TEST_F(SaleFilesTest, EverySaveHoldsTheOutputFolder) {
+  ringUpSale();
+  int saves = 0, unheld = 0;
+  fw::setWriteFault([&](fw::WriteStep, const QString& path) {
+    if (!path.contains(QStringLiteral("Venda_Arquivo"))) return 0;
+    ++saves;
+    const int fd = ::open(QFile::encodeName(outputDir()).constData(), O_RDONLY | O_DIRECTORY);
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ++unheld;
+    ::close(fd);
+    return 0;
+  });
+  const bool written = form->GeraArquivo(QStringLiteral("O"));
+  fw::setWriteFault({});
+  ASSERT_TRUE(written);
+  EXPECT_GT(saves, 0);
+  EXPECT_EQ(unheld, 0);
 }
 
 TEST_F(SaleFilesTest, ChangeRowOnlyWhenMoreWasReceivedThanDue) {

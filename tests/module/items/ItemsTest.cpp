@@ -1,6 +1,7 @@
 // Choosing products, adding them on the printer, cancelling and moving in the item list.
 #include <QDir>
 #include <cerrno>
+#include <deque>
 
 #include "framework/packet/FileIo.h"
 #include "module/items/SaleScreenTest.h"
@@ -449,6 +450,7 @@ TEST_F(Items, PendingCommandsSettleFromThePrinterStatus) {
       // A new touch never replaces the unconfirmed command; once the printer answers, the
       // touch settles it and asks nothing.
       const int sold = count("VendaItem");
+      confirmAnswers = {false};  // the cashier does not read the tape now
       EXPECT_THROW(addItem("1"), fw::Error);
       EXPECT_EQ(form->comandoPendente, "I");
       statusAnswer = true;
@@ -457,7 +459,90 @@ TEST_F(Items, PendingCommandsSettleFromThePrinterStatus) {
       EXPECT_EQ(count("VendaItem"), sold);
       EXPECT_TRUE(form->comandoPendente.isEmpty());
       EXPECT_EQ(form->lblTotal->text(), "12,50");
+      // The settling touch made no row of its own: the printed rows are the printer's items.
+      QStringList numbers = column(form->cdsAddProduto, "NRSEQ");
+      numbers.sort();
+      EXPECT_EQ(numbers, QStringList({"001", "002"}));
+      restart();
+      EXPECT_EQ(form->cdsAddProduto.recordCount(), 2);
     }
+  }
+}
+
+// The printer cannot say what it did with an item asked before a crash, or the bridge failed
+// while registering it: the sale follows what the printer printed, read from its status or,
+// failing that, from the cashier's reading of the tape; and the till sells on.
+TEST_F(Items, AnItemThePrinterMayHaveIsSettledAndTheTillSellsOn) {
+  using V = Variant;
+  const auto item = [](const char* n) { return V::array({V(QString(n)), V(false)}); };
+  const VariantList hasItem2{V("000123"), V::array({item("001"), item("002")})};
+  const VariantList lacksItem2{V("000123"), V::array({item("001")})};
+  enum Bridge { Answers, Fails, NoStatusQuestion };
+  struct Case {
+    const char* name;
+    bool bridgeThrows;  // VendaItem fails with an error; else the host is killed after it
+    Bridge bridge;      // the status question, once the screen asks it
+    VariantList status;
+    std::deque<bool> cashier;  // read the tape now?, then what it shows
+    QStringList numbers;       // the rows afterwards, printed ones, sorted
+    QString total;
+    QString next;  // the number the next item gets ("" while the command stays pending)
+  } cases[] = {
+      {"no status question, the tape shows it", false, NoStatusQuestion, {}, {true, true},
+       {"001", "002"}, "12,50", "003"},
+      {"status fails, the tape lacks it", false, Fails, {}, {true, false}, {"001"}, "10,00",
+       "002"},
+      {"status fails, the cashier waits", false, Fails, {}, {false}, {"001", "002"}, "10,00", ""},
+      {"the bridge failed, the printer has it", true, Answers, hasItem2, {}, {"001", "002"},
+       "12,50", "003"},
+      {"the bridge failed, the printer lacks it", true, Answers, lacksItem2, {}, {"001"},
+       "10,00", "002"},
+      {"the bridge failed and cannot answer", true, Fails, {}, {}, {"001", "002"}, "10,00", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    QFile::remove(dataDir.path() + "/VendaEmAndamento.cds");
+    SetUp();
+    addItem("1");
+    onPrinterCall = [&](const QString& name) {
+      if (name != "VendaItem") return;
+      if (c.bridgeThrows) throw fw::Error("a ponte perdeu a impressora");
+      fw::setWriteFault([](fw::WriteStep, const QString& path) {
+        return path.contains("VendaEmAndamento") ? EIO : 0;
+      });
+    };
+    statusAnswer = c.bridge == Answers;
+    status = c.status;
+    if (c.bridgeThrows) {
+      EXPECT_THROW(addItem("2"), fw::Error);
+    } else {
+      addItem("2");
+      onPrinterCall = nullptr;
+      fw::setWriteFault({});
+      restart();
+      if (c.bridge == NoStatusQuestion) outside::Estado_Impressora = nullptr;
+      confirmAnswers = c.cashier;
+      const int sold = count("VendaItem");
+      EXPECT_THROW(addItem("1"), fw::Error);  // settles, asks the printer nothing
+      EXPECT_EQ(count("VendaItem"), sold);
+    }
+    onPrinterCall = nullptr;
+    EXPECT_TRUE(confirmAnswers.empty());
+    QStringList numbers;
+    for (int r = 0; r < form->cdsAddProduto.recordCount(); ++r) {
+      if (form->cdsAddProduto.textAt(r, form->cdsAddProduto.fieldIndex("IDPRODIMPFIS")) == "S")
+        numbers << form->cdsAddProduto.textAt(r, form->cdsAddProduto.fieldIndex("NRSEQ"));
+    }
+    numbers.sort();
+    EXPECT_EQ(numbers, c.numbers);
+    EXPECT_EQ(form->lblTotal->text(), c.total);
+    EXPECT_EQ(form->comandoPendente.isEmpty(), !c.next.isEmpty());
+    restart();  // the kept sale says the same
+    EXPECT_EQ(form->cdsAddProduto.recordCount(), c.numbers.size());
+    if (c.next.isEmpty()) continue;
+    addItem("1");
+    EXPECT_EQ(form->cdsAddProduto.asText("NRSEQ"), c.next);
   }
 }
 

@@ -28,6 +28,14 @@ struct Keys {
   void type(const QString& text, quint64 gap = 8, bool queued = false) {
     for (const QChar ch : text) key(ch.toUpper().unicode(), QString(ch), gap, {}, queued);
   }
+  // A key held down: the system repeats it as fast as a scanner types.
+  void held(const QString& ch, int repeats, quint64 gap = 8) {
+    for (int i = 0; i <= repeats; ++i) {
+      QKeyEvent press(QEvent::KeyPress, ch.at(0).toUpper().unicode(), Qt::NoModifier, ch, i > 0);
+      press.setTimestamp(clock += gap);
+      QCoreApplication::sendEvent(to, &press);
+    }
+  }
   void scan(const QString& code, quint64 gap = 8, int end = Qt::Key_Return) {
     type(code, gap);
     key(end, {}, gap);
@@ -50,7 +58,17 @@ TEST_F(ScreenKeysTest, ScanOnTheScreenPicksAsTheSearchDoes) {
       {"slow start", [](Keys& k) { k.type("9"), k.clock += 300, k.scan("B200", 45); }, "B200", ""},
       {"unknown code", [](Keys& k) { k.scan("999999"); }, "", invalid},
       {"no price", [](Keys& k) { k.scan("C300"); }, "", noPrice},
+      {"three characters", [](Keys& k) { k.scan("K10"); }, "K10", ""},
+      {"keypad Enter",
+       [](Keys& k) { k.type("B200"), k.key(Qt::Key_Enter, {}, 8, Qt::KeypadModifier); }, "B200",
+       ""},
+      {"a held key", [](Keys& k) { k.type("B20"), k.held("0", 1), k.key(Qt::Key_Return); }, "",
+       ""},
+      {"50 ms apart", [](Keys& k) { k.scan("B200", 50); }, "B200", ""},
+      {"51 ms apart", [](Keys& k) { k.scan("B200", 51); }, "", ""},
   };
+  addProduct({"11", "K10", "Kiwi", 2.0, "UN", "", "", "", "", Variant()});
+  addTaxRow("11", 18, "T");
   Keys keys{form.get()};
   for (const auto& [what, typing, code, message] : cases) {
     form->clearProductEntry();
@@ -61,7 +79,7 @@ TEST_F(ScreenKeysTest, ScanOnTheScreenPicksAsTheSearchDoes) {
               code + "|" + (code.isEmpty() ? "" : "1") + "|" + message)
         << what;
   }
-  EXPECT_EQ(stCodProduto, "2");      // the internal code of the product scanned last
+  EXPECT_EQ(stCodProduto, "2");      // the internal code of the product found last
   EXPECT_EQ(count("VendaItem"), 0);  // selecting only
   // A held key repeats as fast as a scanner: never a code.
   for (int i = 0; i < 4; ++i) {
